@@ -1,0 +1,116 @@
+#include "converter/main_flow.h"
+
+#include <cstdint>
+#include <string>
+
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "converter/conversion.h"
+#include "converter/screen_script.h"
+#include "converter/wave_header.h"
+#include "platform/console_tools.h"
+#include "platform/floating_point.h"
+
+void UseColour(ColourPair colour) { SetColour(colour.Foreground, colour.Background, 0); }
+
+void ShowWithBells(std::string_view message) {
+    Bell();
+    Bell();
+    UseColour(EmphasisColour);
+    WriteText(message);
+    NewLine();
+    UseColour(NormalColour);
+}
+
+namespace {
+
+// The tools may leave the floating-point unit in another mode, so it is set again after each
+// call. Their results are of no interest.
+void DecorateWindow(void* instance) {
+    std::int32_t noOptions = 0;
+    InitConsoleTools(instance, 0, 0, 0, &noOptions, 0);
+    SetProgramFloatingPoint();
+    ConsoleToolBar(0, 5);
+    SetProgramFloatingPoint();
+    ConsoleTitle("Norvistrand");
+    SetProgramFloatingPoint();
+    ConsoleMove(30, 30);
+    SetProgramFloatingPoint();
+    ConsoleIcon(32512);  // the standard application icon
+    SetProgramFloatingPoint();
+    // Restore, size, a separator, the last two items and maximize leave the system menu.
+    for (std::int32_t item : {61728, 0, 61440, -2, -1, 61488}) {
+        DeleteWindowMenuItem(item);
+        SetProgramFloatingPoint();
+    }
+}
+
+void WriteLine(std::string_view text) {
+    WriteText(text);
+    NewLine();
+}
+
+void DrawBanner() {
+    NewLine();
+    WriteLine(BannerTitle);
+    NewLine();
+    WriteLine(BannerPurpose);
+    WriteLine(BannerRequirement);
+    NewLine();
+    UseColour(NormalColour);
+    WriteLine(BannerCredit);
+    NewLine();
+    WriteLine(BannerRule);
+    NewLine();
+}
+
+std::string_view FinishMessage(ConversionOutcome outcome) {
+    switch (outcome) {
+        case ConversionOutcome::TooLarge:
+            return TooLargeMessage;
+        case ConversionOutcome::ReadFailed:
+            return ReadFailedMessage;
+        case ConversionOutcome::WriteFailed:
+            return WriteFailedMessage;
+        case ConversionOutcome::Finished:
+            break;
+    }
+    return JobFinishedMessage;
+}
+
+}  // namespace
+
+int WINMAIN(void* instance, void*, const char*, int) {
+    DecorateWindow(instance);
+
+    UseColour(EmphasisColour);
+    ClearScreen();
+    SetScreenSize(ScreenColumns, ScreenRows);
+    DrawBanner();
+
+    std::string waveName;
+    WaveHeader header{};
+    for (;;) {
+        NewLine();
+        WriteText(PromptText);
+        NextPrintZone();
+        UseColour(EmphasisColour);
+        waveName = LineInput();
+        if (KeyboardLost()) return KeyboardLostExitCode;
+        UseColour(NormalColour);
+        HeaderVerdict verdict = CheckWaveHeader(waveName, header);
+        if (verdict.Accepted) break;
+        ShowWithBells(verdict.Message);
+    }
+
+    WriteReport(header);
+    ConversionOutcome outcome = ConvertToSignalFile(waveName, header);
+
+    // A failed job ends like a refusal, on the row where the success message would stand.
+    ShowWithBells(FinishMessage(outcome));
+    WriteText(QuitText);
+    NewLine();
+    WaitForKey();
+    if (KeyboardLost()) return KeyboardLostExitCode;
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Numbered file channels with a sticky file error number. Positions count from 1. Failures
+// are never returned: they set the file error number, which stays until TakeFileError.
+#include <cstdint>
+#include <string_view>
+
+#include "files/byte_string.h"
+#include "files/typed_array.h"
+
+enum class OpenMode {
+    Test,    // read, must exist; the first 128 bytes are read; only regular files
+    Binary,  // read and write, created if missing; asked again read-only when refused
+    Output,  // write, created if missing, emptied
+};
+
+void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode);
+// A channel that is not open: nothing happens, the error number is not touched.
+void CloseChannel(std::int16_t channel);
+// At most n bytes from the current offset; fewer at the end of the file, which is no error.
+ByteString ReadBytes(std::int16_t channel, std::int32_t n);
+// The next read starts at position p (byte offset p - 1); past the end is no error.
+void SeekChannel(std::int16_t channel, std::int64_t p);
+// One read of min(n, array.Count) elements from position p straight into the storage; the
+// missing bytes of a short read are 0. Returns the number of whole elements read.
+std::int32_t ReadArray(std::int16_t channel, std::int64_t p, TypedArray& array, std::int32_t n);
+// One write of the text's bytes; EndLine writes CR LF with one write of its own.
+void WriteItem(std::int16_t channel, std::string_view text);
+void EndLine(std::int16_t channel);
+// Returns the file error number and sets it to 0.
+std::uint8_t TakeFileError();
+
+// True when both names exist and denote the same file (same device and inode).
+bool SameFile(std::string_view a, std::string_view b);
