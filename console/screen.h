@@ -45,6 +45,8 @@ void NextPrintZone();
 void PlaceCursor(std::int32_t column, std::int32_t row);
 platform::Coord CursorPosition();  // from 0
 platform::Coord ScreenSize();      // columns, rows
+// For one operation: show the cursor when SavedCursor calls it hidden, or hide it when
+// SavedCursor calls it visible; RestoreCursor then puts SavedCursor back.
 void ShowCursorForOperation();
 void HideCursorForOperation();
 void RestoreCursor();
