@@ -1,11 +1,12 @@
 #pragma once
 // Decimal text forms of numbers: the console form of the report's integers and the file form
 // of the signal values. Values are x87 extended; nothing is allocated.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-inline constexpr int LongBudget = 15;   // 32-bit and wider integers, signal values
-inline constexpr int ShortBudget = 7;   // 16-bit integers
+inline constexpr int LongBudget = 15;  // 32-bit and wider integers, signal values
+inline constexpr int ShortBudget = 7;  // 16-bit integers
 
 // The value is 0.D1D2...Dn x 10^Point.
 struct DecimalDigits {
@@ -16,13 +17,18 @@ struct DecimalDigits {
     bool Zero;                // zero, extended denormals and NaN
 };
 
+// The first `budget` significant digits (1 to 15; the program uses 7 and 15), rounded on the
+// next digit alone. Infinities give all "9" with Point 999; zero, denormals and NaN give all "0"
+// with Point 1 and Zero set. Every normal value, however small, gets its full digits.
 DecimalDigits MakeDigits(long double value, int budget);
 
 // A text of at most 24 characters in caller-owned storage.
 struct NumberText {
     char Text[32];
     int Length;
-    std::string_view View() const { return std::string_view(Text, static_cast<std::size_t>(Length)); }
+    std::string_view View() const {
+        return std::string_view(Text, static_cast<std::size_t>(Length));
+    }
 };
 
 // Sign position ("-" or blank), the number, one blank.

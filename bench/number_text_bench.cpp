@@ -1,0 +1,35 @@
+// FileRealForm over every 16-bit sample divided by one peak: the work of writing one signal
+// file line per sample. The seconds_per_value counter gives the cost of one value.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "numtext/number_text.h"
+
+namespace {
+
+constexpr int SampleCount = 65536;
+
+void FileRealFormOfSixteenBitQuotients(benchmark::State& state) {
+    const long double peak = static_cast<long double>(state.range(0));
+    std::vector<long double> quotients;
+    quotients.reserve(SampleCount);
+    for (int sample = -32768; sample <= 32767; ++sample) {
+        quotients.push_back(static_cast<long double>(sample) / peak);
+    }
+    for (auto _ : state) {
+        for (long double quotient : quotients) {
+            NumberText text = FileRealForm(quotient);
+            benchmark::DoNotOptimize(text);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * SampleCount);
+    state.counters["seconds_per_value"] = benchmark::Counter(
+        SampleCount, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(FileRealFormOfSixteenBitQuotients)->Arg(32767)->Arg(32768)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,115 @@
+// The power table: the large powers must be the extended values nearest the exact powers, and
+// the powers that scale the program's values (10^8 to 10^25) must come out exact.
+#include "numtext/power_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Extended {
+    std::uint64_t Significand;
+    int Exponent;  // unbiased: value = Significand x 2^(Exponent - 63)
+};
+
+Extended Decompose(long double value) {
+    Extended result{};
+    std::uint16_t word = 0;
+    std::memcpy(&result.Significand, &value, sizeof result.Significand);
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&value) + 8, sizeof word);
+    result.Exponent = (word & 0x7FFF) - 16383;
+    return result;
+}
+
+// Little-endian 32-bit limbs, enough for 5^4096 (9510 bits).
+using BigNumber = std::vector<std::uint32_t>;
+
+BigNumber PowerOfFive(int exponent) {
+    BigNumber number{1};
+    for (int i = 0; i < exponent; ++i) {
+        std::uint64_t carry = 0;
+        for (std::uint32_t& limb : number) {
+            const std::uint64_t product = std::uint64_t{limb} * 5 + carry;
+            limb = static_cast<std::uint32_t>(product);
+            carry = product >> 32;
+        }
+        if (carry != 0) {
+            number.push_back(static_cast<std::uint32_t>(carry));
+        }
+    }
+    return number;
+}
+
+int BitLength(const BigNumber& number) {
+    const std::uint32_t top = number.back();
+    int bits = 0;
+    while ((top >> bits) != 0) {
+        ++bits;
+    }
+    return static_cast<int>(number.size() - 1) * 32 + bits;
+}
+
+bool Bit(const BigNumber& number, int index) {
+    return index >= 0 && ((number[static_cast<std::size_t>(index / 32)] >> (index % 32)) & 1) != 0;
+}
+
+// 10^exponent = 5^exponent x 2^exponent, rounded to a 64-bit significand, ties to even.
+Extended NearestPowerOfTen(int exponent) {
+    const BigNumber five = PowerOfFive(exponent);
+    const int length = BitLength(five);
+    const int dropped = length > 64 ? length - 64 : 0;
+    std::uint64_t significand = 0;
+    for (int i = length - 1; i >= dropped; --i) {
+        significand = (significand << 1) | (Bit(five, i) ? 1 : 0);
+    }
+    significand <<= (64 - (length - dropped));
+    int top = length - 1 + exponent;
+    if (dropped > 0) {
+        const bool half = Bit(five, dropped - 1);
+        bool below = false;
+        for (int i = 0; i < dropped - 1 && !below; ++i) {
+            below = Bit(five, i);
+        }
+        if (half && (below || (significand & 1) != 0)) {
+            ++significand;
+            if (significand == 0) {  // carried out of the top bit
+                significand = std::uint64_t{1} << 63;
+                ++top;
+            }
+        }
+    }
+    return Extended{significand, top};
+}
+
+// 10^8 and 10^16 are exact; from 10^32 on (5^32 needs 75 bits) the literal must have been
+// rounded to the nearest.
+TEST(PowerTable, LargePowersAreTheNearestExtendedValues) {
+    EXPECT_EQ(BitLength(PowerOfFive(32)), 75);
+    for (int i = 0; i < LargePowerCount; ++i) {
+        const int exponent = 8 << i;
+        SCOPED_TRACE(exponent);
+        const Extended expected = NearestPowerOfTen(exponent);
+        const Extended actual = Decompose(LargePowersOfTen[i]);
+        EXPECT_EQ(actual.Significand, expected.Significand);
+        EXPECT_EQ(actual.Exponent, expected.Exponent);
+    }
+}
+
+// 10^k is exact in 64 bits up to k = 27 (5^27 < 2^64); this covers every k the program's
+// values need, so their scaling rounds once.
+TEST(PowerTable, PowersUpToTwentySevenAreExact) {
+    for (int k = 0; k <= 27; ++k) {
+        SCOPED_TRACE(k);
+        std::uint64_t five = 1;
+        for (int i = 0; i < k; ++i) {
+            five *= 5;
+        }
+        EXPECT_EQ(PowerOfTen(k), std::ldexp(static_cast<long double>(five), k));
+    }
+}
+
+}  // namespace
