@@ -7,22 +7,26 @@ namespace platform {
 
 // Opens the controlling terminal (/dev/tty) for the keyboard and puts it in raw mode, and
 // picks where the screen is drawn: standard output if it is a terminal, else standard error
-// if it is one, else nowhere. Raw mode is put back at exit, on SIGTERM and on SIGHUP.
-// Returns false when there is no terminal to read the keyboard from.
+// if it is one, else nowhere. Clears the terminal. Raw mode is put back at exit and on
+// SIGTERM, SIGHUP, SIGQUIT and SIGINT. Returns false, with nothing attached, when there is
+// no terminal to read the keyboard from.
 bool AttachTerminal();
 
 // Draws every cell that changed since the last flush, the cursor and pending bells, with one
-// write. Does nothing without a terminal.
+// write; everything after the terminal was resized. Does nothing without a screen.
 void FlushScreen();
 
 // Reads whatever keyboard bytes the terminal has ready (without waiting) and appends the
-// records they make to the console's input. Notes a hang-up.
+// records they make to the console's input. A lone ESC becomes the Esc key once a short
+// while has passed with no byte after it. Notes a hang-up. Does nothing when not attached.
 void PumpKeyboard();
 
-// True once the terminal has hung up or was never there.
+// True once AttachTerminal has failed or the attached terminal has hung up. False before
+// any attach, so tests can feed the console's input without a terminal.
 bool KeyboardGone();
 
-// A bell to send with the next flush.
+// A bell to send with the next flush. These requests, like the ones below, are dropped
+// when there is no screen.
 void QueueBell();
 
 // Asks the terminal to take the given size (CSI 8 ; rows ; columns t); the answer is not awaited.
@@ -32,7 +36,8 @@ void RequestTerminalSize(std::int16_t columns, std::int16_t rows);
 void SetTerminalTitle(const char* title);
 void MoveTerminalWindow(std::int32_t left, std::int32_t top);
 
-// Draws what is pending, leaves the terminal's pen at its default colours and puts raw mode back.
+// Draws what is pending, leaves the terminal's pen at its default colours with the cursor
+// shown, and puts raw mode back. Also runs at exit; does nothing when not attached.
 void DetachTerminal();
 
 }  // namespace platform

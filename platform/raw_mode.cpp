@@ -1,0 +1,86 @@
+#include "platform/raw_mode.h"
+
+#include <signal.h>
+#include <termios.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+// Read by the signal handlers, so plain data written before they can run.
+termios SavedMode;
+volatile sig_atomic_t RawDescriptor = -1;  // the terminal in raw mode, -1 when none
+
+constexpr int EndingSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGINT};
+
+// Puts the terminal's mode back, then lets the signal end the process with its default
+// action (the handler was reset on entry; the signal is delivered again on return).
+void RestoreAndEnd(int signalNumber) {
+    const int savedErrno = errno;
+    LeaveRawMode();
+    raise(signalNumber);
+    errno = savedErrno;
+}
+
+void InstallEndingHandlers() {
+    for (int signalNumber : EndingSignals) {
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) != 0) continue;
+        // A signal ignored by whoever started us (nohup) stays ignored.
+        if (current.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = RestoreAndEnd;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+}  // namespace
+
+bool EnterRawMode(int descriptor) {
+    termios mode{};
+    if (tcgetattr(descriptor, &mode) != 0) return false;
+    if (RawDescriptor < 0) {
+        SavedMode = mode;
+        static bool handlersInstalled = false;
+        if (!handlersInstalled) {
+            InstallEndingHandlers();
+            handlersInstalled = true;
+        }
+    }
+
+    // Input: CR stays CR (Enter and Ctrl+M are the same key anyway, and Ctrl+J must stay
+    // LF); no break signal; no parity check; all 8 bits kept for UTF-8; Ctrl+S and Ctrl+Q
+    // arrive as keys instead of stopping and starting output.
+    mode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | BRKINT | INPCK | ISTRIP | IXON);
+    // Output processing stays as it was: the renderer places the cursor itself and never
+    // sends a line feed, and anything else written to the terminal (a last message on
+    // standard error) still gets its carriage return.
+    // Characters of 8 bits.
+    mode.c_cflag = (mode.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB)) | CS8;
+    // No echo, no line editing, no signal keys (Ctrl+C arrives as byte 3, Ctrl+Z as 26),
+    // no Ctrl+V quoting.
+    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
+    // A read returns what is there; the descriptor is non-blocking besides, so a read with
+    // nothing there fails with EAGAIN and a read of 0 bytes means the terminal hung up.
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+
+    // TCSANOW, not TCSAFLUSH: keys typed before the program got here are kept.
+    if (tcsetattr(descriptor, TCSANOW, &mode) != 0) return false;
+    RawDescriptor = descriptor;
+    return true;
+}
+
+void LeaveRawMode() {
+    const int descriptor = RawDescriptor;
+    if (descriptor < 0) return;
+    // A hung-up terminal refuses; there is nothing left to put back then.
+    tcsetattr(descriptor, TCSANOW, &SavedMode);
+    RawDescriptor = -1;
+}
+
+}  // namespace platform
