@@ -13,6 +13,21 @@ enum class OpenMode {
     Output,  // write, created if missing, emptied
 };
 
+// A regular file is a disk file; anything else (folder, FIFO, terminal, device node) a device.
+enum class ChannelKind {
+    DiskFile,
+    Device,
+};
+
+// One open channel. The file behind it is held with an exclusive lock while it is open.
+struct FileChannel {
+    std::int16_t Number;  // the number it was opened under, 0 or above
+    int Handle;           // file descriptor, released by the close
+    ChannelKind Kind;
+    OpenMode Mode;
+    std::int64_t Offset;  // byte offset of the next read or write, from 0
+};
+
 void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode);
 // A channel that is not open: nothing happens, the error number is not touched.
 void CloseChannel(std::int16_t channel);

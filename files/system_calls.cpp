@@ -1,0 +1,176 @@
+#include "files/system_calls.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "files/busy_lock.h"
+#include "platform/floating_point.h"
+
+namespace {
+
+// Guards the gate, the saved floating-point environment included.
+BusyLock GateLock;
+
+// Longest folder part the missing-folder check looks at; longer ones count as present.
+constexpr std::size_t FolderPartLimit = 4096;
+
+std::int64_t MakeCall(const SystemCall& call) {
+    switch (call.Kind) {
+        case SystemCallKind::Open:
+            return open(call.Path, call.Flags, 0666);
+        case SystemCallKind::PathStatus:
+            return stat(call.Path, call.Status);
+        case SystemCallKind::Status:
+            return fstat(call.Descriptor, call.Status);
+        case SystemCallKind::Lock:
+            return flock(call.Descriptor, LOCK_EX | LOCK_NB);
+        case SystemCallKind::GetFlags:
+            return fcntl(call.Descriptor, F_GETFL);
+        case SystemCallKind::SetFlags:
+            return fcntl(call.Descriptor, F_SETFL, call.Flags);
+        case SystemCallKind::Seek:
+            return lseek(call.Descriptor, call.Offset, SEEK_SET);
+        case SystemCallKind::Read:
+            return read(call.Descriptor, call.Target, call.Count);
+        case SystemCallKind::ReadAt:
+            return pread(call.Descriptor, call.Target, call.Count, call.Offset);
+        case SystemCallKind::Write:
+            return write(call.Descriptor, call.Source, call.Count);
+        case SystemCallKind::Truncate:
+            return ftruncate(call.Descriptor, call.Offset);
+        case SystemCallKind::Close:
+            return close(call.Descriptor);
+    }
+    errno = EINVAL;
+    return -1;
+}
+
+// Only these calls can raise SIGPIPE or SIGXFSZ.
+bool MayRaiseWriteSignals(SystemCallKind kind) {
+    return kind == SystemCallKind::Write || kind == SystemCallKind::Truncate;
+}
+
+// The signal a failed write raised is pending on this thread while held back; it is taken
+// away unless the program held it back itself before the call.
+void DropRaisedSignal(int error, const sigset_t& before) {
+    int raised = error == EPIPE ? SIGPIPE : error == EFBIG ? SIGXFSZ : 0;
+    if (raised == 0 || sigismember(&before, raised) == 1) {
+        return;
+    }
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, raised);
+    timespec noWait{};
+    sigtimedwait(&only, nullptr, &noWait);
+}
+
+// Does the folder that would hold the path's last name exist? Trailing slashes belong to the
+// last name; a name without a slash lies in the current folder.
+bool FolderPartExists(const char* path) {
+    std::size_t end = std::strlen(path);
+    while (end > 1 && path[end - 1] == '/') {
+        --end;
+    }
+    std::size_t slash = end;
+    while (slash > 0 && path[slash - 1] != '/') {
+        --slash;
+    }
+    if (slash == 0) {
+        return true;
+    }
+    std::size_t folderEnd = slash;
+    while (folderEnd > 1 && path[folderEnd - 1] == '/') {
+        --folderEnd;
+    }
+    if (folderEnd >= FolderPartLimit) {
+        return true;
+    }
+    char folder[FolderPartLimit];
+    std::memcpy(folder, path, folderEnd);
+    folder[folderEnd] = '\0';
+    struct stat status;
+    return stat(folder, &status) == 0;
+}
+
+}  // namespace
+
+std::uint8_t FileErrorForErrno(int error, const char* path) {
+    switch (error) {
+        case ENOENT:
+            return path != nullptr && !FolderPartExists(path) ? 76 : 53;
+        case ENOTDIR:
+            return 76;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case EBUSY:
+        case ETXTBSY:
+        case EWOULDBLOCK:  // the exclusive lock is held elsewhere
+            return 70;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:  // the file-size limit: no more room for this file
+            return 61;
+        case EMFILE:
+        case ENFILE:
+            return 67;
+        case ENOMEM:
+            return 7;
+        case EIO:
+            return 72;
+        case EXDEV:
+            return 74;
+        case ENXIO:
+        case ENODEV:
+            return 68;
+        default:
+            return 75;
+    }
+}
+
+SystemCallResult FileSystemCall(const SystemCall& call) {
+    BusyLockHold hold(GateLock);
+    SavedFloatingPoint saved = SaveFloatingPoint();
+
+    bool holdSignals = MayRaiseWriteSignals(call.Kind);
+    sigset_t before;
+    sigemptyset(&before);
+    if (holdSignals) {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGPIPE);
+        sigaddset(&held, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &held, &before);
+    }
+
+    std::int64_t value = 0;
+    int error = 0;
+    do {
+        errno = 0;
+        value = MakeCall(call);
+        error = errno;
+    } while (value == -1 && error == EINTR && call.Kind != SystemCallKind::Close);
+
+    if (holdSignals) {
+        if (value == -1) {
+            DropRaisedSignal(error, before);
+        }
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
+
+    SystemCallResult result{value, 0, 0};
+    if (value == -1) {
+        result.Errno = error;  // 0 here is unheard of; it maps to 75 like any unknown error
+        bool named = call.Kind == SystemCallKind::Open || call.Kind == SystemCallKind::PathStatus;
+        result.ErrorNumber = FileErrorForErrno(result.Errno, named ? call.Path : nullptr);
+    }
+    RestoreFloatingPoint(saved);
+    return result;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The one gate every file system call of the module goes through. Around each call it saves
+// the floating-point environment and puts it back, clears errno before and reads it at once
+// after, makes an interrupted call again (close excepted), and maps a failure to the program's
+// error number. A write to a pipe nobody reads or past the file-size limit fails with its
+// error instead of ending the process by SIGPIPE or SIGXFSZ.
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+
+enum class SystemCallKind {
+    Open,        // open(Path, Flags, 0666): the umask applies to a created file
+    PathStatus,  // stat(Path, Status)
+    Status,      // fstat(Descriptor, Status)
+    Lock,        // flock(Descriptor, LOCK_EX | LOCK_NB): exclusive, never waits
+    GetFlags,    // fcntl(Descriptor, F_GETFL)
+    SetFlags,    // fcntl(Descriptor, F_SETFL, Flags)
+    Seek,        // lseek(Descriptor, Offset, SEEK_SET)
+    Read,        // read(Descriptor, Target, Count)
+    ReadAt,      // pread(Descriptor, Target, Count, Offset)
+    Write,       // write(Descriptor, Source, Count)
+    Truncate,    // ftruncate(Descriptor, Offset)
+    Close,       // close(Descriptor): never repeated, the descriptor is gone either way
+};
+
+// One call and its arguments; the fields its kind does not use are left alone.
+struct SystemCall {
+    SystemCallKind Kind;
+    const char* Path = nullptr;  // NUL-terminated
+    int Descriptor = -1;
+    int Flags = 0;
+    void* Target = nullptr;        // where a read puts its bytes
+    const void* Source = nullptr;  // what a write takes
+    std::size_t Count = 0;         // bytes
+    std::int64_t Offset = 0;       // bytes from the start of the file
+    struct stat* Status = nullptr;
+};
+
+struct SystemCallResult {
+    std::int64_t Value;        // what the call returned; -1 when it failed
+    int Errno;                 // 0 when it succeeded
+    std::uint8_t ErrorNumber;  // the program's number for Errno; 0 when it succeeded
+};
+
+SystemCallResult FileSystemCall(const SystemCall& call);
+
+inline bool Failed(const SystemCallResult& result) {
+    return result.Value == -1;
+}
+
+// The program's number for a system error, by meaning. A missing name (ENOENT) is a missing
+// file, 53, when its folder exists, else a missing folder, 76; path may be null.
+std::uint8_t FileErrorForErrno(int error, const char* path);

@@ -1,0 +1,54 @@
+#include "files/typed_array.h"
+
+#include <cstdlib>
+
+#include "files/file_error.h"
+
+namespace {
+
+constexpr std::uint8_t NoMemory = 7;
+constexpr std::uint8_t BadSize = 9;
+// N x size must fit in an unsigned 32-bit number.
+constexpr std::uint64_t LargestStorage = 0xFFFFFFFFu;
+
+}  // namespace
+
+std::uint32_t ElementSizeOf(ElementType type) {
+    switch (type) {
+        case ElementType::UnsignedByte:
+            return 1;
+        case ElementType::SignedInt16:
+            return 2;
+        case ElementType::FixedString3:
+            return 3;
+        case ElementType::Double:
+            return 8;
+    }
+    return 1;
+}
+
+TypedArray CreateArray(ElementType type, std::int32_t n) {
+    TypedArray array{type, ElementSizeOf(type), 0, nullptr};
+    if (n <= 0 || static_cast<std::uint64_t>(n) * array.ElementSize > LargestStorage) {
+        SetFileError(BadSize);
+        return array;
+    }
+    // calloc gives the zero-filled block at once.
+    void* storage = std::calloc(static_cast<std::size_t>(n), array.ElementSize);
+    if (storage == nullptr) {
+        SetFileError(NoMemory);
+        return array;
+    }
+    array.Storage = static_cast<unsigned char*>(storage);
+    array.Count = static_cast<std::uint32_t>(n);
+    return array;
+}
+
+void ReleaseArray(TypedArray& array) {
+    if (array.Storage == nullptr) {
+        return;
+    }
+    std::free(array.Storage);
+    array.Storage = nullptr;
+    array.Count = 0;
+}
