@@ -1,0 +1,142 @@
+// Times the whole conversion of 16-bit mono files against its floor: a loop that writes the
+// very same lines with the same two writes per line and does nothing else. Each run happens
+// in a child process, so its peak memory is its own.
+//
+//   conversion_bench [sample counts...]      (default: 1000000 10000000)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "console/screen.h"
+#include "converter/conversion.h"
+#include "converter/wave_header.h"
+#include "platform/console_api.h"
+#include "platform/floating_point.h"
+
+namespace {
+
+struct Run {
+    double Seconds;
+    long PeakKilobytes;
+    bool Ok;
+};
+
+void WriteWave(const std::string& path, std::int32_t samples) {
+    std::vector<unsigned char> bytes(44 + static_cast<std::size_t>(samples) * 2);
+    auto put = [&](std::size_t at, std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    };
+    std::copy_n("RIFF", 4, bytes.begin());
+    put(4, static_cast<std::uint32_t>(bytes.size() - 8), 4);
+    std::copy_n("WAVEfmt ", 8, bytes.begin() + 8);
+    put(16, 16, 4);
+    put(20, 1, 2);
+    put(22, 1, 2);
+    put(24, 44100, 4);
+    put(28, 88200, 4);
+    put(32, 2, 2);
+    put(34, 16, 2);
+    std::copy_n("data", 4, bytes.begin() + 36);
+    put(40, static_cast<std::uint32_t>(samples) * 2, 4);
+    // A varied signal: every 16-bit value turns up, in no tidy order.
+    std::uint32_t state = 12345;
+    for (std::int32_t i = 0; i < samples; ++i) {
+        state = state * 1103515245u + 12345u;
+        put(44 + static_cast<std::size_t>(i) * 2, state >> 16, 2);
+    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+int ConvertInChild(const std::string& wave) {
+    platform::ResetConsole(81, 30);
+    PrepareConsole();
+    SetProgramFloatingPoint();
+    WaveHeader header{};
+    if (!CheckWaveHeader(wave, header).Accepted) return 2;
+    return ConvertToSignalFile(wave, header) == ConversionOutcome::Finished ? 0 : 1;
+}
+
+// The floor: the signal file's own lines, each written as item and line end.
+int WriteFloorInChild(const std::string& signal, const std::string& target) {
+    std::ifstream in(signal, std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::pair<std::size_t, std::size_t>> lines;
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find("\r\n", start);
+        lines.emplace_back(start, end - start);
+        start = end + 2;
+    }
+    auto began = std::chrono::steady_clock::now();
+    int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return 1;
+    for (const auto& [at, length] : lines) {
+        if (write(fd, all.data() + at, length) != static_cast<ssize_t>(length)) return 1;
+        if (write(fd, "\r\n", 2) != 2) return 1;
+    }
+    close(fd);
+    // Report only the writing, not the reading of the lines.
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::FILE* out = std::fopen((target + ".seconds").c_str(), "w");
+    std::fprintf(out, "%.6f\n", seconds);
+    std::fclose(out);
+    return 0;
+}
+
+template <typename Work>
+Run InChild(Work work) {
+    auto began = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) _exit(work());
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    return Run{seconds, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::int32_t> counts{1000000, 10000000};
+    if (argc > 1) {
+        counts.clear();
+        for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
+    }
+    char folder[] = "/tmp/norvistrand-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) return 1;
+    const std::string wave = std::string(folder) + "/bench.wav";
+    const std::string signal = std::string(folder) + "/bench.sig";
+    const std::string floor = std::string(folder) + "/floor.txt";
+
+    std::printf("%12s %12s %12s %8s %14s %14s\n", "samples", "convert s", "floor s", "ratio",
+                "peak MB", "arrays MB");
+    int failures = 0;
+    for (std::int32_t n : counts) {
+        WriteWave(wave, n);
+        Run conversion = InChild([&] { return ConvertInChild(wave); });
+        Run floorRun = InChild([&] { return WriteFloorInChild(signal, floor); });
+        double floorSeconds = 0;
+        if (std::FILE* in = std::fopen((floor + ".seconds").c_str(), "r")) {
+            if (std::fscanf(in, "%lf", &floorSeconds) != 1) floorSeconds = 0;
+            std::fclose(in);
+        }
+        double arraysMegabytes = n * (2.0 + 8.0) / 1e6;
+        std::printf("%12d %12.3f %12.3f %8.3f %14.1f %14.1f%s\n", n, conversion.Seconds,
+                    floorSeconds, floorSeconds > 0 ? conversion.Seconds / floorSeconds : 0.0,
+                    conversion.PeakKilobytes * 1024 / 1e6, arraysMegabytes,
+                    conversion.Ok && floorRun.Ok ? "" : "  (FAILED)");
+        failures += conversion.Ok && floorRun.Ok ? 0 : 1;
+    }
+    std::string cleanup = std::string("rm -rf '") + folder + "'";
+    return std::system(cleanup.c_str()) == 0 && failures == 0 ? 0 : 1;
+}

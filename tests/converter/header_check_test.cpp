@@ -1,0 +1,218 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "converter/wave_header.h"
+#include "tests/converter/converter_fixture.h"
+
+namespace {
+
+using HeaderCheckTest = ConverterTest;
+
+WaveSpec Mono16(std::string samples = Samples16({1, 2, 3})) {
+    WaveSpec spec;
+    spec.Samples = std::move(samples);
+    return spec;
+}
+
+HeaderVerdict Check(const std::string& name, WaveHeader& header) {
+    return CheckWaveHeader(name, header);
+}
+
+struct RefusalCase {
+    const char* Why;
+    std::string Bytes;
+    std::string_view Message;
+};
+
+std::string WithField(WaveSpec spec, void (*change)(WaveSpec&)) {
+    change(spec);
+    return BuildWave(spec);
+}
+
+TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
+    const RefusalCase cases[] = {
+        {"empty file", "", NotWaveMessage},
+        {"three bytes", "RIF", NotWaveMessage},
+        {"lower-case riff", "riff" + BuildWave(Mono16()).substr(4), NotWaveMessage},
+        {"not WAVE", BuildWave(Mono16()).replace(8, 4, "AVI "), NotWaveMessage},
+        {"float format", WithField(Mono16(), [](WaveSpec& s) { s.FormatTag = 3; }), NotPcmMessage},
+        {"extensible format",
+         WithField(Mono16(), [](WaveSpec& s) { s.FormatTag = static_cast<std::int16_t>(0xFFFE); }),
+         NotPcmMessage},
+        {"ends before the format tag", BuildWave(Mono16()).substr(0, 20), NotPcmMessage},
+        {"ends inside the channel count", BuildWave(Mono16()).substr(0, 21), NotMonoMessage},
+        {"stereo", WithField(Mono16(), [](WaveSpec& s) { s.Channels = 2; }), NotMonoMessage},
+        {"12 bits, even with a bad alignment",
+         WithField(Mono16(), [](WaveSpec& s) { s.BitsPerSample = 12; s.BlockAlignment = 4; }),
+         BadResolutionMessage},
+        {"32 bits", WithField(Mono16(), [](WaveSpec& s) { s.BitsPerSample = 32; }),
+         BadResolutionMessage},
+        {"24 bits padded to 4 bytes",
+         WithField(Mono16(), [](WaveSpec& s) { s.BitsPerSample = 24; s.BlockAlignment = 4; }),
+         NotPackedMessage},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WriteWholeFile("bad.wav", c.Bytes);
+        WaveHeader header{};
+        HeaderVerdict verdict = Check("bad.wav", header);
+        EXPECT_FALSE(verdict.Accepted);
+        EXPECT_EQ(verdict.Message, c.Message);
+        // Channel 1 is free again: a new open on it succeeds.
+        OpenChannel(1, "bad.wav", OpenMode::Test);
+        EXPECT_EQ(TakeFileError(), 0);
+        CloseChannel(1);
+    }
+}
+
+TEST_F(HeaderCheckTest, RefusesNamesThatCannotBeOpenedAsNotFound) {
+    WaveHeader header{};
+    ASSERT_EQ(mkdir("folder.wav", 0755), 0);
+    for (const char* name : {"missing.wav", "", "no/such/folder.wav", "*.wav", "folder.wav"}) {
+        SCOPED_TRACE(name);
+        HeaderVerdict verdict = Check(name, header);
+        EXPECT_FALSE(verdict.Accepted);
+        EXPECT_EQ(verdict.Message, NotFoundMessage);
+    }
+}
+
+TEST_F(HeaderCheckTest, ChannelCountIsJudgedByItsLowByteOnly) {
+    WaveSpec spec = Mono16();
+    spec.Channels = 257;
+    WriteWholeFile("odd.wav", BuildWave(spec));
+    WaveHeader header{};
+    EXPECT_TRUE(Check("odd.wav", header).Accepted);
+    EXPECT_EQ(header.ChannelCount, 1);
+}
+
+TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
+    struct Case {
+        std::int16_t Bits;
+        std::int32_t DataSize;
+        std::int32_t Count;
+    } const cases[] = {
+        {16, 201, 100}, {16, 203, 102}, {16, 500, 250}, {8, 7, 7}, {24, 9, 3}, {24, 10, 3},
+        {24, 11, 4}, {16, -2, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.DataSize);
+        WaveSpec spec = Mono16("");
+        spec.BitsPerSample = c.Bits;
+        spec.BlockAlignment = static_cast<std::int16_t>(c.Bits / 8);
+        spec.OwnDataSize = true;
+        spec.DataSize = c.DataSize;
+        WriteWholeFile("n.wav", BuildWave(spec));
+        WaveHeader header{};
+        ASSERT_TRUE(Check("n.wav", header).Accepted);
+        EXPECT_EQ(header.SampleCount, c.Count);
+        CloseChannel(1);
+    }
+}
+
+TEST_F(HeaderCheckTest, HeaderEndingAfterBitsPerSampleHasNoSamples) {
+    WriteWholeFile("short.wav", BuildWave(Mono16()).substr(0, 36));
+    WaveHeader header{};
+    ASSERT_TRUE(Check("short.wav", header).Accepted);
+    EXPECT_EQ(header.DataSize, 0);
+    EXPECT_EQ(header.SampleCount, 0);
+    EXPECT_EQ(header.Duration, 0);
+    EXPECT_EQ(header.SampleStart, 44);
+}
+
+TEST_F(HeaderCheckTest, FindsTheDataChunkBehindALongerFormatChunkOrOtherChunks) {
+    WaveSpec longFormat = Mono16(Samples16({5, 6, 7, 8}));
+    longFormat.FormatExtra = std::string("\0\0", 2);
+    WaveSpec withList = Mono16(Samples16({5, 6, 7, 8}));
+    // An odd-sized chunk is padded to an even length.
+    withList.ChunksBeforeData = Chunk("LIST", "INFOodd") + Chunk("fact", "abcd");
+    struct Case {
+        const char* Why;
+        WaveSpec Spec;
+        std::int64_t Start;
+    } const cases[] = {
+        {"18-byte format chunk", longFormat, 46},
+        {"LIST and fact chunks", withList, 36 + 8 + 8 + 8 + 4 + 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WriteWholeFile("chunky.wav", BuildWave(c.Spec));
+        WaveHeader header{};
+        ASSERT_TRUE(Check("chunky.wav", header).Accepted);
+        EXPECT_EQ(header.DataSize, 8);
+        EXPECT_EQ(header.SampleCount, 4);
+        EXPECT_EQ(header.SampleStart, c.Start);
+        CloseChannel(1);
+    }
+}
+
+TEST_F(HeaderCheckTest, ChunkWalkEndsOnChunksThatPointPastTheEnd) {
+    WaveSpec spec = Mono16();
+    // A chunk claiming 4 GB hides everything after it; the canonical reading stays.
+    spec.ChunksBeforeData = std::string("JUNK\xFF\xFF\xFF\xFF", 8);
+    WriteWholeFile("huge.wav", BuildWave(spec));
+    WaveHeader header{};
+    ASSERT_TRUE(Check("huge.wav", header).Accepted);
+    EXPECT_EQ(header.SampleStart, 44);
+}
+
+TEST_F(HeaderCheckTest, ReportsTheFourRows) {
+    WaveSpec spec = Mono16(std::string(500, '\0'));
+    spec.SampleRate = 250;
+    WriteWholeFile("report.wav", BuildWave(spec));
+    WaveHeader header{};
+    ASSERT_TRUE(Check("report.wav", header).Accepted);
+    PlaceCursor(1, 13);
+    WriteReport(header);
+    EXPECT_EQ(Row(12), "");
+    EXPECT_EQ(Row(13), "         FILE DATA    Resolution   16 bits");
+    EXPECT_EQ(Row(14), "                      Sample rate  250 Hz");
+    EXPECT_EQ(Row(15), "                      Length       250 samples");
+    EXPECT_EQ(Row(16), "                      Duration     1000 milliseconds");
+    EXPECT_EQ(CursorPosition().Y, 17);
+    EXPECT_EQ(CursorPosition().X, 0);
+}
+
+TEST_F(HeaderCheckTest, ZeroSampleRateReportsNoDuration) {
+    WaveSpec spec = Mono16();
+    spec.SampleRate = 0;
+    WriteWholeFile("still.wav", BuildWave(spec));
+    WaveHeader header{};
+    ASSERT_TRUE(Check("still.wav", header).Accepted);
+    EXPECT_EQ(header.Duration, 0);
+}
+
+TEST_F(HeaderCheckTest, ErrorLeftByAnEarlierAttemptDoesNotRefuseAGoodFile) {
+    OpenChannel(2, "missing.wav", OpenMode::Test);  // leaves 53 pending
+    WriteWholeFile("good.wav", BuildWave(Mono16()));
+    WaveHeader header{};
+    EXPECT_TRUE(Check("good.wav", header).Accepted);
+}
+
+TEST_F(HeaderCheckTest, RefusesAWaveFileThatItsSignalFileWouldOverwrite) {
+    const std::string wave = BuildWave(Mono16());
+    WriteWholeFile("take1.sig", wave);
+    WriteWholeFile("take2.wav", wave);
+    ASSERT_EQ(link("take2.wav", "take2.sig"), 0);
+    for (const char* name : {"take1.sig", "take2.wav"}) {
+        SCOPED_TRACE(name);
+        WaveHeader header{};
+        HeaderVerdict verdict = Check(name, header);
+        EXPECT_FALSE(verdict.Accepted);
+        EXPECT_EQ(verdict.Message, WouldOverwriteMessage);
+    }
+    EXPECT_EQ(ReadWholeFile("take1.sig"), wave);
+    EXPECT_EQ(ReadWholeFile("take2.wav"), wave);
+}
+
+TEST_F(HeaderCheckTest, AcceptsAReadOnlyWaveFileAndLeavesItUnchanged) {
+    const std::string wave = BuildWave(Mono16());
+    WriteWholeFile("locked.wav", wave);
+    ASSERT_EQ(chmod("locked.wav", 0444), 0);
+    WaveHeader header{};
+    EXPECT_TRUE(Check("locked.wav", header).Accepted);
+    EXPECT_EQ(TakeFileError(), 0);
+    CloseChannel(1);
+    EXPECT_EQ(ReadWholeFile("locked.wav"), wave);
+}
+
+}  // namespace

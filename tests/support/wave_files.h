@@ -1,0 +1,96 @@
+#pragma once
+// Wave files and scratch folders for tests: headers built field by field, so each test can
+// break exactly the field it is about.
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+struct WaveSpec {
+    std::int16_t FormatTag = 1;
+    std::uint16_t Channels = 1;
+    std::int32_t SampleRate = 8000;
+    std::int16_t BlockAlignment = 2;
+    std::int16_t BitsPerSample = 16;
+    std::string FormatExtra;        // bytes after the 16-byte format body (its size grows)
+    std::string ChunksBeforeData;   // whole chunks between the format chunk and the data
+    std::string Samples;            // the data chunk's payload
+    bool OwnDataSize = false;       // write DataSize instead of the payload's length
+    std::int32_t DataSize = 0;
+};
+
+inline void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+inline std::string Chunk(const std::string& id, const std::string& payload) {
+    std::string out = id;
+    PutLittleEndian(out, payload.size(), 4);
+    out += payload;
+    if (payload.size() % 2 != 0) out.push_back('\0');
+    return out;
+}
+
+inline std::string BuildWave(const WaveSpec& spec) {
+    std::string format;
+    PutLittleEndian(format, static_cast<std::uint16_t>(spec.FormatTag), 2);
+    PutLittleEndian(format, spec.Channels, 2);
+    PutLittleEndian(format, static_cast<std::uint32_t>(spec.SampleRate), 4);
+    PutLittleEndian(format, static_cast<std::uint32_t>(spec.SampleRate) * spec.BlockAlignment, 4);
+    PutLittleEndian(format, static_cast<std::uint16_t>(spec.BlockAlignment), 2);
+    PutLittleEndian(format, static_cast<std::uint16_t>(spec.BitsPerSample), 2);
+    format += spec.FormatExtra;
+
+    std::string body = "WAVE" + Chunk("fmt ", format) + spec.ChunksBeforeData + "data";
+    PutLittleEndian(body, spec.OwnDataSize ? static_cast<std::uint32_t>(spec.DataSize)
+                                           : spec.Samples.size(), 4);
+    body += spec.Samples;
+    std::string out = "RIFF";
+    PutLittleEndian(out, body.size(), 4);
+    return out + body;
+}
+
+// 16-bit little-endian samples.
+inline std::string Samples16(const std::vector<std::int16_t>& values) {
+    std::string out;
+    for (std::int16_t v : values) PutLittleEndian(out, static_cast<std::uint16_t>(v), 2);
+    return out;
+}
+
+inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder under /tmp, made the working folder while the test runs, removed after.
+struct ScratchFolder {
+    std::string Path;
+    std::string PreviousFolder;
+};
+
+inline ScratchFolder EnterScratchFolder() {
+    ScratchFolder folder;
+    char previous[4096];
+    if (getcwd(previous, sizeof previous) != nullptr) folder.PreviousFolder = previous;
+    char pattern[] = "/tmp/norvistrand-test-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) folder.Path = pattern;
+    if (chdir(folder.Path.c_str()) != 0) folder.Path.clear();
+    return folder;
+}
+
+inline void LeaveScratchFolder(const ScratchFolder& folder) {
+    if (!folder.PreviousFolder.empty() && chdir(folder.PreviousFolder.c_str()) != 0) return;
+    if (folder.Path.rfind("/tmp/norvistrand-test-", 0) == 0) {
+        std::string command = "rm -rf '" + folder.Path + "'";
+        int ignored = std::system(command.c_str());
+        (void)ignored;
+    }
+}
