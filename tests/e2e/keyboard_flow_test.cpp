@@ -1,0 +1,74 @@
+// Keys as they really arrive: typed ahead of the program, and names that are not ASCII.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/program_fixture.h"
+#include "tests/e2e/screen_texts.h"
+#include "tests/support/wave_files.h"
+
+namespace {
+
+constexpr int PromptRow = 12;
+
+std::string SmallWave() {
+    WaveSpec spec;
+    spec.SampleRate = 8000;
+    spec.BitsPerSample = 16;
+    spec.BlockAlignment = 2;
+    spec.Samples = Samples16({16384, -8192, 0});
+    return BuildWave(spec);
+}
+
+const std::string SmallSignal = "1\r\n-.5\r\n0\r\n";
+
+}  // namespace
+
+// Nothing typed is thrown away: the second name waits for the prompt after the refusal and
+// the last key, typed before the conversion even started, ends the final wait.
+TEST_F(ProgramTest, KeysTypedAheadReachTheNextPromptAndTheFinalWait) {
+    WriteWholeFile(PathInFolder(Session, "small.wav"), SmallWave());
+    ASSERT_TRUE(WaitForRow(Session, PromptRow, Prompt)) << Session.Problem;
+    ASSERT_TRUE(SendBytes(Session, "nope.wav\rsmall.wav\rq")) << Session.Problem;
+
+    int status = -1;
+    ASSERT_TRUE(WaitForExit(Session, status)) << Session.Problem;
+    EXPECT_EQ(status, 0);
+
+    // One refusal moves the finished job three rows down; it still fits on the screen.
+    std::vector<std::string> rows;
+    ASSERT_TRUE(CaptureRows(Session, rows)) << Session.Problem;
+    std::string screen = DescribeRows(rows);
+    EXPECT_EQ(rows[11], PromptWith("nope.wav")) << screen;
+    EXPECT_EQ(rows[12], NotFound) << screen;
+    EXPECT_EQ(rows[14], PromptWith("small.wav")) << screen;
+    EXPECT_EQ(rows[16], "         FILE DATA    Resolution   16 bits") << screen;
+    EXPECT_EQ(rows[21], OutputFileRow("small.sig")) << screen;
+    EXPECT_EQ(rows[24], Processing) << screen;
+    EXPECT_EQ(rows[27], JobFinished) << screen;
+    EXPECT_EQ(rows[28], PressAnyKey) << screen;
+    EXPECT_EQ(ReadWholeFile(PathInFolder(Session, "small.sig")), SmallSignal);
+}
+
+// A name typed in a UTF-8 terminal is the file's name on disk, byte for byte; each byte
+// takes one cell, and the character is drawn legibly in the first of its two.
+TEST_F(ProgramTest, NonAsciiNameReachesItsFileAndEchoesLegibly) {
+    const std::string name = "caf\xC3\xA9.wav";
+    WriteWholeFile(PathInFolder(Session, name), SmallWave());
+    ASSERT_TRUE(WaitForRow(Session, PromptRow, Prompt)) << Session.Problem;
+    ASSERT_TRUE(SendBytes(Session, name)) << Session.Problem;
+    ASSERT_TRUE(WaitForCursor(Session, TypingColumn + 9, PromptRow)) << Session.Problem;
+
+    ScreenCells cells;
+    ASSERT_TRUE(CaptureCells(Session, cells)) << Session.Problem;
+    EXPECT_EQ(CellAt(cells, PromptRow, TypingColumn + 2).Glyph, "f");
+    EXPECT_EQ(CellAt(cells, PromptRow, TypingColumn + 3).Glyph, "\xC3\xA9");
+    EXPECT_EQ(CellAt(cells, PromptRow, TypingColumn + 5).Glyph, ".");
+    EXPECT_EQ(CellAt(cells, PromptRow, TypingColumn + 7).Glyph, "a");
+
+    ASSERT_TRUE(SendBytes(Session, "\r")) << Session.Problem;
+    ASSERT_TRUE(WaitForRow(Session, 26, PressAnyKey)) << Session.Problem;
+    EXPECT_EQ(ReadWholeFile(PathInFolder(Session, "caf\xC3\xA9.sig")), SmallSignal);
+}
