@@ -18,8 +18,8 @@ constexpr int ExponentWordBytes = 2;
 constexpr std::uint16_t SignBit = 0x8000;
 constexpr std::uint16_t ExponentField = 0x7FFF;  // all ones: infinity or NaN
 constexpr int ExponentBias = 16383;
-constexpr int MinBinaryExponent = 1 - ExponentBias;  // field 1
-constexpr int MaxBinaryExponent = ExponentBias;      // field 7FFE
+[[maybe_unused]] constexpr int MinBinaryExponent = 1 - ExponentBias;  // field 1
+[[maybe_unused]] constexpr int MaxBinaryExponent = ExponentBias;      // field 7FFE
 constexpr std::uint64_t LeadingBit = std::uint64_t{1} << 63;
 constexpr int TopBitsShift = 48;
 constexpr std::uint64_t InfinityTopBits = 0x8000;  // top 16 bits of an infinity's significand
@@ -30,13 +30,13 @@ constexpr std::uint64_t InfinityTopBits = 0x8000;  // top 16 bits of an infinity
 // range |e2 * 19728| < 2^29, so the product fits in 32 bits.
 constexpr std::int32_t Log2Scaled = 19728;
 constexpr int Log2ScaleShift = 16;
-constexpr int MinDecimalEstimate = -4932;  // estimate at MinBinaryExponent
-constexpr int MaxDecimalEstimate = 4931;   // estimate at MaxBinaryExponent
+[[maybe_unused]] constexpr int MinDecimalEstimate = -4932;  // estimate at MinBinaryExponent
+[[maybe_unused]] constexpr int MaxDecimalEstimate = 4931;   // estimate at MaxBinaryExponent
 
 constexpr int ScaledDigits = 18;                           // digits of the scaled integer
 constexpr int ScaleTarget = ScaledDigits - 1;              // k = 17 - d
-constexpr std::uint64_t ScaledLow = 100000000000000000;    // 10^17
-constexpr std::uint64_t ScaledHigh = 1000000000000000000;  // 10^18
+[[maybe_unused]] constexpr std::uint64_t ScaledLow = 100000000000000000;    // 10^17
+[[maybe_unused]] constexpr std::uint64_t ScaledHigh = 1000000000000000000;  // 10^18
 constexpr std::uint64_t HalfSplit = 1000000000;  // 10^9: the integer as two 9-digit halves
 constexpr int HalfDigits = 9;
 static_assert(2 * HalfDigits == ScaledDigits);
