@@ -110,8 +110,10 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
         return WriteSignalFile(signalName, none, 0);
     }
 
+    // The sample buffer is the larger array: when it cannot be had, the raw one is not tried.
     TypedArray samples = CreateArray(ElementType::Double, n);
-    TypedArray raw = CreateArray(RawElementType(header.BitsPerSample), n);
+    TypedArray raw{RawElementType(header.BitsPerSample), 0, 0, nullptr};
+    if (samples.Storage != nullptr) raw = CreateArray(raw.Type, n);
     if (TakeFileError() != 0 || samples.Storage == nullptr || raw.Storage == nullptr) {
         return Abandon(raw, samples, ConversionOutcome::TooLarge);
     }
