@@ -12,17 +12,17 @@ namespace {
 
 using ConversionTest = ConverterTest;
 
-WaveSpec SpecOf(std::int16_t bits, std::string samples) {
-    WaveSpec spec;
-    spec.BitsPerSample = bits;
-    spec.BlockAlignment = static_cast<std::int16_t>(bits / 8);
-    spec.Samples = std::move(samples);
-    return spec;
+WaveLayout LayoutOf(std::int16_t bits, std::string samples) {
+    WaveLayout layout;
+    layout.BitsPerSample = bits;
+    layout.BlockAlignment = static_cast<std::int16_t>(bits / 8);
+    layout.Samples = std::move(samples);
+    return layout;
 }
 
 // Checks the file, converts it and returns the outcome; the test reads the signal file.
-ConversionOutcome Convert(const std::string& name, const WaveSpec& spec) {
-    WriteWholeFile(name, BuildWave(spec));
+ConversionOutcome Convert(const std::string& name, const WaveLayout& layout) {
+    WriteWholeFile(name, BuildWave(layout));
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(name, header);
     EXPECT_TRUE(verdict.Accepted) << verdict.Message;
@@ -33,47 +33,47 @@ ConversionOutcome Convert(const std::string& name, const WaveSpec& spec) {
 TEST_F(ConversionTest, WritesEachSampleOverThePeakOneLineEach) {
     struct Case {
         const char* Why;
-        WaveSpec Spec;
+        WaveLayout Layout;
         const char* Lines;
     } const cases[] = {
-        {"8-bit offset by 128", SpecOf(8, std::string("\x00\x80\xFF", 3)), "-1\r\n0\r\n.9921875\r\n"},
-        {"16-bit most negative is the peak", SpecOf(16, Samples16({-32768, 16384, 0})),
+        {"8-bit offset by 128", LayoutOf(8, std::string("\x00\x80\xFF", 3)), "-1\r\n0\r\n.9921875\r\n"},
+        {"16-bit most negative is the peak", LayoutOf(16, Samples16({-32768, 16384, 0})),
          "-1\r\n.5\r\n0\r\n"},
-        {"24-bit 00 00 80 is the most negative", SpecOf(24, std::string("\x00\x00\x80\x00\x00\x40", 6)),
+        {"24-bit 00 00 80 is the most negative", LayoutOf(24, std::string("\x00\x00\x80\x00\x00\x40", 6)),
          "-1\r\n.5\r\n"},
-        {"24-bit FF FF 7F and FF FF FF", SpecOf(24, std::string("\xFF\xFF\x7F\xFF\xFF\xFF", 6)),
+        {"24-bit FF FF 7F and FF FF FF", LayoutOf(24, std::string("\xFF\xFF\x7F\xFF\xFF\xFF", 6)),
          "1\r\n-1.19209303761638E-7\r\n"},
-        {"all zero: every quotient is 0 / 0", SpecOf(16, Samples16({0, 0, 0})), "0\r\n0\r\n0\r\n"},
-        {"first line is the first sample", SpecOf(16, Samples16({1, 3, -2})),
+        {"all zero: every quotient is 0 / 0", LayoutOf(16, Samples16({0, 0, 0})), "0\r\n0\r\n0\r\n"},
+        {"first line is the first sample", LayoutOf(16, Samples16({1, 3, -2})),
          ".333333333333333\r\n1\r\n-.666666666666667\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Why);
-        EXPECT_EQ(Convert("take1.wav", c.Spec), ConversionOutcome::Finished);
+        EXPECT_EQ(Convert("take1.wav", c.Layout), ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile("take1.sig"), c.Lines);
     }
 }
 
 TEST_F(ConversionTest, NoSamplesGiveAnEmptySignalFile) {
-    WaveSpec empty = SpecOf(16, "");
-    WaveSpec negative = SpecOf(16, Samples16({1, 2}));
+    WaveLayout empty = LayoutOf(16, "");
+    WaveLayout negative = LayoutOf(16, Samples16({1, 2}));
     negative.OwnDataSize = true;
     negative.DataSize = -4;
-    for (const WaveSpec& spec : {empty, negative}) {
+    for (const WaveLayout& layout : {empty, negative}) {
         WriteWholeFile("none.sig", "old contents");
-        EXPECT_EQ(Convert("none.wav", spec), ConversionOutcome::Finished);
+        EXPECT_EQ(Convert("none.wav", layout), ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile("none.sig"), "");
     }
 }
 
 TEST_F(ConversionTest, MissingSampleBytesReadAsZero) {
-    WaveSpec sixteen = SpecOf(16, Samples16({100, -50}));
+    WaveLayout sixteen = LayoutOf(16, Samples16({100, -50}));
     sixteen.OwnDataSize = true;
     sixteen.DataSize = 8;  // four samples promised, two present
     EXPECT_EQ(Convert("short.wav", sixteen), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("short.sig"), "1\r\n-.5\r\n0\r\n0\r\n");
 
-    WaveSpec eight = SpecOf(8, std::string("\xC0", 1));
+    WaveLayout eight = LayoutOf(8, std::string("\xC0", 1));
     eight.OwnDataSize = true;
     eight.DataSize = 2;  // the missing byte is 0, that is -128
     EXPECT_EQ(Convert("short8.wav", eight), ConversionOutcome::Finished);
@@ -81,9 +81,9 @@ TEST_F(ConversionTest, MissingSampleBytesReadAsZero) {
 }
 
 TEST_F(ConversionTest, ConvertsTheRealDataBehindAListChunk) {
-    WaveSpec spec = SpecOf(16, Samples16({2, -4}));
-    spec.ChunksBeforeData = Chunk("LIST", "INFOISFTsome tool 1.0");
-    EXPECT_EQ(Convert("tagged.wav", spec), ConversionOutcome::Finished);
+    WaveLayout layout = LayoutOf(16, Samples16({2, -4}));
+    layout.ChunksBeforeData = Chunk("LIST", "INFOISFTsome tool 1.0");
+    EXPECT_EQ(Convert("tagged.wav", layout), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("tagged.sig"), ".5\r\n-1\r\n");
 }
 
@@ -96,13 +96,13 @@ TEST_F(ConversionTest, SignalNameReplacesTheLastThreeBytes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Wave);
         EXPECT_EQ(SignalFileName(c.Wave), c.Signal);
-        EXPECT_EQ(Convert(c.Wave, SpecOf(16, Samples16({7}))), ConversionOutcome::Finished);
+        EXPECT_EQ(Convert(c.Wave, LayoutOf(16, Samples16({7}))), ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile(c.Signal), "1\r\n");
     }
 }
 
 TEST_F(ConversionTest, AnnouncesTheSignalFileAndProcessing) {
-    WriteWholeFile("take1.wav", BuildWave(SpecOf(16, Samples16({1}))));
+    WriteWholeFile("take1.wav", BuildWave(LayoutOf(16, Samples16({1}))));
     WaveHeader header{};
     ASSERT_TRUE(CheckWaveHeader("take1.wav", header).Accepted);
     PlaceCursor(1, 18);
@@ -115,25 +115,25 @@ TEST_F(ConversionTest, AnnouncesTheSignalFileAndProcessing) {
 
 // Arrays beyond 32 bits of bytes: nothing is read and the old signal file stays.
 TEST_F(ConversionTest, TooLargeAFileLeavesTheSignalFileAlone) {
-    WaveSpec spec = SpecOf(16, Samples16({1, 2}));
-    spec.OwnDataSize = true;
-    spec.DataSize = 0x7FFFFFF0;
+    WaveLayout layout = LayoutOf(16, Samples16({1, 2}));
+    layout.OwnDataSize = true;
+    layout.DataSize = 0x7FFFFFF0;
     WriteWholeFile("big.sig", "keep me");
-    EXPECT_EQ(Convert("big.wav", spec), ConversionOutcome::TooLarge);
+    EXPECT_EQ(Convert("big.wav", layout), ConversionOutcome::TooLarge);
     EXPECT_EQ(ReadWholeFile("big.sig"), "keep me");
 }
 
 TEST_F(ConversionTest, SignalFileThatCannotBeWrittenIsReported) {
-    const WaveSpec spec = SpecOf(16, Samples16({1, 2, 3}));
+    const WaveLayout layout = LayoutOf(16, Samples16({1, 2, 3}));
     ASSERT_EQ(mkdir("folder.sig", 0755), 0);
-    EXPECT_EQ(Convert("folder.wav", spec), ConversionOutcome::WriteFailed);
+    EXPECT_EQ(Convert("folder.wav", layout), ConversionOutcome::WriteFailed);
 
     ASSERT_EQ(symlink("/dev/full", "full.sig"), 0);
-    EXPECT_EQ(Convert("full.wav", spec), ConversionOutcome::WriteFailed);
+    EXPECT_EQ(Convert("full.wav", layout), ConversionOutcome::WriteFailed);
 }
 
 TEST_F(ConversionTest, FileSizeLimitDuringTheWriteIsReported) {
-    WriteWholeFile("limited.wav", BuildWave(SpecOf(16, Samples16(std::vector<std::int16_t>(500, 9)))));
+    WriteWholeFile("limited.wav", BuildWave(LayoutOf(16, Samples16(std::vector<std::int16_t>(500, 9)))));
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -152,7 +152,7 @@ TEST_F(ConversionTest, FileSizeLimitDuringTheWriteIsReported) {
 
 // Permission bits do not stop root, so the user who meets the read-only file is nobody.
 TEST_F(ConversionTest, ReadOnlySignalFileIsReportedAndKept) {
-    WriteWholeFile("guarded.wav", BuildWave(SpecOf(16, Samples16({1, 2}))));
+    WriteWholeFile("guarded.wav", BuildWave(LayoutOf(16, Samples16({1, 2}))));
     WriteWholeFile("guarded.sig", "keep me");
     ASSERT_EQ(chmod("guarded.sig", 0444), 0);
     ASSERT_EQ(chmod(".", 0777), 0);

@@ -8,10 +8,10 @@ namespace {
 
 using HeaderCheckTest = ConverterTest;
 
-WaveSpec Mono16(std::string samples = Samples16({1, 2, 3})) {
-    WaveSpec spec;
-    spec.Samples = std::move(samples);
-    return spec;
+WaveLayout Mono16(std::string samples = Samples16({1, 2, 3})) {
+    WaveLayout layout;
+    layout.Samples = std::move(samples);
+    return layout;
 }
 
 HeaderVerdict Check(const std::string& name, WaveHeader& header) {
@@ -24,9 +24,9 @@ struct RefusalCase {
     std::string_view Message;
 };
 
-std::string WithField(WaveSpec spec, void (*change)(WaveSpec&)) {
-    change(spec);
-    return BuildWave(spec);
+std::string WithField(WaveLayout layout, void (*change)(WaveLayout&)) {
+    change(layout);
+    return BuildWave(layout);
 }
 
 TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
@@ -35,20 +35,20 @@ TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
         {"three bytes", "RIF", NotWaveMessage},
         {"lower-case riff", "riff" + BuildWave(Mono16()).substr(4), NotWaveMessage},
         {"not WAVE", BuildWave(Mono16()).replace(8, 4, "AVI "), NotWaveMessage},
-        {"float format", WithField(Mono16(), [](WaveSpec& s) { s.FormatTag = 3; }), NotPcmMessage},
+        {"float format", WithField(Mono16(), [](WaveLayout& s) { s.FormatTag = 3; }), NotPcmMessage},
         {"extensible format",
-         WithField(Mono16(), [](WaveSpec& s) { s.FormatTag = static_cast<std::int16_t>(0xFFFE); }),
+         WithField(Mono16(), [](WaveLayout& s) { s.FormatTag = static_cast<std::int16_t>(0xFFFE); }),
          NotPcmMessage},
         {"ends before the format tag", BuildWave(Mono16()).substr(0, 20), NotPcmMessage},
         {"ends inside the channel count", BuildWave(Mono16()).substr(0, 21), NotMonoMessage},
-        {"stereo", WithField(Mono16(), [](WaveSpec& s) { s.Channels = 2; }), NotMonoMessage},
+        {"stereo", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }), NotMonoMessage},
         {"12 bits, even with a bad alignment",
-         WithField(Mono16(), [](WaveSpec& s) { s.BitsPerSample = 12; s.BlockAlignment = 4; }),
+         WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 12; s.BlockAlignment = 4; }),
          BadResolutionMessage},
-        {"32 bits", WithField(Mono16(), [](WaveSpec& s) { s.BitsPerSample = 32; }),
+        {"32 bits", WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 32; }),
          BadResolutionMessage},
         {"24 bits padded to 4 bytes",
-         WithField(Mono16(), [](WaveSpec& s) { s.BitsPerSample = 24; s.BlockAlignment = 4; }),
+         WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 24; s.BlockAlignment = 4; }),
          NotPackedMessage},
     };
     for (const RefusalCase& c : cases) {
@@ -77,9 +77,9 @@ TEST_F(HeaderCheckTest, RefusesNamesThatCannotBeOpenedAsNotFound) {
 }
 
 TEST_F(HeaderCheckTest, ChannelCountIsJudgedByItsLowByteOnly) {
-    WaveSpec spec = Mono16();
-    spec.Channels = 257;
-    WriteWholeFile("odd.wav", BuildWave(spec));
+    WaveLayout layout = Mono16();
+    layout.Channels = 257;
+    WriteWholeFile("odd.wav", BuildWave(layout));
     WaveHeader header{};
     EXPECT_TRUE(Check("odd.wav", header).Accepted);
     EXPECT_EQ(header.ChannelCount, 1);
@@ -96,12 +96,12 @@ TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DataSize);
-        WaveSpec spec = Mono16("");
-        spec.BitsPerSample = c.Bits;
-        spec.BlockAlignment = static_cast<std::int16_t>(c.Bits / 8);
-        spec.OwnDataSize = true;
-        spec.DataSize = c.DataSize;
-        WriteWholeFile("n.wav", BuildWave(spec));
+        WaveLayout layout = Mono16("");
+        layout.BitsPerSample = c.Bits;
+        layout.BlockAlignment = static_cast<std::int16_t>(c.Bits / 8);
+        layout.OwnDataSize = true;
+        layout.DataSize = c.DataSize;
+        WriteWholeFile("n.wav", BuildWave(layout));
         WaveHeader header{};
         ASSERT_TRUE(Check("n.wav", header).Accepted);
         EXPECT_EQ(header.SampleCount, c.Count);
@@ -120,14 +120,14 @@ TEST_F(HeaderCheckTest, HeaderEndingAfterBitsPerSampleHasNoSamples) {
 }
 
 TEST_F(HeaderCheckTest, FindsTheDataChunkBehindALongerFormatChunkOrOtherChunks) {
-    WaveSpec longFormat = Mono16(Samples16({5, 6, 7, 8}));
+    WaveLayout longFormat = Mono16(Samples16({5, 6, 7, 8}));
     longFormat.FormatExtra = std::string("\0\0", 2);
-    WaveSpec withList = Mono16(Samples16({5, 6, 7, 8}));
+    WaveLayout withList = Mono16(Samples16({5, 6, 7, 8}));
     // An odd-sized chunk is padded to an even length.
     withList.ChunksBeforeData = Chunk("LIST", "INFOodd") + Chunk("fact", "abcd");
     struct Case {
         const char* Why;
-        WaveSpec Spec;
+        WaveLayout Layout;
         std::int64_t Start;
     } const cases[] = {
         {"18-byte format chunk", longFormat, 46},
@@ -135,7 +135,7 @@ TEST_F(HeaderCheckTest, FindsTheDataChunkBehindALongerFormatChunkOrOtherChunks) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Why);
-        WriteWholeFile("chunky.wav", BuildWave(c.Spec));
+        WriteWholeFile("chunky.wav", BuildWave(c.Layout));
         WaveHeader header{};
         ASSERT_TRUE(Check("chunky.wav", header).Accepted);
         EXPECT_EQ(header.DataSize, 8);
@@ -146,19 +146,19 @@ TEST_F(HeaderCheckTest, FindsTheDataChunkBehindALongerFormatChunkOrOtherChunks) 
 }
 
 TEST_F(HeaderCheckTest, ChunkWalkEndsOnChunksThatPointPastTheEnd) {
-    WaveSpec spec = Mono16();
+    WaveLayout layout = Mono16();
     // A chunk claiming 4 GB hides everything after it; the canonical reading stays.
-    spec.ChunksBeforeData = std::string("JUNK\xFF\xFF\xFF\xFF", 8);
-    WriteWholeFile("huge.wav", BuildWave(spec));
+    layout.ChunksBeforeData = std::string("JUNK\xFF\xFF\xFF\xFF", 8);
+    WriteWholeFile("huge.wav", BuildWave(layout));
     WaveHeader header{};
     ASSERT_TRUE(Check("huge.wav", header).Accepted);
     EXPECT_EQ(header.SampleStart, 44);
 }
 
 TEST_F(HeaderCheckTest, ReportsTheFourRows) {
-    WaveSpec spec = Mono16(std::string(500, '\0'));
-    spec.SampleRate = 250;
-    WriteWholeFile("report.wav", BuildWave(spec));
+    WaveLayout layout = Mono16(std::string(500, '\0'));
+    layout.SampleRate = 250;
+    WriteWholeFile("report.wav", BuildWave(layout));
     WaveHeader header{};
     ASSERT_TRUE(Check("report.wav", header).Accepted);
     PlaceCursor(1, 13);
@@ -173,9 +173,9 @@ TEST_F(HeaderCheckTest, ReportsTheFourRows) {
 }
 
 TEST_F(HeaderCheckTest, ZeroSampleRateReportsNoDuration) {
-    WaveSpec spec = Mono16();
-    spec.SampleRate = 0;
-    WriteWholeFile("still.wav", BuildWave(spec));
+    WaveLayout layout = Mono16();
+    layout.SampleRate = 0;
+    WriteWholeFile("still.wav", BuildWave(layout));
     WaveHeader header{};
     ASSERT_TRUE(Check("still.wav", header).Accepted);
     EXPECT_EQ(header.Duration, 0);

@@ -25,12 +25,12 @@ const std::vector<std::string> ReportRows = {
 std::string TakeOneWave() {
     std::vector<std::int16_t> samples;
     for (int i = 0; i < 250; ++i) samples.push_back(static_cast<std::int16_t>((i % 5 - 2) * 8192));
-    WaveSpec spec;
-    spec.SampleRate = 250;
-    spec.BitsPerSample = 16;
-    spec.BlockAlignment = 2;
-    spec.Samples = Samples16(samples);
-    return BuildWave(spec);
+    WaveLayout layout;
+    layout.SampleRate = 250;
+    layout.BitsPerSample = 16;
+    layout.BlockAlignment = 2;
+    layout.Samples = Samples16(samples);
+    return BuildWave(layout);
 }
 
 std::string TakeOneSignal() {

@@ -14,12 +14,12 @@ namespace {
 constexpr int PromptRow = 12;
 
 std::string SmallWave() {
-    WaveSpec spec;
-    spec.SampleRate = 8000;
-    spec.BitsPerSample = 16;
-    spec.BlockAlignment = 2;
-    spec.Samples = Samples16({16384, -8192, 0});
-    return BuildWave(spec);
+    WaveLayout layout;
+    layout.SampleRate = 8000;
+    layout.BitsPerSample = 16;
+    layout.BlockAlignment = 2;
+    layout.Samples = Samples16({16384, -8192, 0});
+    return BuildWave(layout);
 }
 
 const std::string SmallSignal = "1\r\n-.5\r\n0\r\n";

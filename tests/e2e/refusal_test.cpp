@@ -19,13 +19,13 @@ struct RefusalCase {
 };
 
 // A good 16-bit mono header with a few samples, for the cases to break one field of.
-WaveSpec GoodSpec() {
-    WaveSpec spec;
-    spec.SampleRate = 8000;
-    spec.BitsPerSample = 16;
-    spec.BlockAlignment = 2;
-    spec.Samples = Samples16({1, -2, 3, -4});
-    return spec;
+WaveLayout GoodSpec() {
+    WaveLayout layout;
+    layout.SampleRate = 8000;
+    layout.BitsPerSample = 16;
+    layout.BlockAlignment = 2;
+    layout.Samples = Samples16({1, -2, 3, -4});
+    return layout;
 }
 
 // Writes the files of the cases into the folder; "missing.wav" is left out on purpose.
@@ -41,21 +41,21 @@ void MakeRefusedFiles(const TmuxSession& session) {
     wavx[11] = 'X';
     WriteWholeFile(PathInFolder(session, "wavx.wav"), wavx);
 
-    WaveSpec floating = GoodSpec();
+    WaveLayout floating = GoodSpec();
     floating.FormatTag = 3;
     WriteWholeFile(PathInFolder(session, "float.wav"), BuildWave(floating));
-    WaveSpec extensible = GoodSpec();
+    WaveLayout extensible = GoodSpec();
     extensible.FormatTag = static_cast<std::int16_t>(0xFFFE);
     WriteWholeFile(PathInFolder(session, "extensible.wav"), BuildWave(extensible));
-    WaveSpec stereo = GoodSpec();
+    WaveLayout stereo = GoodSpec();
     stereo.Channels = 2;
     stereo.BlockAlignment = 4;
     WriteWholeFile(PathInFolder(session, "stereo.wav"), BuildWave(stereo));
-    WaveSpec twelve = GoodSpec();
+    WaveLayout twelve = GoodSpec();
     twelve.BitsPerSample = 12;
     twelve.BlockAlignment = 4;  // would also fail the packed check, which comes later
     WriteWholeFile(PathInFolder(session, "twelve.wav"), BuildWave(twelve));
-    WaveSpec loose = GoodSpec();
+    WaveLayout loose = GoodSpec();
     loose.BitsPerSample = 24;
     loose.BlockAlignment = 4;
     WriteWholeFile(PathInFolder(session, "loose24.wav"), BuildWave(loose));

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-struct WaveSpec {
+struct WaveLayout {
     std::int16_t FormatTag = 1;
     std::uint16_t Channels = 1;
     std::int32_t SampleRate = 8000;
@@ -35,20 +35,20 @@ inline std::string Chunk(const std::string& id, const std::string& payload) {
     return out;
 }
 
-inline std::string BuildWave(const WaveSpec& spec) {
+inline std::string BuildWave(const WaveLayout& layout) {
     std::string format;
-    PutLittleEndian(format, static_cast<std::uint16_t>(spec.FormatTag), 2);
-    PutLittleEndian(format, spec.Channels, 2);
-    PutLittleEndian(format, static_cast<std::uint32_t>(spec.SampleRate), 4);
-    PutLittleEndian(format, static_cast<std::uint32_t>(spec.SampleRate) * spec.BlockAlignment, 4);
-    PutLittleEndian(format, static_cast<std::uint16_t>(spec.BlockAlignment), 2);
-    PutLittleEndian(format, static_cast<std::uint16_t>(spec.BitsPerSample), 2);
-    format += spec.FormatExtra;
+    PutLittleEndian(format, static_cast<std::uint16_t>(layout.FormatTag), 2);
+    PutLittleEndian(format, layout.Channels, 2);
+    PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate), 4);
+    PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate) * layout.BlockAlignment, 4);
+    PutLittleEndian(format, static_cast<std::uint16_t>(layout.BlockAlignment), 2);
+    PutLittleEndian(format, static_cast<std::uint16_t>(layout.BitsPerSample), 2);
+    format += layout.FormatExtra;
 
-    std::string body = "WAVE" + Chunk("fmt ", format) + spec.ChunksBeforeData + "data";
-    PutLittleEndian(body, spec.OwnDataSize ? static_cast<std::uint32_t>(spec.DataSize)
-                                           : spec.Samples.size(), 4);
-    body += spec.Samples;
+    std::string body = "WAVE" + Chunk("fmt ", format) + layout.ChunksBeforeData + "data";
+    PutLittleEndian(body, layout.OwnDataSize ? static_cast<std::uint32_t>(layout.DataSize)
+                                           : layout.Samples.size(), 4);
+    body += layout.Samples;
     std::string out = "RIFF";
     PutLittleEndian(out, body.size(), 4);
     return out + body;
