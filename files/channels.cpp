@@ -1,24 +1,19 @@
 #include "files/channels.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "files/busy_lock.h"
 #include "files/file_error.h"
-#include "files/system_calls.h"
+#include "files/file_system.h"
 
 namespace {
 
 // Only the first 255 bytes of a name are used.
 constexpr std::size_t NameLimit = 255;
-// The test open reads this many bytes from the start to prove the file can be read.
-constexpr std::size_t TestReadSize = 128;
 
 constexpr std::uint8_t NoMemory = 7;
 constexpr std::uint8_t NotOpen = 52;  // also a negative channel number at the open
@@ -28,18 +23,12 @@ constexpr std::uint8_t DeviceWriteShort = 57;
 constexpr std::uint8_t DiskFull = 61;
 constexpr std::uint8_t BadPosition = 63;
 constexpr std::uint8_t BadName = 64;
-constexpr std::uint8_t Refused = 70;
-constexpr std::uint8_t NoSuchDevice = 68;
 constexpr std::uint8_t BadSystemName = 75;
 
 // The open channels, at most one per number. Guarded, with everything each channel operation
 // does, by TableLock.
 std::vector<FileChannel> Channels;
 BusyLock TableLock;
-
-// Every open: never wait for a FIFO's other end or a device, never take a controlling terminal,
-// never pass the descriptor to a program started later.
-constexpr int OpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 FileChannel* FindChannel(std::int16_t number) {
     for (FileChannel& channel : Channels) {
@@ -75,124 +64,6 @@ bool MakeSystemName(std::string_view used, char (&path)[NameLimit + 1]) {
     return true;
 }
 
-SystemCallResult OpenName(const char* path, int flags) {
-    return FileSystemCall({.Kind = SystemCallKind::Open, .Path = path, .Flags = flags});
-}
-
-// Errors of file systems that offer no locks at all; the file is used unlocked there rather
-// than not at all.
-bool NoLocksHere(int error) {
-    return error == ENOLCK || error == EINVAL || error == EOPNOTSUPP;
-}
-
-// The exclusive lock, taken without waiting: held by another process or by another channel
-// of ours, it gives 70.
-std::uint8_t LockExclusively(int handle) {
-    SystemCallResult locked = FileSystemCall({.Kind = SystemCallKind::Lock, .Descriptor = handle});
-    if (Failed(locked) && !NoLocksHere(locked.Errno)) {
-        return locked.ErrorNumber;
-    }
-    return 0;
-}
-
-// From here on reads and writes wait as ordinary ones do.
-std::uint8_t ClearNonBlocking(int handle) {
-    SystemCallResult flags =
-        FileSystemCall({.Kind = SystemCallKind::GetFlags, .Descriptor = handle});
-    if (Failed(flags)) {
-        return flags.ErrorNumber;
-    }
-    SystemCallResult set = FileSystemCall({.Kind = SystemCallKind::SetFlags,
-                                           .Descriptor = handle,
-                                           .Flags = static_cast<int>(flags.Value) & ~O_NONBLOCK});
-    return set.ErrorNumber;
-}
-
-std::uint8_t SeekHandle(int handle, std::int64_t offset) {
-    return FileSystemCall({.Kind = SystemCallKind::Seek, .Descriptor = handle, .Offset = offset})
-        .ErrorNumber;
-}
-
-// The mode's steps after the descriptor is obtained. Returns the error number, 0 on success.
-std::uint8_t PrepareOpened(FileChannel& channel) {
-    struct stat status;
-    SystemCallResult looked = FileSystemCall(
-        {.Kind = SystemCallKind::Status, .Descriptor = channel.Handle, .Status = &status});
-    if (Failed(looked)) {
-        return looked.ErrorNumber;
-    }
-    channel.Kind = S_ISREG(status.st_mode) ? ChannelKind::DiskFile : ChannelKind::Device;
-    // Only a regular file passes the test open: reading a FIFO, a terminal or a device could
-    // wait for ever or take the keyboard's bytes.
-    if (channel.Mode == OpenMode::Test && channel.Kind == ChannelKind::Device) {
-        return Refused;
-    }
-    if (std::uint8_t error = LockExclusively(channel.Handle); error != 0) {
-        return error;
-    }
-    if (std::uint8_t error = ClearNonBlocking(channel.Handle); error != 0) {
-        return error;
-    }
-    switch (channel.Mode) {
-        case OpenMode::Test: {
-            unsigned char start[TestReadSize];
-            return FileSystemCall({.Kind = SystemCallKind::ReadAt,
-                                   .Descriptor = channel.Handle,
-                                   .Target = start,
-                                   .Count = sizeof start,
-                                   .Offset = 0})
-                .ErrorNumber;
-        }
-        case OpenMode::Binary:
-            // A device too; one that refuses the move fails the open.
-            return SeekHandle(channel.Handle, 0);
-        case OpenMode::Output:
-            if (channel.Kind == ChannelKind::Device) {
-                return 0;
-            }
-            // Emptied only now, under the lock, so a file held by someone else is left whole.
-            if (std::uint8_t error = SeekHandle(channel.Handle, 0); error != 0) {
-                return error;
-            }
-            return FileSystemCall({.Kind = SystemCallKind::Truncate,
-                                   .Descriptor = channel.Handle,
-                                   .Offset = 0})
-                .ErrorNumber;
-    }
-    return BadSystemName;
-}
-
-// Opens the path in the channel's mode and prepares it. On failure returns the error number;
-// a descriptor obtained on the way is then still in channel.Handle.
-std::uint8_t OpenPath(const char* path, FileChannel& channel) {
-    SystemCallResult opened{};
-    switch (channel.Mode) {
-        case OpenMode::Test:
-            opened = OpenName(path, O_RDONLY | OpenFlags);
-            // A socket or a device node without a driver is no file to test either.
-            if (Failed(opened) && opened.ErrorNumber == NoSuchDevice) {
-                return Refused;
-            }
-            break;
-        case OpenMode::Binary:
-            // A refusal of read and write is forgotten when reading alone is granted.
-            opened = OpenName(path, O_RDWR | O_CREAT | OpenFlags);
-            if (Failed(opened)) {
-                opened = OpenName(path, O_RDONLY | O_CREAT | OpenFlags);
-            }
-            break;
-        case OpenMode::Output:
-            // No O_TRUNC: the file is emptied once the lock is held.
-            opened = OpenName(path, O_WRONLY | O_CREAT | OpenFlags);
-            break;
-    }
-    if (Failed(opened)) {
-        return opened.ErrorNumber;
-    }
-    channel.Handle = static_cast<int>(opened.Value);
-    return PrepareOpened(channel);
-}
-
 // The channel if it is open; otherwise sets 52 and gives null.
 FileChannel* OpenChannelOrFail(std::int16_t number) {
     FileChannel* channel = FindChannel(number);
@@ -212,20 +83,17 @@ void WriteToChannel(std::int16_t number, const void* bytes, std::size_t count) {
         SetFileError(WrongModeOrKind);
         return;
     }
-    SystemCallResult written = FileSystemCall({.Kind = SystemCallKind::Write,
-                                               .Descriptor = channel->Handle,
-                                               .Source = bytes,
-                                               .Count = count});
-    if (Failed(written)) {
-        SetFileError(written.ErrorNumber);
+    std::size_t taken = 0;
+    if (std::uint8_t error = WriteSystemFile(channel->Handle, bytes, count, &taken); error != 0) {
+        SetFileError(error);
         return;
     }
     bool disk = channel->Kind == ChannelKind::DiskFile;
-    if (static_cast<std::size_t>(written.Value) < count) {
+    if (taken < count) {
         SetFileError(disk ? DiskFull : DeviceWriteShort);
     }
     if (disk) {
-        channel->Offset += written.Value;
+        channel->Offset += static_cast<std::int64_t>(taken);
     }
 }
 
@@ -263,12 +131,7 @@ void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode) {
     }
 
     FileChannel opened{channel, -1, ChannelKind::Device, mode, 0};
-    std::uint8_t error = OpenPath(path, opened);
-    if (error != 0) {
-        if (opened.Handle != -1) {
-            // The open's own failure is the one reported.
-            FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = opened.Handle});
-        }
+    if (std::uint8_t error = OpenSystemFile(path, mode, &opened.Handle, &opened.Kind); error != 0) {
         SetFileError(error);
         return;
     }
@@ -287,13 +150,9 @@ void CloseChannel(std::int16_t channel) {
     std::uint8_t firstError = 0;
     if (closing.Mode == OpenMode::Output && closing.Kind == ChannelKind::DiskFile) {
         // Whatever lies past the last byte written is not part of the output.
-        firstError = FileSystemCall({.Kind = SystemCallKind::Truncate,
-                                     .Descriptor = closing.Handle,
-                                     .Offset = closing.Offset})
-                         .ErrorNumber;
+        firstError = CutSystemFile(closing.Handle, closing.Offset);
     }
-    std::uint8_t closeError =
-        FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = closing.Handle}).ErrorNumber;
+    std::uint8_t closeError = CloseSystemFile(closing.Handle);
     if (firstError == 0) {
         firstError = closeError;
     }
@@ -325,17 +184,15 @@ ByteString ReadBytes(std::int16_t channel, std::int32_t n) {
         SetFileError(NoMemory);
         return {};
     }
-    SystemCallResult got = FileSystemCall({.Kind = SystemCallKind::Read,
-                                           .Descriptor = found->Handle,
-                                           .Target = bytes.data(),
-                                           .Count = bytes.size()});
-    if (Failed(got)) {
-        SetFileError(got.ErrorNumber);
+    std::size_t arrived = 0;
+    if (std::uint8_t error = ReadSystemFile(found->Handle, bytes.data(), bytes.size(), &arrived);
+        error != 0) {
+        SetFileError(error);
         return {};
     }
     // Fewer bytes than asked for means the end of the file lies inside the range: no error.
-    bytes.resize(static_cast<std::size_t>(got.Value));
-    found->Offset += got.Value;
+    bytes.resize(arrived);
+    found->Offset += static_cast<std::int64_t>(arrived);
     return bytes;
 }
 
@@ -351,7 +208,7 @@ void SeekChannel(std::int16_t channel, std::int64_t p) {
     }
     // A position below 1 goes to the system as -1, which refuses it; the offset stays.
     std::int64_t offset = p >= 1 ? p - 1 : -1;
-    if (std::uint8_t error = SeekHandle(found->Handle, offset); error != 0) {
+    if (std::uint8_t error = SeekSystemFile(found->Handle, offset); error != 0) {
         SetFileError(error);
         return;
     }
@@ -372,7 +229,7 @@ std::int32_t ReadArray(std::int16_t channel, std::int64_t p, TypedArray& array, 
         SetFileError(BadPosition);
         return 0;
     }
-    if (std::uint8_t error = SeekHandle(found->Handle, p - 1); error != 0) {
+    if (std::uint8_t error = SeekSystemFile(found->Handle, p - 1); error != 0) {
         SetFileError(error);
         return 0;
     }
@@ -385,18 +242,15 @@ std::int32_t ReadArray(std::int16_t channel, std::int64_t p, TypedArray& array, 
     if (total == 0) {
         return 0;
     }
-    SystemCallResult got = FileSystemCall({.Kind = SystemCallKind::Read,
-                                           .Descriptor = found->Handle,
-                                           .Target = array.Storage,
-                                           .Count = total});
-    if (Failed(got)) {
-        SetFileError(got.ErrorNumber);
+    std::size_t arrived = 0;
+    if (std::uint8_t error = ReadSystemFile(found->Handle, array.Storage, total, &arrived);
+        error != 0) {
+        SetFileError(error);
         return 0;
     }
     // A short read ends inside the file's last bytes: the rest of the range reads as zeros.
-    std::size_t arrived = static_cast<std::size_t>(got.Value);
     std::memset(array.Storage + arrived, 0, total - arrived);
-    found->Offset += got.Value;
+    found->Offset += static_cast<std::int64_t>(arrived);
     return static_cast<std::int32_t>(arrived / array.ElementSize);
 }
 
@@ -410,22 +264,14 @@ void EndLine(std::int16_t channel) {
 }
 
 bool SameFile(std::string_view a, std::string_view b) {
-    struct stat first;
-    struct stat second;
-    const std::string_view names[2] = {a, b};
-    struct stat* statuses[2] = {&first, &second};
-    for (int i = 0; i < 2; ++i) {
-        // The names as an open would use them.
-        std::string_view used = UsedName(names[i]);
-        char path[NameLimit + 1];
-        if (used.empty() || !MakeSystemName(used, path)) {
-            return false;
-        }
-        SystemCallResult looked = FileSystemCall(
-            {.Kind = SystemCallKind::PathStatus, .Path = path, .Status = statuses[i]});
-        if (Failed(looked)) {
-            return false;
-        }
+    // The names as an open would use them.
+    std::string_view usedA = UsedName(a);
+    std::string_view usedB = UsedName(b);
+    char pathA[NameLimit + 1];
+    char pathB[NameLimit + 1];
+    if (usedA.empty() || usedB.empty() || !MakeSystemName(usedA, pathA) ||
+        !MakeSystemName(usedB, pathB)) {
+        return false;
     }
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return SameSystemFile(pathA, pathB);
 }

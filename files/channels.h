@@ -19,10 +19,13 @@ enum class ChannelKind {
     Device,
 };
 
-// One open channel. The file behind it is held with an exclusive lock while it is open.
+// The system's handle of an open file: a file descriptor on POSIX, a HANDLE on Windows.
+using SystemFile = std::intptr_t;
+
+// One open channel. The file behind it is held with exclusive access while it is open.
 struct FileChannel {
     std::int16_t Number;  // the number it was opened under, 0 or above
-    int Handle;           // file descriptor, released by the close
+    SystemFile Handle;    // released by the close
     ChannelKind Kind;
     OpenMode Mode;
     std::int64_t Offset;  // byte offset of the next read or write, from 0
@@ -44,5 +47,5 @@ void EndLine(std::int16_t channel);
 // Returns the file error number and sets it to 0.
 std::uint8_t TakeFileError();
 
-// True when both names exist and denote the same file (same device and inode).
+// True when both names exist and denote the same file on disk, however they are written.
 bool SameFile(std::string_view a, std::string_view b);

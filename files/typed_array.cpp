@@ -1,8 +1,7 @@
 #include "files/typed_array.h"
 
-#include <cstdlib>
-
 #include "files/file_error.h"
+#include "files/storage.h"
 
 namespace {
 
@@ -33,8 +32,7 @@ TypedArray CreateArray(ElementType type, std::int32_t n) {
         SetFileError(BadSize);
         return array;
     }
-    // calloc gives the zero-filled block at once.
-    void* storage = std::calloc(static_cast<std::size_t>(n), array.ElementSize);
+    void* storage = ObtainZeroFilled(static_cast<std::size_t>(n), array.ElementSize);
     if (storage == nullptr) {
         SetFileError(NoMemory);
         return array;
@@ -48,7 +46,7 @@ void ReleaseArray(TypedArray& array) {
     if (array.Storage == nullptr) {
         return;
     }
-    std::free(array.Storage);
+    ReleaseZeroFilled(array.Storage);
     array.Storage = nullptr;
     array.Count = 0;
 }

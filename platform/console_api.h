@@ -1,7 +1,9 @@
 #pragma once
 // The console operations the console module is written against, with the names and meaning
 // of the Windows console API. On Linux they work on one in-memory console (below), which the
-// renderer mirrors onto the terminal and the keyboard decoder feeds with input records.
+// renderer mirrors onto the terminal and the keyboard decoder feeds with input records. On
+// Windows they are the console API's own calls (platform/windows_console*.cpp) and the
+// in-memory console does not exist.
 // Every operation returns whether it succeeded; the console module ignores the results.
 #include <cstdint>
 #include <deque>

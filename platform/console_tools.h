@@ -1,7 +1,9 @@
 #pragma once
 // The console-window tools: window title, position, icon, tool bar and system-menu trimming.
 // On a terminal only the title and the position have an effect; the rest accept their
-// arguments and do nothing. Every call leaves the floating-point control word as the program set it.
+// arguments and do nothing. On Windows every one but the tool bar acts on the console's window
+// (platform/windows_console_tools.cpp). The caller sets the floating-point control word again
+// after each call.
 #include <cstdint>
 
 int InitConsoleTools(void* instance, std::int32_t a, std::int32_t b, std::int32_t c,

@@ -1,4 +1,4 @@
-#include "files/system_calls.h"
+#include "files/posix_system_calls.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include "files/busy_lock.h"
 #include "platform/floating_point.h"
@@ -51,23 +50,25 @@ std::int64_t MakeCall(const SystemCall& call) {
     return -1;
 }
 
-// Only these calls can raise SIGPIPE or SIGXFSZ.
-bool MayRaiseWriteSignals(SystemCallKind kind) {
-    return kind == SystemCallKind::Write || kind == SystemCallKind::Truncate;
+// Writes and cuts can only happen through a descriptor opened for writing.
+bool OpensForWriting(const SystemCall& call) {
+    return call.Kind == SystemCallKind::Open && (call.Flags & O_ACCMODE) != O_RDONLY;
 }
 
-// The signal a failed write raised is pending on this thread while held back; it is taken
-// away unless the program held it back itself before the call.
-void DropRaisedSignal(int error, const sigset_t& before) {
-    int raised = error == EPIPE ? SIGPIPE : error == EFBIG ? SIGXFSZ : 0;
-    if (raised == 0 || sigismember(&before, raised) == 1) {
-        return;
+// A write to a pipe without a reader or past the file-size limit must fail like any other
+// write instead of ending the process. At every open for writing the two signals are set to
+// be ignored, unless someone chose a disposition for them already. (Masking them around each
+// write instead would cost two more system calls per line of output.)
+void IgnoreWriteSignals() {
+    for (int signalNumber : {SIGPIPE, SIGXFSZ}) {
+        struct sigaction present {};
+        if (sigaction(signalNumber, nullptr, &present) == 0 && present.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            sigaction(signalNumber, &ignore, nullptr);
+        }
     }
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, raised);
-    timespec noWait{};
-    sigtimedwait(&only, nullptr, &noWait);
 }
 
 // Does the folder that would hold the path's last name exist? Trailing slashes belong to the
@@ -139,15 +140,8 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
     BusyLockHold hold(GateLock);
     SavedFloatingPoint saved = SaveFloatingPoint();
 
-    bool holdSignals = MayRaiseWriteSignals(call.Kind);
-    sigset_t before;
-    sigemptyset(&before);
-    if (holdSignals) {
-        sigset_t held;
-        sigemptyset(&held);
-        sigaddset(&held, SIGPIPE);
-        sigaddset(&held, SIGXFSZ);
-        pthread_sigmask(SIG_BLOCK, &held, &before);
+    if (OpensForWriting(call)) {
+        IgnoreWriteSignals();
     }
 
     std::int64_t value = 0;
@@ -157,13 +151,6 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
         value = MakeCall(call);
         error = errno;
     } while (value == -1 && error == EINTR && call.Kind != SystemCallKind::Close);
-
-    if (holdSignals) {
-        if (value == -1) {
-            DropRaisedSignal(error, before);
-        }
-        pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    }
 
     SystemCallResult result{value, 0, 0};
     if (value == -1) {

@@ -1,0 +1,34 @@
+// The process on Windows: prepare the console, set the arithmetic convention, run the program
+// with the instance handle, and end with its result.
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "converter/main_flow.h"
+#include "platform/floating_point.h"
+#include "platform/windows_api.h"
+
+namespace {
+
+void SayOnStandardError(const char* line) {
+    DWORD length = 0;
+    while (line[length] != '\0') ++length;
+    DWORD written = 0;
+    WriteFile(GetStdHandle(platform::STD_ERROR_HANDLE), line, length, &written, nullptr);
+}
+
+}  // namespace
+
+int main() {
+    PrepareConsole();
+    // Without a console keyboard the prompt could never be answered.
+    if (KeyboardLost()) {
+        SayOnStandardError("norvistrand: no console to read the keyboard from\r\n");
+        ExitProcess(KeyboardLostExitCode);
+    }
+    SetProgramFloatingPoint();
+    const int result =
+        WINMAIN(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT);
+    if (result == KeyboardLostExitCode) {
+        SayOnStandardError("norvistrand: the console went away; ending\r\n");
+    }
+    ExitProcess(static_cast<UINT>(result));
+}

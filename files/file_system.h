@@ -1,0 +1,35 @@
+#pragma once
+// What the channels need of the system, one function per step. POSIX and Windows each realise
+// these (files/posix_file_system.cpp, files/windows_file_system.cpp); the build picks one.
+// Every call goes through the system's one gate, and every failure comes back as the program's
+// file error number, 0 meaning success.
+#include <cstddef>
+#include <cstdint>
+
+#include "files/channels.h"
+
+// Opens the NUL-terminated path for the mode and does the mode's steps after the open (the
+// test read, the move to offset 0, the emptying of an output file). On success the handle and
+// the kind are set and 0 comes back; on failure nothing is left open.
+std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle, ChannelKind* kind);
+
+// One read of count bytes at the file pointer; *arrived gets how many came (fewer at the end
+// of the file, which is no error).
+std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
+                            std::size_t* arrived);
+
+// One write of count bytes at the file pointer; *taken gets how many the system took.
+std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t count,
+                             std::size_t* taken);
+
+// Moves the file pointer to offset bytes from the start; a negative offset is refused.
+std::uint8_t SeekSystemFile(SystemFile handle, std::int64_t offset);
+
+// Cuts the file at offset, which is where its file pointer stands whenever the channels cut.
+std::uint8_t CutSystemFile(SystemFile handle, std::int64_t offset);
+
+// Releases the handle; it is gone whether or not the system reports a failure.
+std::uint8_t CloseSystemFile(SystemFile handle);
+
+// True when both NUL-terminated paths exist and denote the same file.
+bool SameSystemFile(const char* a, const char* b);

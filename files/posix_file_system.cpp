@@ -1,0 +1,211 @@
+// The channels' system steps over POSIX. Exclusive access is an exclusive flock, taken
+// without waiting; a file held by another process or another channel of ours gives 70.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "files/file_system.h"
+#include "files/posix_system_calls.h"
+
+namespace {
+
+// The test open reads this many bytes from the start to prove the file can be read.
+constexpr std::size_t TestReadSize = 128;
+
+constexpr std::uint8_t Refused = 70;
+constexpr std::uint8_t NoSuchDevice = 68;
+constexpr std::uint8_t BadSystemName = 75;
+
+// Every open: never wait for a FIFO's other end or a device, never take a controlling terminal,
+// never pass the descriptor to a program started later.
+constexpr int OpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+int Descriptor(SystemFile handle) {
+    return static_cast<int>(handle);
+}
+
+SystemCallResult OpenName(const char* path, int flags) {
+    return FileSystemCall({.Kind = SystemCallKind::Open, .Path = path, .Flags = flags});
+}
+
+// Errors of file systems that offer no locks at all; the file is used unlocked there rather
+// than not at all.
+bool NoLocksHere(int error) {
+    return error == ENOLCK || error == EINVAL || error == EOPNOTSUPP;
+}
+
+// The exclusive lock, taken without waiting: held by another process or by another channel
+// of ours, it gives 70.
+std::uint8_t LockExclusively(int handle) {
+    SystemCallResult locked = FileSystemCall({.Kind = SystemCallKind::Lock, .Descriptor = handle});
+    if (Failed(locked) && !NoLocksHere(locked.Errno)) {
+        return locked.ErrorNumber;
+    }
+    return 0;
+}
+
+// From here on reads and writes wait as ordinary ones do.
+std::uint8_t ClearNonBlocking(int handle) {
+    SystemCallResult flags =
+        FileSystemCall({.Kind = SystemCallKind::GetFlags, .Descriptor = handle});
+    if (Failed(flags)) {
+        return flags.ErrorNumber;
+    }
+    SystemCallResult set = FileSystemCall({.Kind = SystemCallKind::SetFlags,
+                                           .Descriptor = handle,
+                                           .Flags = static_cast<int>(flags.Value) & ~O_NONBLOCK});
+    return set.ErrorNumber;
+}
+
+std::uint8_t SeekHandle(int handle, std::int64_t offset) {
+    return FileSystemCall({.Kind = SystemCallKind::Seek, .Descriptor = handle, .Offset = offset})
+        .ErrorNumber;
+}
+
+// The mode's steps after the descriptor is obtained. Returns the error number, 0 on success.
+std::uint8_t PrepareOpened(int handle, OpenMode mode, ChannelKind* kind) {
+    struct stat status;
+    SystemCallResult looked =
+        FileSystemCall({.Kind = SystemCallKind::Status, .Descriptor = handle, .Status = &status});
+    if (Failed(looked)) {
+        return looked.ErrorNumber;
+    }
+    *kind = S_ISREG(status.st_mode) ? ChannelKind::DiskFile : ChannelKind::Device;
+    // Only a regular file passes the test open: reading a FIFO, a terminal or a device could
+    // wait for ever or take the keyboard's bytes.
+    if (mode == OpenMode::Test && *kind == ChannelKind::Device) {
+        return Refused;
+    }
+    if (std::uint8_t error = LockExclusively(handle); error != 0) {
+        return error;
+    }
+    if (std::uint8_t error = ClearNonBlocking(handle); error != 0) {
+        return error;
+    }
+    switch (mode) {
+        case OpenMode::Test: {
+            unsigned char start[TestReadSize];
+            return FileSystemCall({.Kind = SystemCallKind::ReadAt,
+                                   .Descriptor = handle,
+                                   .Target = start,
+                                   .Count = sizeof start,
+                                   .Offset = 0})
+                .ErrorNumber;
+        }
+        case OpenMode::Binary:
+            // A device too; one that refuses the move fails the open.
+            return SeekHandle(handle, 0);
+        case OpenMode::Output:
+            if (*kind == ChannelKind::Device) {
+                return 0;
+            }
+            // Emptied only now, under the lock, so a file held by someone else is left whole.
+            if (std::uint8_t error = SeekHandle(handle, 0); error != 0) {
+                return error;
+            }
+            return FileSystemCall(
+                       {.Kind = SystemCallKind::Truncate, .Descriptor = handle, .Offset = 0})
+                .ErrorNumber;
+    }
+    return BadSystemName;
+}
+
+// Opens the path in the mode and prepares it. On failure returns the error number; a
+// descriptor obtained on the way is then still in *handle.
+std::uint8_t OpenPath(const char* path, OpenMode mode, int* handle, ChannelKind* kind) {
+    SystemCallResult opened{};
+    switch (mode) {
+        case OpenMode::Test:
+            opened = OpenName(path, O_RDONLY | OpenFlags);
+            // A socket or a device node without a driver is no file to test either.
+            if (Failed(opened) && opened.ErrorNumber == NoSuchDevice) {
+                return Refused;
+            }
+            break;
+        case OpenMode::Binary:
+            // A refusal of read and write is forgotten when reading alone is granted.
+            opened = OpenName(path, O_RDWR | O_CREAT | OpenFlags);
+            if (Failed(opened)) {
+                opened = OpenName(path, O_RDONLY | O_CREAT | OpenFlags);
+            }
+            break;
+        case OpenMode::Output:
+            // No O_TRUNC: the file is emptied once the lock is held.
+            opened = OpenName(path, O_WRONLY | O_CREAT | OpenFlags);
+            break;
+    }
+    if (Failed(opened)) {
+        return opened.ErrorNumber;
+    }
+    *handle = static_cast<int>(opened.Value);
+    return PrepareOpened(*handle, mode, kind);
+}
+
+}  // namespace
+
+std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
+                            ChannelKind* kind) {
+    int opened = -1;
+    std::uint8_t error = OpenPath(path, mode, &opened, kind);
+    if (error != 0) {
+        if (opened != -1) {
+            // The open's own failure is the one reported.
+            FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = opened});
+        }
+        return error;
+    }
+    *handle = opened;
+    return 0;
+}
+
+std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
+                            std::size_t* arrived) {
+    SystemCallResult got = FileSystemCall({.Kind = SystemCallKind::Read,
+                                           .Descriptor = Descriptor(handle),
+                                           .Target = target,
+                                           .Count = count});
+    *arrived = Failed(got) ? 0 : static_cast<std::size_t>(got.Value);
+    return got.ErrorNumber;
+}
+
+std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t count,
+                             std::size_t* taken) {
+    SystemCallResult written = FileSystemCall({.Kind = SystemCallKind::Write,
+                                               .Descriptor = Descriptor(handle),
+                                               .Source = source,
+                                               .Count = count});
+    *taken = Failed(written) ? 0 : static_cast<std::size_t>(written.Value);
+    return written.ErrorNumber;
+}
+
+std::uint8_t SeekSystemFile(SystemFile handle, std::int64_t offset) {
+    return SeekHandle(Descriptor(handle), offset);
+}
+
+std::uint8_t CutSystemFile(SystemFile handle, std::int64_t offset) {
+    return FileSystemCall({.Kind = SystemCallKind::Truncate,
+                           .Descriptor = Descriptor(handle),
+                           .Offset = offset})
+        .ErrorNumber;
+}
+
+std::uint8_t CloseSystemFile(SystemFile handle) {
+    return FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = Descriptor(handle)})
+        .ErrorNumber;
+}
+
+bool SameSystemFile(const char* a, const char* b) {
+    struct stat first;
+    struct stat second;
+    const char* paths[2] = {a, b};
+    struct stat* statuses[2] = {&first, &second};
+    for (int i = 0; i < 2; ++i) {
+        SystemCallResult looked = FileSystemCall(
+            {.Kind = SystemCallKind::PathStatus, .Path = paths[i], .Status = statuses[i]});
+        if (Failed(looked)) {
+            return false;
+        }
+    }
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
