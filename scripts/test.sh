@@ -1,13 +1,31 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the normal build, then the whole suite again with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Sets up, builds and runs every test, stage by stage:
+#   linux     the normal build and its whole suite (unit, end-to-end in tmux, real sound files)
+#   sanitize  the whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz      the Wave file fuzz target for 60 seconds
+#   windows   the Windows build, its tests under wine, and a smoke test of the program
+# With no argument every stage runs; name stages to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+stages=("$@")
+[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows)
 
-bash scripts/build.sh build
-(cd build && ctest --output-on-failure -j 2)
+run_suite() {
+    local folder="$1"
+    shift
+    bash scripts/build.sh "$folder" "$@"
+    (cd "$folder" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --output-on-failure -j 2)
+}
 
-bash scripts/build.sh build-sanitize -DNORVISTRAND_SANITIZE=ON
-(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-   ctest --output-on-failure -j 2)
+bash scripts/setup.sh sox ffmpeg
+for stage in "${stages[@]}"; do
+    echo "=== $stage"
+    case "$stage" in
+        linux) run_suite build ;;
+        sanitize) run_suite build-sanitize -DNORVISTRAND_SANITIZE=ON ;;
+        fuzz) bash scripts/fuzz.sh 60 ;;
+        windows) bash scripts/test_windows.sh ;;
+        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows)" >&2; exit 2 ;;
+    esac
+done
