@@ -159,14 +159,25 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
     return 0;
 }
 
+// One read as far as the file is concerned: Linux hands out at most about 2 GiB per read
+// call, so a larger array is filled by as many calls as it takes, until the end of the file.
 std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
                             std::size_t* arrived) {
-    SystemCallResult got = FileSystemCall({.Kind = SystemCallKind::Read,
-                                           .Descriptor = Descriptor(handle),
-                                           .Target = target,
-                                           .Count = count});
-    *arrived = Failed(got) ? 0 : static_cast<std::size_t>(got.Value);
-    return got.ErrorNumber;
+    *arrived = 0;
+    while (*arrived < count) {
+        SystemCallResult got = FileSystemCall({.Kind = SystemCallKind::Read,
+                                               .Descriptor = Descriptor(handle),
+                                               .Target = static_cast<char*>(target) + *arrived,
+                                               .Count = count - *arrived});
+        if (Failed(got)) {
+            return got.ErrorNumber;
+        }
+        if (got.Value == 0) {
+            break;
+        }
+        *arrived += static_cast<std::size_t>(got.Value);
+    }
+    return 0;
 }
 
 std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t count,
