@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "platform/terminal.h"
+
 namespace {
 
 TextConsole Module{};
@@ -240,3 +242,5 @@ void RestoreCursor() {
 void Bell() {
     platform::MessageBeep(0);
 }
+
+void ShowScreenNow() { platform::FlushScreen(); }

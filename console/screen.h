@@ -51,3 +51,6 @@ void ShowCursorForOperation();
 void HideCursorForOperation();
 void RestoreCursor();
 void Bell();
+// Brings the display up to date with the screen now, for text that must be seen before
+// long work begins; waits for input do this by themselves.
+void ShowScreenNow();

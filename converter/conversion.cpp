@@ -8,7 +8,6 @@
 #include "files/channels.h"
 #include "files/typed_array.h"
 #include "numtext/number_text.h"
-#include "platform/terminal.h"
 
 namespace {
 
@@ -54,7 +53,7 @@ void Announce(const ByteString& signalName) {
     NewLine();
     NewLine();
     // The work ahead can take a while: the announcement is shown before it starts.
-    platform::FlushScreen();
+    ShowScreenNow();
 }
 
 // Writes one line per sample; stops at the first failing write, since the file is then
