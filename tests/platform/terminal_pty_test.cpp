@@ -100,22 +100,24 @@ TEST(TerminalOnPseudoTerminal, RawModeIsPutBackWhenTheProcessIsTerminated) {
     int report[2];
     ASSERT_EQ(pipe(report), 0);
 
+    // The mode before is read before the child starts: the child may be in raw mode at once.
+    const int slave = open(terminal.SlaveName.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    ASSERT_FALSE(InRawMode(before));
+
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         close(report[0]);
+        close(slave);
         BecomeTerminalSession(terminal);
         platform::ResetConsole(4, 2);
         Tell(report[1], platform::AttachTerminal() ? 'A' : 'F');
         for (;;) pause();  // until SIGTERM
     }
     close(report[1]);
-
-    const int slave = open(terminal.SlaveName.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    termios before{};
-    ASSERT_EQ(tcgetattr(slave, &before), 0);
-    ASSERT_FALSE(InRawMode(before));
 
     EXPECT_EQ(ReadFor(report[0], 1, Clock::now() + Patience), "A");
     termios during{};
