@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "converter/wave_header.h"
-#include "files/byte_string.h"
 
 enum class ConversionOutcome {
     Finished,
@@ -18,9 +17,5 @@ inline constexpr std::string_view TooLargeMessage = "   ERROR - This file is too
 inline constexpr std::string_view ReadFailedMessage = "   ERROR - The Wave file could not be read";
 inline constexpr std::string_view WriteFailedMessage = "   ERROR - The signal file could not be written";
 
-// The wave file name less its last three bytes, then "sig"; names of 1 or 2 bytes stay whole.
-ByteString SignalFileName(std::string_view waveName);
-
-// Announces the signal file, converts, and closes channel 1, which is open on the wave file
-// on entry.
+// Converts and closes channel 1, which is open on the wave file on entry. Draws nothing.
 ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeader& header);

@@ -1,7 +1,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "converter/conversion.h"
 #include "converter/wave_header.h"
 #include "files/byte_string.h"
 #include "files/channels.h"
@@ -46,11 +45,17 @@ std::int64_t RoundToInteger(long double value) { return std::llrint(value); }
 
 }  // namespace
 
+ByteString SignalFileName(std::string_view waveName) {
+    return Concatenate(LeftPart(waveName, ByteLength(waveName) - 3), "sig");
+}
+
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
     // Whatever an earlier attempt left pending must not refuse this name.
     TakeFileError();
     OpenChannel(WaveChannel, name, OpenMode::Test);
-    if (TakeFileError() != 0) return HeaderVerdict{false, NotFoundMessage};
+    if (std::uint8_t error = TakeFileError(); error != 0) {
+        return HeaderVerdict{false, NotFoundMessage, error};
+    }
     CloseChannel(WaveChannel);
 
     // Not tested: should this open fail, the reads give nothing and the file is no Wave file.

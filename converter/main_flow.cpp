@@ -11,17 +11,6 @@
 #include "platform/console_tools.h"
 #include "platform/floating_point.h"
 
-void UseColour(ColourPair colour) { SetColour(colour.Foreground, colour.Background, 0); }
-
-void ShowWithBells(std::string_view message) {
-    Bell();
-    Bell();
-    UseColour(EmphasisColour);
-    WriteText(message);
-    NewLine();
-    UseColour(NormalColour);
-}
-
 namespace {
 
 // The tools may leave the floating-point unit in another mode, so it is set again after each
@@ -104,6 +93,7 @@ int WINMAIN(void* instance, void*, const char*, int) {
     }
 
     WriteReport(header);
+    AnnounceSignalFile(SignalFileName(waveName));
     ConversionOutcome outcome = ConvertToSignalFile(waveName, header);
 
     // A failed job ends like a refusal, on the row where the success message would stand.

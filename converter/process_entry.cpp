@@ -1,7 +1,9 @@
-// The process: prepare the console, set the arithmetic convention, run the program.
+// The process: with arguments, the command-line mode, which never touches the terminal;
+// without, prepare the console, set the arithmetic convention, run the screen program.
 #include <unistd.h>
 
 #include "console/screen.h"
+#include "converter/command_line.h"
 #include "converter/main_flow.h"
 #include "platform/floating_point.h"
 #include "platform/terminal.h"
@@ -17,7 +19,11 @@ void SayOnStandardError(const char* line) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        SetProgramFloatingPoint();
+        return RunCommandLine(argc - 1, argv + 1);
+    }
     if (!platform::AttachTerminal()) {
         SayOnStandardError("norvistrand: no terminal to read the keyboard from\n");
         return KeyboardLostExitCode;

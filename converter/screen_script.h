@@ -35,3 +35,6 @@ void UseColour(ColourPair colour);
 // Two bells, the message in EmphasisColour, a new line, back to NormalColour: how a refusal
 // and the end of the job are shown.
 void ShowWithBells(std::string_view message);
+
+// Names the signal file and says the work has begun, and shows it before the work starts.
+void AnnounceSignalFile(std::string_view signalName);

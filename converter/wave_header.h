@@ -3,6 +3,7 @@
 // channel 1 stays open on it in binary mode and the header is filled; on refusal channel 1 is
 // closed and the message says why.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 struct WaveHeader {
@@ -17,9 +18,13 @@ struct WaveHeader {
     std::int64_t Duration;        // milliseconds
 };
 
+// The wave file name less its last three bytes, then "sig"; names of 1 or 2 bytes stay whole.
+std::string SignalFileName(std::string_view waveName);
+
 struct HeaderVerdict {
     bool Accepted;
-    std::string_view Message;  // the refusal, empty when accepted
+    std::string_view Message;     // the refusal, empty when accepted
+    std::uint8_t FileError = 0;   // why the test open failed, for NotFoundMessage; else 0
 };
 
 inline constexpr std::string_view NotFoundMessage = "   ERROR - Specified file not found";

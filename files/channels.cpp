@@ -12,8 +12,7 @@
 
 namespace {
 
-// Only the first 255 bytes of a name are used.
-constexpr std::size_t NameLimit = 255;
+constexpr std::size_t NameLimit = ChannelNameLimit;
 
 constexpr std::uint8_t NoMemory = 7;
 constexpr std::uint8_t NotOpen = 52;  // also a negative channel number at the open

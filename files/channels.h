@@ -1,6 +1,7 @@
 #pragma once
 // Numbered file channels with a sticky file error number. Positions count from 1. Failures
 // are never returned: they set the file error number, which stays until TakeFileError.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -30,6 +31,9 @@ struct FileChannel {
     OpenMode Mode;
     std::int64_t Offset;  // byte offset of the next read or write, from 0
 };
+
+// Only the first this many bytes of a name reach the system.
+inline constexpr std::size_t ChannelNameLimit = 255;
 
 void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode);
 // A channel that is not open: nothing happens, the error number is not touched.

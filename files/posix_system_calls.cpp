@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "files/busy_lock.h"
@@ -25,6 +26,14 @@ std::int64_t MakeCall(const SystemCall& call) {
             return open(call.Path, call.Flags, 0666);
         case SystemCallKind::PathStatus:
             return stat(call.Path, call.Status);
+        case SystemCallKind::LinkStatus:
+            return lstat(call.Path, call.Status);
+        case SystemCallKind::Resolve:
+            return realpath(call.Path, static_cast<char*>(call.Target)) != nullptr ? 0 : -1;
+        case SystemCallKind::Rename:
+            return rename(call.Path, call.NewPath);
+        case SystemCallKind::Remove:
+            return unlink(call.Path);
         case SystemCallKind::Status:
             return fstat(call.Descriptor, call.Status);
         case SystemCallKind::Lock:
@@ -43,6 +52,8 @@ std::int64_t MakeCall(const SystemCall& call) {
             return write(call.Descriptor, call.Source, call.Count);
         case SystemCallKind::Truncate:
             return ftruncate(call.Descriptor, call.Offset);
+        case SystemCallKind::ChangeMode:
+            return fchmod(call.Descriptor, static_cast<mode_t>(call.Flags));
         case SystemCallKind::Close:
             return close(call.Descriptor);
     }
@@ -155,7 +166,8 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
     SystemCallResult result{value, 0, 0};
     if (value == -1) {
         result.Errno = error;  // 0 here is unheard of; it maps to 75 like any unknown error
-        bool named = call.Kind == SystemCallKind::Open || call.Kind == SystemCallKind::PathStatus;
+        bool named = call.Kind == SystemCallKind::Open || call.Kind == SystemCallKind::PathStatus ||
+                     call.Kind == SystemCallKind::LinkStatus;
         result.ErrorNumber = FileErrorForErrno(result.Errno, named ? call.Path : nullptr);
     }
     RestoreFloatingPoint(saved);

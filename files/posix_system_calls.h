@@ -12,6 +12,10 @@
 enum class SystemCallKind {
     Open,        // open(Path, Flags, 0666): the umask applies to a created file
     PathStatus,  // stat(Path, Status)
+    LinkStatus,  // lstat(Path, Status)
+    Resolve,     // realpath(Path, Target), Target holding PATH_MAX bytes; 0 on success
+    Rename,      // rename(Path, NewPath)
+    Remove,      // unlink(Path)
     Status,      // fstat(Descriptor, Status)
     Lock,        // flock(Descriptor, LOCK_EX | LOCK_NB): exclusive, never waits
     GetFlags,    // fcntl(Descriptor, F_GETFL)
@@ -21,13 +25,15 @@ enum class SystemCallKind {
     ReadAt,      // pread(Descriptor, Target, Count, Offset)
     Write,       // write(Descriptor, Source, Count)
     Truncate,    // ftruncate(Descriptor, Offset)
+    ChangeMode,  // fchmod(Descriptor, Flags)
     Close,       // close(Descriptor): never repeated, the descriptor is gone either way
 };
 
 // One call and its arguments; the fields its kind does not use are left alone.
 struct SystemCall {
     SystemCallKind Kind;
-    const char* Path = nullptr;  // NUL-terminated
+    const char* Path = nullptr;     // NUL-terminated
+    const char* NewPath = nullptr;  // NUL-terminated
     int Descriptor = -1;
     int Flags = 0;
     void* Target = nullptr;        // where a read puts its bytes

@@ -26,9 +26,13 @@ std::uint32_t ElementSizeOf(ElementType type) {
     return 1;
 }
 
+bool ArrayFits(ElementType type, std::int32_t n) {
+    return n > 0 && static_cast<std::uint64_t>(n) * ElementSizeOf(type) <= LargestStorage;
+}
+
 TypedArray CreateArray(ElementType type, std::int32_t n) {
     TypedArray array{type, ElementSizeOf(type), 0, nullptr};
-    if (n <= 0 || static_cast<std::uint64_t>(n) * array.ElementSize > LargestStorage) {
+    if (!ArrayFits(type, n)) {
         SetFileError(BadSize);
         return array;
     }

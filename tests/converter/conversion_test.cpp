@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "converter/conversion.h"
+#include "converter/screen_script.h"
 #include "converter/wave_header.h"
 #include "tests/converter/converter_fixture.h"
 
@@ -106,6 +107,7 @@ TEST_F(ConversionTest, AnnouncesTheSignalFileAndProcessing) {
     WaveHeader header{};
     ASSERT_TRUE(CheckWaveHeader("take1.wav", header).Accepted);
     PlaceCursor(1, 18);
+    AnnounceSignalFile(SignalFileName("take1.wav"));
     ConvertToSignalFile("take1.wav", header);
     EXPECT_EQ(Row(17), "");
     EXPECT_EQ(Row(18), "         Output file will be saved as take1.sig");

@@ -1,0 +1,215 @@
+#include "converter/command_line.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "converter/conversion.h"
+#include "converter/progress_display.h"
+#include "converter/streamed_conversion.h"
+#include "converter/wave_header.h"
+#include "files/channels.h"
+#include "numtext/number_text.h"
+#include "platform/standard_streams.h"
+
+namespace {
+
+using platform::StandardStream;
+
+constexpr std::string_view ProgramName = "norvistrand";
+constexpr std::string_view Version = NORVISTRAND_VERSION;
+
+constexpr std::string_view UsageText =
+    "Usage: norvistrand [OPTION]... FILE...\n"
+    "Convert each mono PCM Wave file (8, 16 or 24 bits) into its signal file: the same name\n"
+    "with its last three characters replaced by \"sig\", holding every sample divided by the\n"
+    "peak, one value per line. With no FILE, the screen program starts.\n"
+    "\n"
+    "  -q, --quiet    print nothing for the files converted\n"
+    "      --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "      --         end of the options: every argument after it is a FILE\n"
+    "\n"
+    "Each converted file gets a line on standard output, each refused or failed one a line on\n"
+    "standard error. Exit status: 0 when every file was converted, 1 when any was refused or\n"
+    "failed (the others are still converted), 2 for a usage error.\n";
+
+struct Options {
+    bool Quiet;
+    std::vector<std::string_view> Files;
+};
+
+enum class ParseOutcome { Run, Stop, UsageError };
+
+struct Streams {
+    bool OutputIsTerminal;
+    bool ErrorIsTerminal;
+    bool OutputLost;  // a line could not be written to standard output
+};
+
+// On a terminal a name's control bytes are shown as "?", so no name can send the terminal
+// sequences of its own.
+std::string Shown(std::string_view name, bool terminal) {
+    std::string shown(name);
+    if (!terminal) return shown;
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127) c = '?';
+    }
+    return shown;
+}
+
+void SayError(std::string_view line) {
+    platform::WriteToStream(StandardStream::Error, line);
+}
+
+void SayUsageError(std::string_view what, std::string_view argument) {
+    std::string line = std::string(ProgramName) + ": " + std::string(what);
+    if (!argument.empty()) line += " '" + Shown(argument, true) + "'";
+    line += "\nTry 'norvistrand --help' for more information.\n";
+    SayError(line);
+}
+
+ParseOutcome ParseArguments(int count, const char* const* arguments, Options& options) {
+    bool optionsEnded = false;
+    for (int i = 0; i < count; ++i) {
+        const std::string_view argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            options.Files.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "-q" || argument == "--quiet") {
+            options.Quiet = true;
+        } else if (argument == "--help") {
+            platform::WriteToStream(StandardStream::Output, UsageText);
+            return ParseOutcome::Stop;
+        } else if (argument == "--version") {
+            platform::WriteToStream(StandardStream::Output,
+                                    std::string(ProgramName) + " " + std::string(Version) + "\n");
+            return ParseOutcome::Stop;
+        } else {
+            SayUsageError("unknown option", argument);
+            return ParseOutcome::UsageError;
+        }
+    }
+    if (options.Files.empty()) {
+        SayUsageError("no Wave file named", "");
+        return ParseOutcome::UsageError;
+    }
+    return ParseOutcome::Run;
+}
+
+// A screen message less its leading blanks and its "ERROR - ".
+std::string_view MessageText(std::string_view message) {
+    constexpr std::string_view ErrorMark = "ERROR - ";
+    message.remove_prefix(std::min(message.find_first_not_of(' '), message.size()));
+    if (message.substr(0, ErrorMark.size()) == ErrorMark) message.remove_prefix(ErrorMark.size());
+    return message;
+}
+
+// Why a name could not be opened, as far as the file error number tells.
+std::string_view NotFoundCause(std::uint8_t fileError) {
+    switch (fileError) {
+        case 53:
+            return "no such file";
+        case 76:
+            return "no such folder";
+        case 70:
+            return "not a regular file, no permission, or held by another program";
+        case 64:
+        case 75:
+            return "not a usable name";
+        case 67:
+            return "too many open files";
+        case 72:
+            return "input/output error";
+        default:
+            return {};
+    }
+}
+
+void ReportFailure(std::string_view name, std::string_view message, std::string_view cause,
+                   const Streams& streams) {
+    std::string line = std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
+                       ": " + std::string(MessageText(message));
+    if (!cause.empty()) line += " (" + std::string(cause) + ")";
+    SayError(line + "\n");
+}
+
+std::string Number(NumberText text) {
+    std::string_view view = text.View();
+    const std::size_t first = view.find_first_not_of(' ');
+    const std::size_t last = view.find_last_not_of(' ');
+    return std::string(view.substr(first, last - first + 1));
+}
+
+void ReportConversion(std::string_view name, const WaveHeader& header, Streams& streams) {
+    const bool terminal = streams.OutputIsTerminal;
+    std::string line = Shown(name, terminal) + ": " +
+                       Number(ConsoleIntegerForm(header.BitsPerSample)) + " bits, " +
+                       Number(ConsoleIntegerForm(header.SampleRate)) + " Hz, " +
+                       Number(ConsoleIntegerForm(header.SampleCount)) + " samples, " +
+                       Number(ConsoleIntegerForm(header.Duration)) + " milliseconds -> " +
+                       Shown(SignalFileName(name), terminal) + "\n";
+    if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
+}
+
+std::string_view OutcomeMessage(ConversionOutcome outcome) {
+    switch (outcome) {
+        case ConversionOutcome::TooLarge:
+            return TooLargeMessage;
+        case ConversionOutcome::ReadFailed:
+            return ReadFailedMessage;
+        case ConversionOutcome::WriteFailed:
+            return WriteFailedMessage;
+        case ConversionOutcome::Finished:
+            break;
+    }
+    return {};
+}
+
+// Converts one file; false when it was refused or failed.
+bool ConvertFile(std::string_view name, const Options& options, Streams& streams) {
+    // The channels use only a name's first bytes: a longer name could reach another file.
+    if (name.size() > ChannelNameLimit) {
+        ReportFailure(name, NotFoundMessage, "name longer than 255 bytes", streams);
+        return false;
+    }
+    WaveHeader header{};
+    HeaderVerdict verdict = CheckWaveHeader(name, header);
+    if (!verdict.Accepted) {
+        ReportFailure(name, verdict.Message, NotFoundCause(verdict.FileError), streams);
+        return false;
+    }
+    ProgressDisplay progress;
+    BeginProgress(progress, Shown(name, true), streams.ErrorIsTerminal);
+    ConversionOutcome outcome = ConvertStreamed(name, header, progress);
+    if (outcome != ConversionOutcome::Finished) {
+        ReportFailure(name, OutcomeMessage(outcome), {}, streams);
+        return false;
+    }
+    if (!options.Quiet) ReportConversion(name, header, streams);
+    return true;
+}
+
+}  // namespace
+
+int RunCommandLine(int count, const char* const* arguments) {
+    Options options{false, {}};
+    switch (ParseArguments(count, arguments, options)) {
+        case ParseOutcome::Stop:
+            return AllConvertedExitCode;
+        case ParseOutcome::UsageError:
+            return UsageExitCode;
+        case ParseOutcome::Run:
+            break;
+    }
+    Streams streams{platform::StreamIsTerminal(StandardStream::Output),
+                    platform::StreamIsTerminal(StandardStream::Error), false};
+    bool allConverted = true;
+    for (std::string_view name : options.Files) {
+        allConverted = ConvertFile(name, options, streams) && allConverted;
+    }
+    return allConverted && !streams.OutputLost ? AllConvertedExitCode : SomeFileFailedExitCode;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Samples as the wave file stores them, turned into values, and the peak they give: the part
+// of the conversion both front ends share.
+#include <cmath>
+#include <cstdint>
+
+#include "files/typed_array.h"
+
+// The raw element of a resolution: 8-bit bytes, 16-bit integers, 24-bit triples.
+ElementType RawElementType(std::int16_t bitsPerSample);
+
+// Element i of the raw array as a sample value: 8-bit bytes are offset by 128, 16-bit
+// values are little-endian two's complement, 24-bit values take their sign from bit 23.
+double DecodeSample(const TypedArray& raw, std::uint32_t i);
+
+// The peak is the largest magnitude met so far, starting at 0.
+inline void TakePeak(double value, double& peak) {
+    if (std::fabs(value) > peak) peak = std::fabs(value);
+}
+
+// The sample's value as it stands in element i of a raw array whose storage starts at
+// element: the same decoding as DecodeSample, for callers that walk the bytes themselves.
+double DecodeElement(const unsigned char* element, ElementType type);

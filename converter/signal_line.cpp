@@ -1,0 +1,37 @@
+#include "converter/signal_line.h"
+
+#include <new>
+
+#include "converter/sample_decoding.h"
+
+namespace {
+
+constexpr std::size_t DistinctCodes = 65536;
+
+}  // namespace
+
+bool CreateSignalLineTable(SignalLineTable& table, double peak) {
+    table = SignalLineTable{peak, new (std::nothrow) NumberText[DistinctCodes],
+                            new (std::nothrow) bool[DistinctCodes]()};
+    if (table.Lines == nullptr || table.Made == nullptr) {
+        ReleaseSignalLineTable(table);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseSignalLineTable(SignalLineTable& table) {
+    delete[] table.Lines;
+    delete[] table.Made;
+    table.Lines = nullptr;
+    table.Made = nullptr;
+}
+
+void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
+    const unsigned char element[2] = {static_cast<unsigned char>(code & 0xFF),
+                                      static_cast<unsigned char>(code >> 8)};
+    double sample = DecodeElement(element, eightBit ? ElementType::UnsignedByte
+                                                    : ElementType::SignedInt16);
+    table.Lines[code] = SignalLine(sample, table.Peak);
+    table.Made[code] = true;
+}

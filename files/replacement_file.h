@@ -1,0 +1,50 @@
+#pragma once
+// A file written whole or not at all. Its bytes go through a large buffer into a temporary
+// file beside it, which takes the file's name only once it is complete; on any failure the
+// file that had the name stays as it was and the temporary file is removed. Names that are
+// no regular file (a folder, a FIFO, a device, a link to nowhere) are written straight into,
+// as an output channel would, since there is nothing there to keep whole.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "files/channels.h"
+
+inline constexpr std::size_t ReplacementBufferSize = 256 * 1024;
+
+struct ReplacementFile {
+    std::string FinalPath;      // where the bytes end up
+    std::string TemporaryPath;  // beside FinalPath; empty when writing straight into it
+    SystemFile Handle;          // the file written; -1 when none is open
+    SystemFile Held;            // the file FinalPath names, locked until it is replaced; or -1
+    char* Buffer;               // ReplacementBufferSize bytes not yet written
+    std::size_t Used;           // bytes of Buffer in use
+    std::uint8_t Error;         // the first failure's file error number; 0 while all is well
+};
+
+// Prepares to replace the file called name. On failure Error is set and nothing is left
+// behind; appends are then ignored and the finish reports the failure.
+void BeginReplacement(ReplacementFile& file, std::string_view name);
+
+// Writes the buffer out. Only AppendToReplacement needs it.
+void DrainReplacementBuffer(ReplacementFile& file);
+
+// Adds bytes to what the file will hold.
+inline void AppendToReplacement(ReplacementFile& file, std::string_view bytes) {
+    if (file.Used + bytes.size() > ReplacementBufferSize) {
+        DrainReplacementBuffer(file);
+        if (bytes.size() > ReplacementBufferSize) return;  // never asked of it
+    }
+    if (file.Error != 0) return;
+    std::memcpy(file.Buffer + file.Used, bytes.data(), bytes.size());
+    file.Used += bytes.size();
+}
+
+// Writes what is left and puts the file in place. Returns the file error number: 0 when the
+// file now holds exactly what was appended, else the old file is untouched.
+std::uint8_t FinishReplacement(ReplacementFile& file);
+
+// Gives up: the old file stays, the temporary file goes.
+void AbandonReplacement(ReplacementFile& file);

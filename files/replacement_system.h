@@ -1,0 +1,35 @@
+#pragma once
+// What a replacement file needs of the system, one function per step, realised for POSIX
+// (files/posix_replacement_system.cpp) and Windows (files/windows_replacement_system.cpp).
+// Every failure comes back as the program's file error number, 0 meaning success.
+#include <cstdint>
+#include <string>
+
+#include "files/channels.h"
+
+enum class ReplacementWay {
+    ThroughTemporary,  // a missing name or a regular file: a temporary file is renamed over it
+    Straight,          // anything else: written straight into, as an output channel would
+};
+
+// How the NUL-terminated name is replaced, and the path of the file that ends up written:
+// for a link to a regular file, the file it leads to, so the link stays a link.
+std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::string* finalPath);
+
+// Creates an empty file of a fresh name in the folder of finalPath, open for writing, and
+// until it is renamed or removed has it removed should an interrupt or termination signal end
+// the process.
+std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
+                                   SystemFile* handle);
+
+// Gives the temporary file the permission bits of the file it replaces.
+std::uint8_t CopyPermissions(SystemFile from, SystemFile to);
+
+// Renames the temporary file over finalPath; it is no longer removed on a signal. held is the
+// replaced file's hold (or -1), which a system that cannot rename over an open file lets go
+// of first; the caller closes it if it is still there.
+std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::string& finalPath,
+                                 SystemFile* held);
+
+// Removes the temporary file; it is no longer removed on a signal.
+std::uint8_t RemoveTemporary(const std::string& temporaryPath);
