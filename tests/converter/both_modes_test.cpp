@@ -1,0 +1,144 @@
+// Every file meets the same verdict in the screen program and in the command-line mode, and
+// a file both convert gets the same signal file to the byte.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+
+#include "converter/conversion.h"
+#include "converter/streamed_conversion.h"
+#include "converter/wave_header.h"
+#include "tests/converter/converter_fixture.h"
+#include "tests/support/lock_holder.h"
+
+namespace {
+
+using BothModesTest = ConverterTest;
+
+enum class Mode { Screen, CommandLine };
+
+struct Result {
+    std::string Verdict;  // the refusal, or the outcome's number
+    std::string Signal;   // the signal file's bytes after the run
+};
+
+// Samples spread over the whole range, more than one streamed chunk of them.
+std::string ManySamples(int bytesPerSample, int count) {
+    std::string out;
+    std::uint32_t state = 12345;
+    for (int i = 0; i < count * bytesPerSample; ++i) {
+        state = state * 1103515245u + 12345u;
+        out.push_back(static_cast<char>(state >> 16));
+    }
+    return out;
+}
+
+WaveLayout Layout(std::int16_t bits, std::string samples) {
+    WaveLayout layout;
+    layout.BitsPerSample = bits;
+    layout.BlockAlignment = static_cast<std::int16_t>(bits / 8);
+    layout.Samples = std::move(samples);
+    return layout;
+}
+
+WaveLayout WithDataSize(WaveLayout layout, std::int32_t size) {
+    layout.OwnDataSize = true;
+    layout.DataSize = size;
+    return layout;
+}
+
+Result RunIn(Mode mode, const std::string& wave) {
+    WaveHeader header{};
+    HeaderVerdict verdict = CheckWaveHeader(wave, header);
+    Result result{std::string(verdict.Message), {}};
+    if (verdict.Accepted) {
+        ProgressDisplay progress{false, {}, {}, -1};
+        ConversionOutcome outcome = mode == Mode::Screen ? ConvertToSignalFile(wave, header)
+                                                         : ConvertStreamed(wave, header, progress);
+        result.Verdict = std::to_string(static_cast<int>(outcome));
+    }
+    if (std::filesystem::is_regular_file(SignalFileName(wave))) {
+        result.Signal = ReadWholeFile(SignalFileName(wave));
+    }
+    return result;
+}
+
+TEST_F(BothModesTest, SameVerdictsAndSameBytes) {
+    WaveLayout notWave = Layout(16, Samples16({1}));
+    WaveLayout notPcm = notWave;
+    notPcm.FormatTag = 3;
+    WaveLayout stereo = notWave;
+    stereo.Channels = 2;
+    WaveLayout twelveBit = Layout(12, Samples16({1}));
+    WaveLayout loose24 = Layout(24, "\1\2\3");
+    loose24.BlockAlignment = 4;
+    WaveLayout tagged = Layout(16, Samples16({2, -4}));
+    tagged.ChunksBeforeData = Chunk("LIST", "INFOISFTsome tool 1.0");
+
+    struct Case {
+        const char* Why;
+        const char* Wave;
+        std::string Bytes;  // the wave file; none when empty
+    } const cases[] = {
+        {"8-bit", "eight.wav", BuildWave(Layout(8, std::string("\x00\x80\xFF\x40", 4)))},
+        {"16-bit over several chunks", "sixteen.wav", BuildWave(Layout(16, ManySamples(2, 150001)))},
+        {"24-bit over several chunks", "twenty4.wav", BuildWave(Layout(24, ManySamples(3, 70001)))},
+        {"8-bit missing bytes are -128", "short8.wav",
+         BuildWave(WithDataSize(Layout(8, "\xC0"), 70000))},
+        {"16-bit missing bytes past a chunk", "short16.wav",
+         BuildWave(WithDataSize(Layout(16, ManySamples(2, 66000)), 140000))},
+        {"all zero", "zero.wav", BuildWave(Layout(16, Samples16({0, 0})))},
+        {"data behind a LIST chunk", "tagged.wav", BuildWave(tagged)},
+        {"no samples", "none.wav", BuildWave(Layout(16, ""))},
+        {"negative count", "negative.wav", BuildWave(WithDataSize(Layout(16, "\1\2"), -4))},
+        {"too large", "big.wav", BuildWave(WithDataSize(Layout(16, "\1\2"), 0x7FFFFFF0))},
+        {"not a Wave file", "text.wav", "plain text, long enough to be read as a header......"},
+        {"not PCM", "float.wav", BuildWave(notPcm)},
+        {"not mono", "stereo.wav", BuildWave(stereo)},
+        {"not 8, 16 or 24 bits", "twelve.wav", BuildWave(twelveBit)},
+        {"24 bits not packed", "loose.wav", BuildWave(loose24)},
+        {"would overwrite itself", "itself.sig", BuildWave(Layout(16, Samples16({1})))},
+        {"missing", "missing.wav", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        Result results[2];
+        for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
+            for (const auto& entry : std::filesystem::directory_iterator(".")) {
+                std::filesystem::remove_all(entry.path());
+            }
+            if (!c.Bytes.empty()) WriteWholeFile(c.Wave, c.Bytes);
+            if (SignalFileName(c.Wave) != c.Wave) WriteWholeFile(SignalFileName(c.Wave), "old");
+            results[static_cast<int>(mode)] = RunIn(mode, c.Wave);
+        }
+        EXPECT_EQ(results[0].Verdict, results[1].Verdict);
+        EXPECT_TRUE(results[0].Signal == results[1].Signal);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
+                                std::filesystem::directory_iterator()),
+                  (c.Bytes.empty() ? 0 : 1) + (SignalFileName(c.Wave) != c.Wave ? 1 : 0))
+            << "a temporary file was left";
+    }
+}
+
+// A signal file that cannot be replaced, for its holder or its kind, is reported in both
+// modes and left as it was.
+TEST_F(BothModesTest, SignalFileThatCannotBeWrittenIsKept) {
+    WriteWholeFile("held.wav", BuildWave(Layout(16, Samples16({1, 2}))));
+    for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
+        WriteWholeFile("held.sig", "someone else's");
+        LockHolder holder{};
+        ASSERT_TRUE(HoldLock("held.sig", holder));
+        const Result result = RunIn(mode, "held.wav");
+        ReleaseLock(holder);
+        EXPECT_EQ(result.Verdict, std::to_string(static_cast<int>(ConversionOutcome::WriteFailed)));
+        EXPECT_EQ(result.Signal, "someone else's");
+    }
+    ASSERT_EQ(mkdir("folder.sig", 0755), 0);
+    WriteWholeFile("folder.wav", BuildWave(Layout(16, Samples16({1, 2}))));
+    for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
+        EXPECT_EQ(RunIn(mode, "folder.wav").Verdict,
+                  std::to_string(static_cast<int>(ConversionOutcome::WriteFailed)));
+    }
+}
+
+}  // namespace

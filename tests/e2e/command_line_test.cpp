@@ -1,0 +1,139 @@
+// The command-line mode as a script meets it: the program started with arguments, no
+// terminal, lines on standard output and standard error, and the exit status.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/e2e/child_process.h"
+#include "tests/support/wave_files.h"
+
+namespace {
+
+constexpr int Patience = 20000;
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    void SetUp() override { Folder = EnterScratchFolder(); }
+    void TearDown() override { LeaveScratchFolder(Folder); }
+
+    static ChildResult Norvistrand(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), NORVISTRAND_BINARY);
+        return RunChild(arguments, Patience);
+    }
+
+    // Names of the temporary files left in the folder.
+    static int LeftOver() {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(".")) {
+            count += entry.path().filename().string().rfind(".norvistrand-", 0) == 0;
+        }
+        return count;
+    }
+
+    ScratchFolder Folder;
+};
+
+std::string Wave(int samples) {
+    std::vector<std::int16_t> values;
+    for (int i = 0; i < samples; ++i) values.push_back(static_cast<std::int16_t>(i * 7 - 7000));
+    WaveLayout layout;
+    layout.Samples = Samples16(values);
+    return BuildWave(layout);
+}
+
+std::ptrdiff_t Lines(const std::string& path) {
+    const std::string text = ReadWholeFile(path);
+    return std::count(text.begin(), text.end(), '\n');
+}
+
+TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
+    WriteWholeFile("take1.wav", Wave(8000));
+    WriteWholeFile("take2.wav", "RIFF....WAVEfmt ........................");
+
+    ChildResult both = Norvistrand({"take1.wav", "take2.wav", "missing.wav"});
+    EXPECT_EQ(both.ExitStatus, 1);
+    EXPECT_EQ(both.Output,
+              "take1.wav: 16 bits, 8000 Hz, 8000 samples, 1000 milliseconds -> take1.sig\n");
+    EXPECT_EQ(both.Errors,
+              "norvistrand: take2.wav: This is not a PCM format Wave file\n"
+              "norvistrand: missing.wav: Specified file not found (no such file)\n");
+    EXPECT_EQ(Lines("take1.sig"), 8000);
+
+    struct Case {
+        std::vector<std::string> Arguments;
+        int ExitStatus;
+        std::string OutputStart;
+        std::string ErrorsStart;
+    } const cases[] = {
+        {{"-q", "take1.wav"}, 0, "", ""},
+        {{"take1.wav", "--quiet"}, 0, "", ""},
+        {{"--help"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
+        {{"--version"}, 0, "norvistrand 1.1\n", ""},
+        {{"--frobnicate", "take1.wav"}, 2, "", "norvistrand: unknown option '--frobnicate'\n"},
+        {{"-q"}, 2, "", "norvistrand: no Wave file named\n"},
+        {{"--", "-q"}, 1, "", "norvistrand: -q: Specified file not found (no such file)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Arguments.front());
+        ChildResult run = Norvistrand(c.Arguments);
+        EXPECT_EQ(run.ExitStatus, c.ExitStatus);
+        EXPECT_EQ(run.Output.substr(0, c.OutputStart.size()), c.OutputStart);
+        EXPECT_EQ(run.Errors.substr(0, c.ErrorsStart.size()), c.ErrorsStart);
+    }
+}
+
+// Without a controlling terminal and with nothing on standard input, the run ends by itself.
+TEST_F(CommandLineTest, RunsWithoutATerminal) {
+    WriteWholeFile("take1.wav", Wave(100));
+    ChildResult run = RunChild({FindExecutable("setsid"), "--wait", NORVISTRAND_BINARY, "-q",
+                                "take1.wav"},
+                               Patience);
+    ASSERT_TRUE(run.Ran) << run.Errors;
+    EXPECT_EQ(run.ExitStatus, 0);
+    EXPECT_EQ(Lines("take1.sig"), 100);
+}
+
+// The disk fills half way: the old signal file stays as it was and nothing else is left.
+TEST_F(CommandLineTest, WriteFailureKeepsTheOldSignalFile) {
+    WriteWholeFile("long.wav", Wave(20000));
+    WriteWholeFile("long.sig", "old lines\r\n");
+    ChildResult run = RunChild({FindExecutable("sh"), "-c",
+                                "ulimit -f 64; exec \"$0\" \"$@\"", NORVISTRAND_BINARY, "long.wav"},
+                               Patience);
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(run.Errors, "norvistrand: long.wav: The signal file could not be written\n");
+    EXPECT_EQ(ReadWholeFile("long.sig"), "old lines\r\n");
+    EXPECT_EQ(LeftOver(), 0);
+}
+
+// A termination half way through removes the temporary file and keeps the old one.
+TEST_F(CommandLineTest, TerminationRemovesTheTemporaryFile) {
+    WriteWholeFile("long.wav", Wave(5000000));
+    WriteWholeFile("long.sig", "old lines\r\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(NORVISTRAND_BINARY, NORVISTRAND_BINARY, "-q", "long.wav", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Patience);
+    while (LeftOver() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    const bool caught = LeftOver() == 1;
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (!caught || !WIFSIGNALED(status)) GTEST_SKIP() << "the conversion ended before the signal";
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(LeftOver(), 0);
+    EXPECT_EQ(ReadWholeFile("long.sig"), "old lines\r\n");
+}
+
+}  // namespace
