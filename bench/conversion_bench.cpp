@@ -19,7 +19,7 @@
 
 #include "console/screen.h"
 #include "converter/conversion.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
 #include "platform/console_api.h"
 #include "platform/floating_point.h"
 

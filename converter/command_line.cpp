@@ -8,7 +8,7 @@
 #include "converter/conversion.h"
 #include "converter/progress_display.h"
 #include "converter/streamed_conversion.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
 #include "files/channels.h"
 #include "numtext/number_text.h"
 #include "platform/standard_streams.h"

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
 #include "files/byte_string.h"
 #include "files/channels.h"
 
@@ -44,10 +44,6 @@ DataChunk FindDataChunk() {
 std::int64_t RoundToInteger(long double value) { return std::llrint(value); }
 
 }  // namespace
-
-ByteString SignalFileName(std::string_view waveName) {
-    return Concatenate(LeftPart(waveName, ByteLength(waveName) - 3), "sig");
-}
 
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
     // Whatever an earlier attempt left pending must not refuse this name.

@@ -7,7 +7,8 @@
 #include "console/screen.h"
 #include "converter/conversion.h"
 #include "converter/screen_script.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
+#include "converter/report.h"
 #include "platform/console_tools.h"
 #include "platform/floating_point.h"
 

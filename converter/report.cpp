@@ -1,7 +1,7 @@
 #include <string_view>
 
 #include "console/screen.h"
-#include "converter/wave_header.h"
+#include "converter/report.h"
 #include "numtext/number_text.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "converter/conversion.h"
 #include "converter/streamed_conversion.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 

@@ -6,7 +6,7 @@
 
 #include "converter/conversion.h"
 #include "converter/screen_script.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {

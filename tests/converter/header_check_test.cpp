@@ -1,7 +1,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
+#include "converter/report.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {

@@ -18,7 +18,8 @@
 
 #include "console/screen.h"
 #include "converter/conversion.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
+#include "converter/report.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
 #include "platform/floating_point.h"

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "converter/conversion.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
+#include "converter/report.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/realfiles/real_tools.h"
 

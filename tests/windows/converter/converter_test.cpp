@@ -6,7 +6,7 @@
 #include <string>
 
 #include "converter/conversion.h"
-#include "converter/wave_header.h"
+#include "converter/header_check.h"
 #include "files/channels.h"
 #include "tests/windows/support/scratch_folder.h"
 #include "tests/windows/support/wave_builder.h"
