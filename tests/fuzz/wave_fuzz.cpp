@@ -1,7 +1,9 @@
 // The fuzz target: each input becomes a Wave file in a scratch folder and goes through what
 // the program does with a typed name: the header check and, on acceptance, the report and the
-// conversion, on a fresh in-memory console. The outcome is then held against what the input's
-// bytes say it must be; any difference aborts, so the fuzzer reports the input.
+// conversion, on a fresh in-memory console; then the command-line mode's streamed conversion,
+// which must give the same bytes. The outcome is held against what the input's bytes say it
+// must be; any difference aborts, so the fuzzer reports the input. The scratch folder lies in
+// memory (/dev/shm) where the system has one, so no input costs a disk write.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +22,7 @@
 #include "converter/conversion.h"
 #include "converter/header_check.h"
 #include "converter/report.h"
+#include "converter/streamed_conversion.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
 #include "platform/floating_point.h"
@@ -285,13 +288,25 @@ void RunOne(const Input& in) {
     Require(ReadSignalFile(bytes), "no signal file");
     CheckSignalFile(in, header, bytes);
     CheckChannelFree("the conversion left the wave file open or locked");
+
+    unlink(Scratch.SignalName.c_str());
+    Require(CheckWaveHeader(Scratch.WaveName, header).Accepted, "accepted only once");
+    ProgressDisplay quiet{false, {}, {}, -1};
+    outcome = ConvertStreamed(Scratch.WaveName, header, quiet);
+    Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
+    std::string streamed;
+    Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
+    Require(streamed == bytes, "the streamed conversion wrote other bytes");
+    CheckChannelFree("the streamed conversion left the wave file open or locked");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/norvistrand-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) Fail("no scratch folder");
+    char inMemory[] = "/dev/shm/norvistrand-fuzz-XXXXXX";
+    char onDisk[] = "/tmp/norvistrand-fuzz-XXXXXX";
+    char* pattern = mkdtemp(inMemory) != nullptr ? inMemory : mkdtemp(onDisk);
+    if (pattern == nullptr) Fail("no scratch folder");
     Scratch.Folder = pattern;
     Scratch.WaveName = Scratch.Folder + "/take.wav";
     Scratch.SignalName = Scratch.Folder + "/take.sig";
