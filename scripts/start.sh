@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the program.
+# Sets up, builds the program alone (not the tests) and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build
+BUILD_TARGET=norvistrand bash scripts/build.sh build
 exec build/norvistrand

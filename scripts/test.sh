@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test, stage by stage:
-#   linux     the normal build and its whole suite (unit, end-to-end in tmux, real sound files)
+#   linux     the normal build and its whole suite (unit, end-to-end in tmux, real sound files),
+#             then the Debian package made from that build and its contents checked
 #   sanitize  the whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      the Wave file fuzz target for 60 seconds
 #   windows   the Windows build, its tests under wine, and a smoke test of the program
@@ -22,7 +23,10 @@ bash scripts/setup.sh sox ffmpeg
 for stage in "${stages[@]}"; do
     echo "=== $stage"
     case "$stage" in
-        linux) run_suite build ;;
+        linux)
+            run_suite build
+            bash scripts/package.sh build
+            ;;
         sanitize) run_suite build-sanitize -DNORVISTRAND_SANITIZE=ON ;;
         fuzz) bash scripts/fuzz.sh 60 ;;
         windows) bash scripts/test_windows.sh ;;

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Makes the Debian package in a built folder (build/ by default) and lists its contents. Fails
+# when the program, the manual page or the copyright file is missing from it, when it holds
+# any other file (a test binary, say), or when the program needs newer C or C++ runtimes than
+# the package's Depends names.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+folder="${1:-build}"
+
+bash scripts/setup.sh dpkg-dev
+
+rm -f "$folder"/norvistrand_*.deb
+(cd "$folder" && cpack -G DEB >/dev/null)
+package=$(echo "$folder"/norvistrand_*.deb)
+echo "package: $package"
+dpkg-deb -c "$package"
+dpkg-deb -f "$package" Package Version Depends
+
+fail() { echo "package: $*" >&2; exit 1; }
+
+files=$(dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | sort)
+expected=$(printf '%s\n' ./usr/bin/norvistrand ./usr/share/doc/norvistrand/copyright \
+    ./usr/share/man/man1/norvistrand.1 | sort)
+for file in $expected; do
+    grep -qxF "$file" <<<"$files" || fail "$file is missing"
+done
+[ "$files" = "$expected" ] || fail "unexpected files: $(comm -13 <(echo "$expected") <(echo "$files"))"
+
+# What the built program needs, as the package tools work it out from its symbol versions.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/debian"
+touch "$scratch/debian/control"
+dpkg-deb -x "$package" "$scratch/root"
+needed=$(cd "$scratch" && dpkg-shlibdeps -O root/usr/bin/norvistrand 2>/dev/null)
+needed=${needed#shlibs:Depends=}
+declared=$(dpkg-deb -f "$package" Depends)
+echo "package: the program needs $needed"
+
+# Each needed runtime must be named, at a version at least as high; libgcc-s1 comes with
+# libstdc++6.
+IFS=',' read -ra requirements <<<"$needed"
+for requirement in "${requirements[@]}"; do
+    name=$(awk '{ print $1 }' <<<"$requirement")
+    version=$(sed -n 's/.*(>= \(.*\)).*/\1/p' <<<"$requirement")
+    [ "$name" = libgcc-s1 ] && continue
+    named=$(tr ',' '\n' <<<"$declared" | awk -v name="$name" '$1 == name')
+    [ -n "$named" ] || fail "the program needs $name, which Depends does not name"
+    floor=$(sed -n 's/.*(>= \(.*\)).*/\1/p' <<<"$named")
+    if [ -n "$version" ] && dpkg --compare-versions "$version" gt "$floor"; then
+        fail "the program needs $name >= $version; Depends names >= $floor (cmake/debian_package.cmake)"
+    fi
+done
+echo "package: ok"
