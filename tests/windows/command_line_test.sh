@@ -4,7 +4,9 @@
 # the extensible format (refused) and a missing name. The signal files must be byte-identical,
 # the standard output and error lines the same, and the exit codes 1 with a refusal, 0 when
 # every file is converted (over the old signal files, leaving no temporary file), 2 for a
-# usage error. Every wine call is bounded and reads nothing.
+# usage error. An interrupt (SIGINT, which wine passes on as Ctrl+C) in the middle of a long
+# file must leave the old signal file and no temporary file. Every wine call is bounded and
+# reads nothing.
 #   command_line_test.sh <norvistrand.exe> <linux norvistrand> [wine]
 set -euo pipefail
 windows_program=$(realpath "$1")
@@ -103,6 +105,29 @@ expect_both unknown 2
 expect_both nofile 2
 expect_both help 0
 grep -q "^Usage: norvistrand" "$work/windows-help.out" || fail "help: no usage"
+
+# Ctrl+C while the lines are written: the old signal file stays, the temporary file goes.
+# 13,230,000 samples: seconds of work under wine, after the peak pass that writes nothing.
+sox -n -r 44100 -c 1 -b 24 -t wavpcm "$work/windows/long.wav" synth 300 sine 50-3000 vol 0.9
+printf 'old' >"$work/windows/long.sig"
+(cd "$work/windows" && exec "$wine" "$windows_program" long.wav </dev/null \
+  >"$work/windows-interrupt.out" 2>/dev/null) &
+pid=$!
+for ((tries = 0; tries < 60 * 50; tries++)); do
+  [ -n "$(find "$work/windows" -name '.norvistrand-*')" ] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.02
+done
+kill -INT "$pid" 2>/dev/null || true
+for ((tries = 0; tries < 30 * 10; tries++)); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -KILL "$pid" 2>/dev/null && fail "interrupt: the program did not end"
+wait "$pid" 2>/dev/null || true
+[ ! -s "$work/windows-interrupt.out" ] || fail "interrupt: the file was converted before the interrupt"
+[ "$(cat "$work/windows/long.sig")" = old ] || fail "interrupt: the old signal file was changed"
+[ -z "$(find "$work/windows" -name '.norvistrand-*')" ] || fail "interrupt: a temporary file was left"
 
 if [ "$failures" -ne 0 ]; then
   echo "command-line test: $failures failure(s)" >&2
