@@ -40,7 +40,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
-wineserver -p
+wineserver -p 2>/dev/null || true  # fails when one is already running, which serves as well
 # Start wine's own services now, away from CTest: a service started by a test would inherit
 # the test's output pipe and keep CTest waiting for it to close.
 wine cmd /c exit </dev/null >/dev/null 2>&1
