@@ -22,9 +22,14 @@ char PendingPath[MAX_PATH + 64];
 std::atomic<bool> Pending = false;
 bool HandlerInstalled = false;
 
+// The number for a failed call, which has one even when the system set no error value.
+std::uint8_t FailureNumber(const WindowsCallResult& result) {
+    return result.ErrorNumber != 0 ? result.ErrorNumber : BadSystemName;
+}
+
 std::uint8_t RemoveFile(const char* path) {
     WindowsCallResult removed = WindowsFileCall({.Kind = WindowsCallKind::Remove, .Path = path});
-    return removed.Value != 0 ? 0 : removed.ErrorNumber;
+    return removed.Value != 0 ? 0 : FailureNumber(removed);
 }
 
 // FALSE passes the event on, so the process still ends as it would have.
@@ -69,7 +74,7 @@ std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::st
     const auto attributes = static_cast<DWORD>(looked.Value);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (looked.LastError != ERROR_FILE_NOT_FOUND && looked.LastError != ERROR_PATH_NOT_FOUND) {
-            return looked.ErrorNumber != 0 ? looked.ErrorNumber : BadSystemName;
+            return FailureNumber(looked);
         }
         *way = ReplacementWay::ThroughTemporary;  // a new file; a missing folder fails later
         return 0;
@@ -103,7 +108,7 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
         }
     }
     temporaryPath->clear();
-    return opened.ErrorNumber != 0 ? opened.ErrorNumber : BadSystemName;
+    return FailureNumber(opened);
 }
 
 // Nothing to copy: a new file takes the folder's inherited access, as the replaced file did
@@ -121,7 +126,7 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
     WindowsCallResult renamed = WindowsFileCall({.Kind = WindowsCallKind::Rename,
                                                  .Path = temporaryPath.c_str(),
                                                  .NewPath = finalPath.c_str()});
-    if (renamed.Value == 0) return renamed.ErrorNumber != 0 ? renamed.ErrorNumber : BadSystemName;
+    if (renamed.Value == 0) return FailureNumber(renamed);
     Pending = false;
     return 0;
 }
