@@ -1,7 +1,10 @@
-// The process on Windows: prepare the console, set the arithmetic convention, run the program
-// with the instance handle, and end with its result.
+// The process on Windows: with arguments, the command-line mode, which never touches the
+// console; without, prepare the console, set the arithmetic convention, run the program with
+// the instance handle, and end with its result. The C runtime splits the command line into
+// argv in the system's ANSI code page.
 #include "console/keyboard.h"
 #include "console/screen.h"
+#include "converter/command_line.h"
 #include "converter/main_flow.h"
 #include "platform/floating_point.h"
 #include "platform/windows_api.h"
@@ -17,7 +20,11 @@ void SayOnStandardError(const char* line) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        SetProgramFloatingPoint();
+        ExitProcess(static_cast<UINT>(RunCommandLine(argc - 1, argv + 1)));
+    }
     PrepareConsole();
     // Without a console keyboard the prompt could never be answered.
     if (KeyboardLost()) {

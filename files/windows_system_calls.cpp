@@ -53,6 +53,17 @@ std::uintptr_t MakeCall(const WindowsCall& call) {
         case WindowsCallKind::Information:
             return GetFileInformationByHandle(
                 handle, static_cast<BY_HANDLE_FILE_INFORMATION*>(call.Information));
+        case WindowsCallKind::Attributes:
+            return GetFileAttributesA(call.Path);
+        case WindowsCallKind::CreateNew:
+            // Deletion is shared so that a removal can mark the file while it is still open:
+            // it then goes when the last handle closes.
+            return AsValue(CreateFileA(call.Path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        case WindowsCallKind::Rename:
+            return MoveFileExA(call.Path, call.NewPath, MOVEFILE_REPLACE_EXISTING);
+        case WindowsCallKind::Remove:
+            return DeleteFileA(call.Path);
     }
     SetLastError(ERROR_INVALID_FUNCTION);
     return 0;

@@ -16,12 +16,18 @@ enum class WindowsCallKind {
     EndHere,      // SetEndOfFile(Handle): the file ends at its file pointer
     Close,        // CloseHandle(Handle)
     Information,  // GetFileInformationByHandle(Handle, Information)
+    Attributes,   // GetFileAttributesA(Path); the link itself, not what it leads to
+    CreateNew,    // CreateFileA(Path, GENERIC_WRITE, FILE_SHARE_DELETE, null, CREATE_NEW,
+                  //             FILE_ATTRIBUTE_NORMAL, null)
+    Rename,       // MoveFileExA(Path, NewPath, MOVEFILE_REPLACE_EXISTING)
+    Remove,       // DeleteFileA(Path)
 };
 
 // One call and its arguments; the fields its kind does not use are left alone.
 struct WindowsCall {
     WindowsCallKind Kind;
     const char* Path = nullptr;     // NUL-terminated
+    const char* NewPath = nullptr;  // NUL-terminated: the name a rename gives
     void* Handle = nullptr;         // a HANDLE
     std::uint32_t Access = 0;       // GENERIC_READ, GENERIC_WRITE or both
     std::uint32_t Disposition = 0;  // OPEN_EXISTING or OPEN_ALWAYS

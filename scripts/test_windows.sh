@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The Windows build, tested here: installs the mingw-w64 compiler and wine where missing,
 # cross-builds norvistrand.exe and its tests into build-windows/, runs the tests under wine
-# through CTest, and runs the smoke test that compares norvistrand.exe with the Linux build
-# (build/norvistrand, built first if needed).
+# through CTest, and runs the smoke test and the command-line test that compare norvistrand.exe
+# with the Linux build (build/norvistrand, built first if needed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 needed=()
 have_package() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for package in g++-mingw-w64-x86-64 wine64 wine cmake make tmux; do
+for package in g++-mingw-w64-x86-64 wine64 wine cmake make tmux sox; do
   have_package "$package" || needed+=("$package")
 done
 if [ "${#needed[@]}" -gt 0 ]; then
@@ -40,10 +40,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
-wineserver -p
+wineserver -p 2>/dev/null || true  # fails when one is already running, which serves as well
 # Start wine's own services now, away from CTest: a service started by a test would inherit
 # the test's output pipe and keep CTest waiting for it to close.
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 (cd build-windows && ctest --output-on-failure -j 2)
 bash tests/windows/smoke_test.sh build-windows/norvistrand.exe build/norvistrand
+bash tests/windows/command_line_test.sh build-windows/norvistrand.exe build/norvistrand

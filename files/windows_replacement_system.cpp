@@ -1,0 +1,138 @@
+// The replacement file's system steps over Windows. The temporary file is a file of a fresh
+// name in the folder of the file it replaces, so the rename never crosses volumes. It is open
+// with deletion shared: until it is renamed or removed, a console control handler (Ctrl+C,
+// Ctrl+Break, the window closing, logoff, shutdown) marks it for deletion, and it goes when the
+// process ends as the event would have ended it.
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "files/replacement_system.h"
+#include "files/windows_system_calls.h"
+
+namespace {
+
+constexpr int NamesToTry = 100;
+constexpr std::uint8_t BadSystemName = 75;
+
+// The temporary file the control handler must remove: its path, and whether there is one. The
+// path is written only while Pending is false. The handler runs on a thread of its own.
+char PendingPath[MAX_PATH + 64];
+std::atomic<bool> Pending = false;
+bool HandlerInstalled = false;
+
+// The number for a failed call, which has one even when the system set no error value.
+std::uint8_t FailureNumber(const WindowsCallResult& result) {
+    return result.ErrorNumber != 0 ? result.ErrorNumber : BadSystemName;
+}
+
+std::uint8_t RemoveFile(const char* path) {
+    WindowsCallResult removed = WindowsFileCall({.Kind = WindowsCallKind::Remove, .Path = path});
+    return removed.Value != 0 ? 0 : FailureNumber(removed);
+}
+
+// FALSE passes the event on, so the process still ends as it would have.
+BOOL WINAPI RemovePendingThenEnd(DWORD) {
+    if (Pending) RemoveFile(PendingPath);
+    return FALSE;
+}
+
+void SetPending(const std::string& path) {
+    Pending = false;
+    if (path.size() >= sizeof PendingPath) return;  // the create fails for such a name anyway
+    std::memcpy(PendingPath, path.c_str(), path.size() + 1);
+    Pending = true;
+}
+
+// The folder part of path, with its separator or drive colon; empty for the current folder.
+std::string FolderOf(const std::string& path) {
+    std::size_t end = path.find_last_of("\\/");
+    if (end == std::string::npos && path.size() >= 2 && path[1] == ':') end = 1;
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+bool IsDiskFile(const char* name) {
+    WindowsCallResult opened = WindowsFileCall({.Kind = WindowsCallKind::Identify, .Path = name});
+    if (opened.Value == reinterpret_cast<std::uintptr_t>(INVALID_HANDLE_VALUE)) {
+        return true;  // the hold on it, taken next, tells what is wrong
+    }
+    void* handle = reinterpret_cast<void*>(opened.Value);
+    WindowsCallResult type = WindowsFileCall({.Kind = WindowsCallKind::FileType, .Handle = handle});
+    WindowsFileCall({.Kind = WindowsCallKind::Close, .Handle = handle});
+    return type.LastError != 0 || type.Value == FILE_TYPE_DISK;
+}
+
+}  // namespace
+
+// A link (any reparse point) is written straight into, as an output channel would: the link
+// stays a link, though what it leads to is then not replaced whole.
+std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::string* finalPath) {
+    *finalPath = name;
+    *way = ReplacementWay::Straight;
+    WindowsCallResult looked = WindowsFileCall({.Kind = WindowsCallKind::Attributes, .Path = name});
+    const auto attributes = static_cast<DWORD>(looked.Value);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (looked.LastError != ERROR_FILE_NOT_FOUND && looked.LastError != ERROR_PATH_NOT_FOUND) {
+            return FailureNumber(looked);
+        }
+        *way = ReplacementWay::ThroughTemporary;  // a new file; a missing folder fails later
+        return 0;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return 0;
+    // A device name ("NUL", "COM1") has attributes too.
+    if (IsDiskFile(name)) *way = ReplacementWay::ThroughTemporary;
+    return 0;
+}
+
+std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
+                                   SystemFile* handle) {
+    static unsigned serial = 0;
+    const std::string folder = FolderOf(finalPath);
+    if (!HandlerInstalled) HandlerInstalled = SetConsoleCtrlHandler(RemovePendingThenEnd, TRUE);
+    WindowsCallResult opened{};
+    for (int attempt = 0; attempt < NamesToTry; ++attempt) {
+        *temporaryPath = folder + ".norvistrand-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(serial++) + ".tmp";
+        // The path is noted first, so no event can come between the file and its note.
+        SetPending(*temporaryPath);
+        opened = WindowsFileCall({.Kind = WindowsCallKind::CreateNew,
+                                  .Path = temporaryPath->c_str()});
+        if (opened.Value != reinterpret_cast<std::uintptr_t>(INVALID_HANDLE_VALUE)) {
+            *handle = static_cast<SystemFile>(opened.Value);
+            return 0;
+        }
+        Pending = false;
+        if (opened.LastError != ERROR_FILE_EXISTS && opened.LastError != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    temporaryPath->clear();
+    return FailureNumber(opened);
+}
+
+// Nothing to copy: a new file takes the folder's inherited access, as the replaced file did
+// when it was made, and a read-only file is never replaced, since the rename over it fails.
+std::uint8_t CopyPermissions(SystemFile, SystemFile) { return 0; }
+
+// Windows renames over no file that is open without deletion shared, ours included: the hold
+// on the replaced file goes first.
+std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::string& finalPath,
+                                 SystemFile* held) {
+    if (*held != -1) {
+        WindowsFileCall({.Kind = WindowsCallKind::Close, .Handle = reinterpret_cast<void*>(*held)});
+        *held = -1;
+    }
+    WindowsCallResult renamed = WindowsFileCall({.Kind = WindowsCallKind::Rename,
+                                                 .Path = temporaryPath.c_str(),
+                                                 .NewPath = finalPath.c_str()});
+    if (renamed.Value == 0) return FailureNumber(renamed);
+    Pending = false;
+    return 0;
+}
+
+std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
+    std::uint8_t error = RemoveFile(temporaryPath.c_str());
+    Pending = false;
+    return error;
+}
