@@ -31,7 +31,8 @@ inline bool WriteWave(const std::string& path, std::int32_t samples, int bits) {
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples) * bytesPerSample;
     std::vector<unsigned char> block;
     auto put = [&](std::uint32_t value, int count) {
-        for (int i = 0; i < count; ++i) block.push_back(static_cast<unsigned char>(value >> (8 * i)));
+        for (int i = 0; i < count; ++i)
+            block.push_back(static_cast<unsigned char>(value >> (8 * i)));
     };
     auto putText = [&](const char* text) { block.insert(block.end(), text, text + 4); };
     putText("RIFF");
@@ -69,7 +70,8 @@ inline Run AwaitChild(pid_t child, std::chrono::steady_clock::time_point began) 
     int status = 0;
     rusage usage{};
     if (child < 0 || wait4(child, &status, 0, &usage) != child) return Run{0, 0, false};
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     return Run{seconds, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
 }
 

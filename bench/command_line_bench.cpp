@@ -50,7 +50,8 @@ std::string ProgramBesideBench() {
 // Runs the command (searched on PATH) with no terminal input and its output discarded.
 Run RunCommand(const std::vector<std::string>& command) {
     std::vector<char*> arguments;
-    for (const std::string& argument : command) arguments.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : command)
+        arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);
     auto began = std::chrono::steady_clock::now();
     pid_t child = fork();
@@ -103,8 +104,8 @@ double Mebibytes(long kilobytes) {
 }
 
 // Times both programs on one file; false when a run failed.
-bool Compare(const std::string& program, const std::string& folder, std::int32_t samples,
-             int bits, double aim) {
+bool Compare(const std::string& program, const std::string& folder, std::int32_t samples, int bits,
+             double aim) {
     const std::string wave = folder + "/bench" + std::to_string(bits) + ".wav";
     const std::string text = folder + "/bench" + std::to_string(bits) + ".dat";
     if (!WriteWave(wave, samples, bits)) return false;
@@ -125,7 +126,7 @@ bool Compare(const std::string& program, const std::string& folder, std::int32_t
 }
 
 struct LineCost {
-    double CpuNanoseconds;   // the process's processor time: what others' work cannot inflate
+    double CpuNanoseconds;  // the process's processor time: what others' work cannot inflate
     double WallNanoseconds;
 };
 
@@ -153,10 +154,13 @@ LineCost TimeLineText(std::int32_t samples) {
         const auto began = std::chrono::steady_clock::now();
         for (std::int32_t value : values) {
             NumberText line = SignalLine(value, peak);
-            checksum += static_cast<std::size_t>(line.Length) + static_cast<unsigned char>(line.Text[1]);
+            checksum +=
+                static_cast<std::size_t>(line.Length) + static_cast<unsigned char>(line.Text[1]);
         }
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        fastest.CpuNanoseconds = std::min(fastest.CpuNanoseconds, (ProcessorSeconds() - cpuBegan) * 1e9 / samples);
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        fastest.CpuNanoseconds =
+            std::min(fastest.CpuNanoseconds, (ProcessorSeconds() - cpuBegan) * 1e9 / samples);
         fastest.WallNanoseconds = std::min(fastest.WallNanoseconds, wall * 1e9 / samples);
     }
     if (checksum == 0) std::printf("(no text)\n");  // keeps the lines from being optimised away
@@ -179,16 +183,18 @@ int main(int argc, char** argv) {
         std::printf(" %d-bit %s", bits, same ? "yes" : "NO");
         failures += same ? 0 : 1;
     }
-    std::printf("\n\nseconds: fastest of %d alternating runs (fastest-slowest); peak memory in MiB\n",
-                Repetitions);
+    std::printf(
+        "\n\nseconds: fastest of %d alternating runs (fastest-slowest); peak memory in MiB\n",
+        Repetitions);
     std::printf("%4s %10s %23s %23s %8s %7s %9s %9s\n", "bits", "samples", "norvistrand -q",
                 "sox -t dat", "ratio", "aim", "ours MiB", "sox MiB");
     failures += Compare(program, folder, samples, 16, 10) ? 0 : 1;
     failures += Compare(program, folder, samples, 24, 4) ? 0 : 1;
     const LineCost cost = TimeLineText(samples);
-    std::printf("\n24-bit line text (quotient and file form), fastest of %d: %.1f ns per line of "
-                "processor time (%.1f ns wall clock), aim under 60\n",
-                Repetitions, cost.CpuNanoseconds, cost.WallNanoseconds);
+    std::printf(
+        "\n24-bit line text (quotient and file form), fastest of %d: %.1f ns per line of "
+        "processor time (%.1f ns wall clock), aim under 60\n",
+        Repetitions, cost.CpuNanoseconds, cost.WallNanoseconds);
 
     return RunCommand({"rm", "-rf", folder}).Ok && failures == 0 ? 0 : 1;
 }

@@ -34,8 +34,8 @@ void ReleaseSignalLineTable(SignalLineTable& table);
 // Makes the line of the sample stored as code.
 void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit);
 
-// The line and line end of the sample stored as code: the byte of an 8-bit element, the little-endian
-// pattern of a 16-bit one.
+// The line and line end of the sample stored as code: the byte of an 8-bit element, the
+// little-endian pattern of a 16-bit one.
 inline const NumberText& TableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
     if (!table.Made[code]) MakeTableLine(table, code, eightBit);
     return table.Lines[code];

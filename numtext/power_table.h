@@ -27,9 +27,9 @@ inline constexpr long double ExactPowersOfTen[ExactPowerCount] = {
     1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
     1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
 
-// 10^exponent for ExactPowerCount <= exponent <= LargestPowerExponent: the exact
-// 10^(exponent mod 8) multiplied by the large powers picked by the bits of exponent / 8, lowest
-// bit first, each product rounded.
+// 10^exponent, 0 <= exponent <= LargestPowerExponent: the exact 10^(exponent mod 8) multiplied
+// by the large powers picked by the bits of exponent / 8, lowest bit first, each product
+// rounded. Exact up to 10^27; PowerOfTen needs it only above.
 long double MultipliedPowerOfTen(int exponent);
 
 // 10^exponent, 0 <= exponent <= LargestPowerExponent. The products that make the powers up
