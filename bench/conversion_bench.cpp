@@ -4,8 +4,6 @@
 //
 //   conversion_bench [sample counts...]      (default: 1000000 10000000)
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,57 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "console/screen.h"
-#include "converter/conversion.h"
-#include "converter/header_check.h"
-#include "platform/console_api.h"
-#include "platform/floating_point.h"
+#include "bench/bench_support.h"
 
 namespace {
 
 constexpr int Repetitions = 3;
-
-struct Run {
-    double Seconds;
-    long PeakKilobytes;
-    bool Ok;
-};
-
-void WriteWave(const std::string& path, std::int32_t samples) {
-    std::vector<unsigned char> bytes(44 + static_cast<std::size_t>(samples) * 2);
-    auto put = [&](std::size_t at, std::uint32_t value, int count) {
-        for (int i = 0; i < count; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
-    };
-    std::copy_n("RIFF", 4, bytes.begin());
-    put(4, static_cast<std::uint32_t>(bytes.size() - 8), 4);
-    std::copy_n("WAVEfmt ", 8, bytes.begin() + 8);
-    put(16, 16, 4);
-    put(20, 1, 2);
-    put(22, 1, 2);
-    put(24, 44100, 4);
-    put(28, 88200, 4);
-    put(32, 2, 2);
-    put(34, 16, 2);
-    std::copy_n("data", 4, bytes.begin() + 36);
-    put(40, static_cast<std::uint32_t>(samples) * 2, 4);
-    // A varied signal: every 16-bit value turns up, in no tidy order.
-    std::uint32_t state = 12345;
-    for (std::int32_t i = 0; i < samples; ++i) {
-        state = state * 1103515245u + 12345u;
-        put(44 + static_cast<std::size_t>(i) * 2, state >> 16, 2);
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-int ConvertInChild(const std::string& wave) {
-    platform::ResetConsole(81, 30);
-    PrepareConsole();
-    SetProgramFloatingPoint();
-    WaveHeader header{};
-    if (!CheckWaveHeader(wave, header).Accepted) return 2;
-    return ConvertToSignalFile(wave, header) == ConversionOutcome::Finished ? 0 : 1;
-}
 
 // The floor: the signal file's own lines, each written as item and line end.
 int WriteFloorInChild(const std::string& signal, const std::string& target) {
@@ -95,18 +47,6 @@ int WriteFloorInChild(const std::string& signal, const std::string& target) {
     return 0;
 }
 
-template <typename Work>
-Run InChild(Work work) {
-    auto began = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) _exit(work());
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    return Run{seconds, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,7 +65,7 @@ int main(int argc, char** argv) {
                 "peak MB", "arrays MB");
     int failures = 0;
     for (std::int32_t n : counts) {
-        WriteWave(wave, n);
+        if (!WriteWave(wave, n, 16)) return 1;
         // System call times wander on a shared machine: the fastest of a few alternating
         // runs of each stands for it.
         Run conversion{1e30, 0, true};

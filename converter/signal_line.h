@@ -10,9 +10,17 @@ inline NumberText SignalLine(double sample, double peak) {
     return FileRealForm(static_cast<long double>(sample) / static_cast<long double>(peak));
 }
 
-// The lines of an 8- or 16-bit file for one peak, each made once, on first use: such a file
-// has at most 65,536 distinct samples, and a line depends on nothing but the sample and the
-// peak, so a copy of a made line is the very text SignalLine would make again.
+// The line followed by its line end, CR LF, as the signal file holds them: one text of at most
+// 26 characters, so a line is one copy.
+inline NumberText WithLineEnd(NumberText line) {
+    line.Text[line.Length++] = '\r';
+    line.Text[line.Length++] = '\n';
+    return line;
+}
+
+// The lines of an 8- or 16-bit file for one peak, with their line ends, each made once, on
+// first use: such a file has at most 65,536 distinct samples, and a line depends on nothing but
+// the sample and the peak, so a copy of a made line is the very text SignalLine would make again.
 struct SignalLineTable {
     double Peak;
     NumberText* Lines;  // 65,536 entries, indexed by the raw element's 16-bit pattern
@@ -26,8 +34,8 @@ void ReleaseSignalLineTable(SignalLineTable& table);
 // Makes the line of the sample stored as code.
 void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit);
 
-// The line of the sample stored as code: the byte of an 8-bit element, the little-endian
-// pattern of a 16-bit one.
+// The line and line end of the sample stored as code: the byte of an 8-bit element, the
+// little-endian pattern of a 16-bit one.
 inline const NumberText& TableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
     if (!table.Made[code]) MakeTableLine(table, code, eightBit);
     return table.Lines[code];

@@ -14,7 +14,7 @@ namespace {
 constexpr std::int16_t Channel = 1;
 // Samples read at a time: large enough that reads cost nothing, small enough for any cache.
 constexpr std::int32_t ChunkSamples = 65536;
-constexpr std::string_view LineEnd = "\r\n";
+static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
 // Reads the samples first to first + count - 1 (from 0) into chunk; bytes past the end of the
 // file read as zeros, as in the screen program's one read of them all.
@@ -42,16 +42,16 @@ void AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTab
         const unsigned char* element = chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize;
         const auto code = static_cast<std::uint16_t>(eightBit ? element[0]
                                                              : element[0] | (element[1] << 8));
-        AppendToReplacement(out, TableLine(table, code, eightBit).View());
-        AppendToReplacement(out, LineEnd);
+        const NumberText& line = TableLine(table, code, eightBit);
+        AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
 }
 
 void AppendComputedLines(const TypedArray& chunk, std::int32_t count, double peak,
                          ReplacementFile& out) {
     for (std::int32_t i = 0; i < count; ++i) {
-        AppendToReplacement(out, SignalLine(DecodeSample(chunk, i), peak).View());
-        AppendToReplacement(out, LineEnd);
+        const NumberText line = WithLineEnd(SignalLine(DecodeSample(chunk, i), peak));
+        AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
 }
 

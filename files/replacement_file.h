@@ -4,6 +4,7 @@
 // file that had the name stays as it was and the temporary file is removed. Names that are
 // no regular file (a folder, a FIFO, a device, a link to nowhere) are written straight into,
 // as an output channel would, since there is nothing there to keep whole.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,18 +29,20 @@ struct ReplacementFile {
 // behind; appends are then ignored and the finish reports the failure.
 void BeginReplacement(ReplacementFile& file, std::string_view name);
 
-// Writes the buffer out. Only AppendToReplacement needs it.
+// Writes the buffer out. Only AppendShortToReplacement needs it.
 void DrainReplacementBuffer(ReplacementFile& file);
 
-// Adds bytes to what the file will hold.
-inline void AppendToReplacement(ReplacementFile& file, std::string_view bytes) {
-    if (file.Used + bytes.size() > ReplacementBufferSize) {
-        DrainReplacementBuffer(file);
-        if (bytes.size() > ReplacementBufferSize) return;  // never asked of it
-    }
+// What AppendShortToReplacement copies, whatever the length of the text.
+inline constexpr std::size_t ShortTextSize = 32;
+
+// Adds the first length bytes (at most ShortTextSize) of the ShortTextSize bytes at text. The
+// copy is of the fixed size, a few moves rather than a call; the bytes past length are written
+// over by the next append or never written out.
+inline void AppendShortToReplacement(ReplacementFile& file, const char* text, std::size_t length) {
+    if (file.Used + ShortTextSize > ReplacementBufferSize) DrainReplacementBuffer(file);
     if (file.Error != 0) return;
-    std::memcpy(file.Buffer + file.Used, bytes.data(), bytes.size());
-    file.Used += bytes.size();
+    std::memcpy(file.Buffer + file.Used, text, ShortTextSize);
+    file.Used += std::min(length, ShortTextSize);
 }
 
 // Writes what is left and puts the file in place. Returns the file error number: 0 when the

@@ -13,35 +13,36 @@ constexpr char ExponentLetter = 'E';
 constexpr char PlusSign = '+';
 constexpr int MaxExponentDigits = 10;  // any int; real exponents need at most 4
 
-void Put(NumberText& text, char c) {
-    assert(text.Length < static_cast<int>(sizeof text.Text));
-    text.Text[text.Length++] = c;
+constexpr int LongestText = 24;
+
+// Each writer puts its characters at `at` and returns the place after them. The text is written
+// through a pointer, not by text.Length, so the compiler keeps the place in a register.
+char* PutDigits(char* at, const char* digits, int count) {
+    for (int i = 0; i < count; ++i) {
+        *at++ = digits[i];
+    }
+    return at;
 }
 
-void PutDigits(NumberText& text, const char* digits, int count) {
+char* PutZeros(char* at, int count) {
     for (int i = 0; i < count; ++i) {
-        Put(text, digits[i]);
+        *at++ = '0';
     }
-}
-
-void PutZeros(NumberText& text, int count) {
-    for (int i = 0; i < count; ++i) {
-        Put(text, '0');
-    }
+    return at;
 }
 
 // D1, then "." and D2 .. Ds only when s > 1, then "E", the sign and the exponent without
 // leading zeros.
-void PutExponentForm(NumberText& text, const DecimalDigits& digits, int significant,
-                     char exponentSign, int exponent) {
+char* PutExponentForm(char* at, const DecimalDigits& digits, int significant, char exponentSign,
+                      int exponent) {
     assert(exponent >= 0);
-    Put(text, digits.Digits[0]);
+    *at++ = digits.Digits[0];
     if (significant > 1) {
-        Put(text, DecimalPoint);
-        PutDigits(text, digits.Digits + 1, significant - 1);
+        *at++ = DecimalPoint;
+        at = PutDigits(at, digits.Digits + 1, significant - 1);
     }
-    Put(text, ExponentLetter);
-    Put(text, exponentSign);
+    *at++ = ExponentLetter;
+    *at++ = exponentSign;
     char reversed[MaxExponentDigits];
     int count = 0;
     do {
@@ -49,8 +50,9 @@ void PutExponentForm(NumberText& text, const DecimalDigits& digits, int signific
         exponent /= 10;
     } while (exponent != 0);
     while (count > 0) {
-        Put(text, reversed[--count]);
+        *at++ = reversed[--count];
     }
+    return at;
 }
 
 // The general text when `blanks` is set; without it, the same text less a blank sign position
@@ -63,33 +65,36 @@ NumberText LayOut(const DecimalDigits& digits, bool blanks) {
     }
 
     NumberText text{};
+    char* at = text.Text;
     if (digits.Negative) {
-        Put(text, MinusSign);
+        *at++ = MinusSign;
     } else if (blanks) {
-        Put(text, Blank);
+        *at++ = Blank;
     }
     const int p = digits.Point;
     if (significant == 0) {  // zero, negative zero, NaN
-        Put(text, '0');
+        *at++ = '0';
     } else if (significant <= p && p <= n) {
-        PutDigits(text, digits.Digits, significant);
-        PutZeros(text, p - significant);
+        at = PutDigits(at, digits.Digits, significant);
+        at = PutZeros(at, p - significant);
     } else if (p > n) {
-        PutExponentForm(text, digits, significant, PlusSign, p - 1);
+        at = PutExponentForm(at, digits, significant, PlusSign, p - 1);
     } else if (significant - p > n) {  // more than n digits after the point (then p < 0)
-        PutExponentForm(text, digits, significant, MinusSign, 1 - p);
+        at = PutExponentForm(at, digits, significant, MinusSign, 1 - p);
     } else if (p <= 0) {  // no "0" before the point
-        Put(text, DecimalPoint);
-        PutZeros(text, -p);
-        PutDigits(text, digits.Digits, significant);
+        *at++ = DecimalPoint;
+        at = PutZeros(at, -p);
+        at = PutDigits(at, digits.Digits, significant);
     } else {
-        PutDigits(text, digits.Digits, p);
-        Put(text, DecimalPoint);
-        PutDigits(text, digits.Digits + p, significant - p);
+        at = PutDigits(at, digits.Digits, p);
+        *at++ = DecimalPoint;
+        at = PutDigits(at, digits.Digits + p, significant - p);
     }
     if (blanks) {
-        Put(text, Blank);
+        *at++ = Blank;
     }
+    text.Length = static_cast<int>(at - text.Text);
+    assert(text.Length <= LongestText);
     return text;
 }
 

@@ -37,9 +37,12 @@ constexpr int ScaledDigits = 18;                           // digits of the scal
 constexpr int ScaleTarget = ScaledDigits - 1;              // k = 17 - d
 [[maybe_unused]] constexpr std::uint64_t ScaledLow = 100000000000000000;    // 10^17
 [[maybe_unused]] constexpr std::uint64_t ScaledHigh = 1000000000000000000;  // 10^18
-constexpr std::uint64_t HalfSplit = 1000000000;  // 10^9: the integer as two 9-digit halves
-constexpr int HalfDigits = 9;
-static_assert(2 * HalfDigits == ScaledDigits);
+constexpr int UsedDigits = 16;  // the largest budget and the digit that rounds it
+static_assert(LongBudget + 1 <= UsedDigits);
+constexpr std::uint64_t LeftOutScale = 100;  // 10^(18 - 16): drops the two digits never used
+constexpr int EightDigits = 8;
+constexpr std::uint64_t EightDigitSplit = 100000000;  // 10^8: the 16 digits as two halves
+static_assert(2 * EightDigits == UsedDigits);
 constexpr int InfinityPoint = 999;
 
 struct ExtendedBits {
@@ -56,18 +59,16 @@ ExtendedBits ReadBits(long double value) {
     return bits;
 }
 
-DecimalDigits Filled(char digit, int budget, int point, bool negative, bool zero) {
-    DecimalDigits result{};
-    std::memset(result.Digits, digit, static_cast<std::size_t>(budget));
-    result.Count = budget;
+// Sets result's Count digits to digit.
+void Fill(DecimalDigits& result, char digit, int point, bool negative, bool zero) {
+    std::memset(result.Digits, digit, static_cast<std::size_t>(result.Count));
     result.Point = point;
     result.Negative = negative;
     result.Zero = zero;
-    return result;
 }
 
-DecimalDigits ZeroDigits(int budget) {
-    return Filled('0', budget, 1, false, true);
+void FillZero(DecimalDigits& result) {
+    Fill(result, '0', 1, false, true);
 }
 
 int EstimateDecimalExponent(int e2) {
@@ -91,12 +92,35 @@ long double Scale(long double a, int k) {
     return k < 0 ? a / power : a * power;
 }
 
-// The nine digits of a value below 10^9, most significant first.
-void WriteNineDigits(char* out, std::uint32_t value) {
-    for (int i = HalfDigits - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
+// "00" to "99": the two digits of every value below 100, side by side.
+struct DigitPairTable {
+    char Pairs[200];
+};
+
+constexpr DigitPairTable MakeDigitPairs() {
+    DigitPairTable table{};
+    for (int value = 0; value < 100; ++value) {
+        table.Pairs[2 * value] = static_cast<char>('0' + value / 10);
+        table.Pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
     }
+    return table;
+}
+
+constexpr DigitPairTable DigitPairs = MakeDigitPairs();
+
+void WriteTwoDigits(char* out, std::uint32_t value) {
+    std::memcpy(out, DigitPairs.Pairs + 2 * value, 2);
+}
+
+// The eight digits of a value below 10^8, most significant first, two at a time from its two
+// halves below 10^4: short, independent runs of divisions, which the processor overlaps.
+void WriteEightDigits(char* out, std::uint32_t value) {
+    const std::uint32_t high = value / 10000;
+    const std::uint32_t low = value % 10000;
+    WriteTwoDigits(out, high / 100);
+    WriteTwoDigits(out + 2, high % 100);
+    WriteTwoDigits(out + 4, low / 100);
+    WriteTwoDigits(out + 6, low % 100);
 }
 
 // Adds one to the last digit. A "9" becomes "0" and passes the one to the digit before it.
@@ -116,22 +140,28 @@ bool AddOneAtEnd(char* digits, int count) {
 
 }  // namespace
 
+// Every path fills the one result, which the compiler then builds in the caller's place.
 DecimalDigits MakeDigits(long double value, int budget) {
     assert(budget >= 1 && budget <= LongBudget);
     budget = budget < 1 ? 1 : (budget > LongBudget ? LongBudget : budget);  // keep in Digits
+    DecimalDigits result{};
+    result.Count = budget;
     const ExtendedBits bits = ReadBits(value);
     const int field = bits.SignAndExponent & ExponentField;
     const bool negative = (bits.SignAndExponent & SignBit) != 0;
     if (field == ExponentField) {
         if ((bits.Significand >> TopBitsShift) == InfinityTopBits) {
-            return Filled('9', budget, InfinityPoint, negative, false);
+            Fill(result, '9', InfinityPoint, negative, false);
+        } else {
+            FillZero(result);  // every NaN
         }
-        return ZeroDigits(budget);  // every NaN
+        return result;
     }
     // Field 0 holds zero and the denormals. A clear leading bit with a non-zero field is an
     // unnormal, which arithmetic never yields and the unit refuses as an operand: a NaN.
     if (field == 0 || (bits.Significand & LeadingBit) == 0) {
-        return ZeroDigits(budget);
+        FillZero(result);
+        return result;
     }
 
     const long double a = std::fabs(value);
@@ -143,24 +173,21 @@ DecimalDigits MakeDigits(long double value, int budget) {
         scaled = std::rint(Scale(a, ScaleTarget - d));
     }
     if (scaled >= ScaledIntegerBound) {
-        scaled /= 10;
+        // rint rounds to nearest even, like every real-to-integer conversion of the program.
+        scaled = std::rint(scaled / 10);
         ++d;
     }
-    // llrintl rounds to nearest even, like every real-to-integer conversion of the program.
-    const std::uint64_t integer = static_cast<std::uint64_t>(std::llrint(scaled));
+    // scaled is a whole number below 10^18 now: the conversion is exact.
+    const auto integer = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
     assert(integer >= ScaledLow && integer < ScaledHigh);
 
-    // The 18 digits and two "0" behind them; only the first budget + 1 are used. The two
-    // halves are independent runs of divisions by 10, which the processor overlaps.
-    char all[ScaledDigits + 2];
-    WriteNineDigits(all, static_cast<std::uint32_t>(integer / HalfSplit));
-    WriteNineDigits(all + HalfDigits, static_cast<std::uint32_t>(integer % HalfSplit));
-    all[ScaledDigits] = '0';
-    all[ScaledDigits + 1] = '0';
+    // The first 16 of the 18 digits, all that the largest budget and its rounding digit use.
+    char all[UsedDigits];
+    const std::uint64_t leading = integer / LeftOutScale;
+    WriteEightDigits(all, static_cast<std::uint32_t>(leading / EightDigitSplit));
+    WriteEightDigits(all + EightDigits, static_cast<std::uint32_t>(leading % EightDigitSplit));
 
-    DecimalDigits result{};
     std::memcpy(result.Digits, all, static_cast<std::size_t>(budget));
-    result.Count = budget;
     // Round on the next digit alone; a 5 rounds up only an odd last digit.
     const char next = all[budget];
     const bool lastOdd = ((result.Digits[budget - 1] - '0') & 1) != 0;

@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-long double PowerOfTen(int exponent) {
+long double MultipliedPowerOfTen(int exponent) {
     assert(exponent >= 0 && exponent <= LargestPowerExponent);
     long double power = SmallPowersOfTen[exponent % SmallPowerCount];
     int large = exponent / SmallPowerCount;

@@ -19,7 +19,21 @@ inline constexpr int LargestPowerExponent = 4096;  // the exponent of the last e
 inline constexpr long double ScaledIntegerBound = 1e18L;
 inline constexpr long double ScaledIntegerFloor = 1e17L;
 
+inline constexpr int ExactPowerCount = 28;
+// 10^0 .. 10^27, every one exact (5^27 < 2^64): the powers that scale the program's values,
+// looked up rather than multiplied out.
+inline constexpr long double ExactPowersOfTen[ExactPowerCount] = {
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
+    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+
 // 10^exponent, 0 <= exponent <= LargestPowerExponent: the exact 10^(exponent mod 8) multiplied
 // by the large powers picked by the bits of exponent / 8, lowest bit first, each product
-// rounded. Exact up to 10^27.
-long double PowerOfTen(int exponent);
+// rounded. Exact up to 10^27; PowerOfTen needs it only above.
+long double MultipliedPowerOfTen(int exponent);
+
+// 10^exponent, 0 <= exponent <= LargestPowerExponent. The products that make the powers up
+// to 10^27 are exact, so the table gives the very same values.
+inline long double PowerOfTen(int exponent) {
+    return exponent < ExactPowerCount ? ExactPowersOfTen[exponent] : MultipliedPowerOfTen(exponent);
+}

@@ -109,6 +109,7 @@ TEST(PowerTable, PowersUpToTwentySevenAreExact) {
             five *= 5;
         }
         EXPECT_EQ(PowerOfTen(k), std::ldexp(static_cast<long double>(five), k));
+        EXPECT_EQ(MultipliedPowerOfTen(k), PowerOfTen(k));  // the table is the products' values
     }
 }
 
