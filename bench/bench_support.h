@@ -16,6 +16,7 @@
 #include "converter/header_check.h"
 #include "platform/console_api.h"
 #include "platform/floating_point.h"
+#include "tests/support/wave_builder.h"
 
 struct Run {
     double Seconds;
@@ -29,25 +30,20 @@ struct Run {
 inline bool WriteWave(const std::string& path, std::int32_t samples, int bits) {
     const std::uint32_t bytesPerSample = static_cast<std::uint32_t>(bits / 8);
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples) * bytesPerSample;
-    std::vector<unsigned char> block;
+    WaveLayout layout;
+    layout.SampleRate = 44100;
+    layout.BlockAlignment = static_cast<std::int16_t>(bytesPerSample);
+    layout.BitsPerSample = static_cast<std::int16_t>(bits);
+    layout.OwnDataSize = true;
+    layout.DataSize = static_cast<std::int32_t>(dataBytes);
+    const std::string header = BuildWave(layout);
+    std::vector<unsigned char> block(header.begin(), header.end());
+    // The samples follow the header, so the RIFF size counts them too.
+    for (int i = 0; i < 4; ++i) block[4 + i] = static_cast<unsigned char>((36 + dataBytes) >> (8 * i));
     auto put = [&](std::uint32_t value, int count) {
         for (int i = 0; i < count; ++i)
             block.push_back(static_cast<unsigned char>(value >> (8 * i)));
     };
-    auto putText = [&](const char* text) { block.insert(block.end(), text, text + 4); };
-    putText("RIFF");
-    put(36 + dataBytes, 4);
-    putText("WAVE");
-    putText("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(44100, 4);
-    put(44100 * bytesPerSample, 4);
-    put(bytesPerSample, 2);
-    put(static_cast<std::uint32_t>(bits), 2);
-    putText("data");
-    put(dataBytes, 4);
 
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) return false;

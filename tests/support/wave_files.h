@@ -1,6 +1,5 @@
 #pragma once
-// Wave files and scratch folders for tests: headers built field by field, so each test can
-// break exactly the field it is about.
+// Wave files on disk and scratch folders for tests.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -10,56 +9,7 @@
 
 #include <unistd.h>
 
-struct WaveLayout {
-    std::int16_t FormatTag = 1;
-    std::uint16_t Channels = 1;
-    std::int32_t SampleRate = 8000;
-    std::int16_t BlockAlignment = 2;
-    std::int16_t BitsPerSample = 16;
-    std::string FormatExtra;        // bytes after the 16-byte format body (its size grows)
-    std::string ChunksBeforeData;   // whole chunks between the format chunk and the data
-    std::string Samples;            // the data chunk's payload
-    bool OwnDataSize = false;       // write DataSize instead of the payload's length
-    std::int32_t DataSize = 0;
-};
-
-inline void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-inline std::string Chunk(const std::string& id, const std::string& payload) {
-    std::string out = id;
-    PutLittleEndian(out, payload.size(), 4);
-    out += payload;
-    if (payload.size() % 2 != 0) out.push_back('\0');
-    return out;
-}
-
-inline std::string BuildWave(const WaveLayout& layout) {
-    std::string format;
-    PutLittleEndian(format, static_cast<std::uint16_t>(layout.FormatTag), 2);
-    PutLittleEndian(format, layout.Channels, 2);
-    PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate), 4);
-    PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate) * layout.BlockAlignment, 4);
-    PutLittleEndian(format, static_cast<std::uint16_t>(layout.BlockAlignment), 2);
-    PutLittleEndian(format, static_cast<std::uint16_t>(layout.BitsPerSample), 2);
-    format += layout.FormatExtra;
-
-    std::string body = "WAVE" + Chunk("fmt ", format) + layout.ChunksBeforeData + "data";
-    PutLittleEndian(body, layout.OwnDataSize ? static_cast<std::uint32_t>(layout.DataSize)
-                                           : layout.Samples.size(), 4);
-    body += layout.Samples;
-    std::string out = "RIFF";
-    PutLittleEndian(out, body.size(), 4);
-    return out + body;
-}
-
-// 16-bit little-endian samples.
-inline std::string Samples16(const std::vector<std::int16_t>& values) {
-    std::string out;
-    for (std::int16_t v : values) PutLittleEndian(out, static_cast<std::uint16_t>(v), 2);
-    return out;
-}
+#include "tests/support/wave_builder.h"
 
 inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

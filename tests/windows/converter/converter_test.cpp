@@ -9,7 +9,7 @@
 #include "converter/header_check.h"
 #include "files/channels.h"
 #include "tests/windows/support/scratch_folder.h"
-#include "tests/windows/support/wave_builder.h"
+#include "tests/support/wave_builder.h"
 
 namespace {
 
