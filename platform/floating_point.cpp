@@ -21,3 +21,22 @@ SavedFloatingPoint SaveFloatingPoint() {
 }
 
 void RestoreFloatingPoint(const SavedFloatingPoint& saved) { fesetenv(&saved.Environment); }
+
+namespace {
+
+// What fnstenv stores and fldenv loads (28 bytes, the 32-bit protected-mode layout): the
+// control word at word 0, the status word at word 2.
+struct X87Environment {
+    std::uint16_t Words[14];
+};
+
+}  // namespace
+
+void PutBackFloatingPointWords(const FloatingPointWords& saved) {
+    X87Environment environment{};
+    asm volatile("fnstenv %0" : "=m"(environment));
+    environment.Words[0] = saved.Control;
+    environment.Words[2] = saved.Status;
+    asm volatile("fldenv %0" : : "m"(environment));
+    asm volatile("ldmxcsr %0" : : "m"(saved.Mxcsr));
+}

@@ -26,3 +26,35 @@ struct SavedFloatingPoint {
 };
 SavedFloatingPoint SaveFloatingPoint();
 void RestoreFloatingPoint(const SavedFloatingPoint& saved);
+
+// The parts of the floating-point state that any code could change: the x87 control and
+// status words and MXCSR. Reading them takes three cheap stores, where saving the whole
+// environment costs an fnstenv and putting it back an fldenv.
+struct FloatingPointWords {
+    std::uint16_t Control;
+    std::uint16_t Status;
+    std::uint32_t Mxcsr;
+};
+
+inline FloatingPointWords ReadFloatingPointWords() {
+    FloatingPointWords words{};
+    // The memory clobber keeps the reads where they stand relative to the calls around them.
+    asm volatile("fnstcw %0\n\tfnstsw %1\n\tstmxcsr %2"
+                 : "=m"(words.Control), "=m"(words.Status), "=m"(words.Mxcsr)
+                 :
+                 : "memory");
+    return words;
+}
+
+// Puts all three words back, the status word with its flags and stack top. The x87
+// registers and tag word are left as they are.
+void PutBackFloatingPointWords(const FloatingPointWords& saved);
+
+// Where a call can change nothing but these words, this keeps the state as it was around
+// it at the cost of the three reads when nothing changed.
+inline void KeepFloatingPointWords(const FloatingPointWords& saved) {
+    const FloatingPointWords now = ReadFloatingPointWords();
+    if (now.Control != saved.Control || now.Status != saved.Status || now.Mxcsr != saved.Mxcsr) {
+        PutBackFloatingPointWords(saved);
+    }
+}
