@@ -13,6 +13,9 @@ namespace {
 // The test open reads this many bytes from the start to prove the file can be read.
 constexpr std::size_t TestReadSize = 128;
 
+// The most one read call hands out on Linux: 2 GiB less one page.
+constexpr std::size_t MostBytesPerRead = 0x7FFFF000;
+
 constexpr std::uint8_t Refused = 70;
 constexpr std::uint8_t NoSuchDevice = 68;
 constexpr std::uint8_t BadSystemName = 75;
@@ -159,12 +162,12 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
     return 0;
 }
 
-// One read as far as the file is concerned: Linux hands out at most about 2 GiB per read
-// call, so a larger array is filled by as many calls as it takes, until the end of the file.
+// One system read. Linux hands out at most MostBytesPerRead per read call, so only when
+// exactly that many came, and more were asked for, does a larger array take further calls.
 std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
                             std::size_t* arrived) {
     *arrived = 0;
-    while (*arrived < count) {
+    for (;;) {
         SystemCallResult got = FileSystemCall({.Kind = SystemCallKind::Read,
                                                .Descriptor = Descriptor(handle),
                                                .Target = static_cast<char*>(target) + *arrived,
@@ -172,12 +175,11 @@ std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
         if (Failed(got)) {
             return got.ErrorNumber;
         }
-        if (got.Value == 0) {
-            break;
-        }
         *arrived += static_cast<std::size_t>(got.Value);
+        if (static_cast<std::size_t>(got.Value) != MostBytesPerRead || *arrived == count) {
+            return 0;
+        }
     }
-    return 0;
 }
 
 std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t count,
