@@ -139,6 +139,10 @@ std::uint8_t FileErrorForErrno(int error, const char* path) {
             return 72;
         case EXDEV:
             return 74;
+        case EBADF:  // no open descriptor: a bad file handle
+            return 51;
+        case ESPIPE:  // a pipe or socket takes no move: a device in a mode that needs a file
+            return 54;
         case ENXIO:
         case ENODEV:
             return 68;
