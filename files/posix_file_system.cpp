@@ -1,5 +1,6 @@
 // The channels' system steps over POSIX. Exclusive access is an exclusive flock, taken
-// without waiting; a file held by another process or another channel of ours gives 70.
+// without waiting; a file held by another process or another channel of ours gives 70, and so
+// does one that another process holds with a record lock (fcntl or lockf).
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -39,11 +40,26 @@ bool NoLocksHere(int error) {
 }
 
 // The exclusive lock, taken without waiting: held by another process or by another channel
-// of ours, it gives 70.
+// of ours, it gives 70. A file on which another process holds a record lock of any kind, on
+// any part of it, gives 70 too: the test asks who would block a write lock over the whole
+// file, which works on a descriptor opened for reading alone.
 std::uint8_t LockExclusively(int handle) {
     SystemCallResult locked = FileSystemCall({.Kind = SystemCallKind::Lock, .Descriptor = handle});
     if (Failed(locked) && !NoLocksHere(locked.Errno)) {
         return locked.ErrorNumber;
+    }
+    struct flock record {};
+    record.l_type = F_WRLCK;
+    record.l_whence = SEEK_SET;
+    record.l_start = 0;
+    record.l_len = 0;  // to the end of the file, however long it grows
+    SystemCallResult tested =
+        FileSystemCall({.Kind = SystemCallKind::TestRecord, .Descriptor = handle, .Record = &record});
+    if (Failed(tested) && !NoLocksHere(tested.Errno)) {
+        return tested.ErrorNumber;
+    }
+    if (!Failed(tested) && record.l_type != F_UNLCK) {
+        return Refused;
     }
     return 0;
 }

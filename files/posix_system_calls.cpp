@@ -38,6 +38,8 @@ std::int64_t MakeCall(const SystemCall& call) {
             return fstat(call.Descriptor, call.Status);
         case SystemCallKind::Lock:
             return flock(call.Descriptor, LOCK_EX | LOCK_NB);
+        case SystemCallKind::TestRecord:
+            return fcntl(call.Descriptor, F_OFD_GETLK, call.Record);
         case SystemCallKind::GetFlags:
             return fcntl(call.Descriptor, F_GETFL);
         case SystemCallKind::SetFlags:

@@ -20,6 +20,7 @@ enum class SystemCallKind {
     Remove,      // unlink(Path)
     Status,      // fstat(Descriptor, Status)
     Lock,        // flock(Descriptor, LOCK_EX | LOCK_NB): exclusive, never waits
+    TestRecord,  // fcntl(Descriptor, F_OFD_GETLK, Record): who would block that record lock
     GetFlags,    // fcntl(Descriptor, F_GETFL)
     SetFlags,    // fcntl(Descriptor, F_SETFL, Flags)
     Seek,        // lseek(Descriptor, Offset, SEEK_SET)
@@ -43,6 +44,7 @@ struct SystemCall {
     std::size_t Count = 0;         // bytes
     std::int64_t Offset = 0;       // bytes from the start of the file
     struct stat* Status = nullptr;
+    struct flock* Record = nullptr;
 };
 
 struct SystemCallResult {

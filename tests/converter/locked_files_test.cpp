@@ -1,5 +1,6 @@
-// Files that another process holds locked: the wave file is refused as not found, and a
-// signal file in use elsewhere is reported as not written and left whole, not emptied.
+// Files that another process holds locked, with a whole-file lock or a record lock: the wave
+// file is refused as not found, and a signal file in use elsewhere is reported as not written
+// and left whole, not emptied.
 #include "converter/conversion.h"
 #include "converter/header_check.h"
 #include "tests/converter/converter_fixture.h"
@@ -7,7 +8,7 @@
 
 namespace {
 
-using LockedFileTest = ConverterTest;
+class LockedFileTest : public ConverterTest, public ::testing::WithParamInterface<LockKind> {};
 
 std::string SmallWave() {
     WaveLayout layout;
@@ -15,10 +16,10 @@ std::string SmallWave() {
     return BuildWave(layout);
 }
 
-TEST_F(LockedFileTest, LockedWaveFileIsNotFoundUntilItsHolderLetsGo) {
+TEST_P(LockedFileTest, LockedWaveFileIsNotFoundUntilItsHolderLetsGo) {
     WriteWholeFile("held.wav", SmallWave());
     LockHolder holder{};
-    ASSERT_TRUE(HoldLock("held.wav", holder));
+    ASSERT_TRUE(HoldLock("held.wav", holder, GetParam()));
     WaveHeader header{};
     const HeaderVerdict verdict = CheckWaveHeader("held.wav", header);
     ReleaseLock(holder);
@@ -29,11 +30,11 @@ TEST_F(LockedFileTest, LockedWaveFileIsNotFoundUntilItsHolderLetsGo) {
     EXPECT_EQ(ReadWholeFile("held.sig"), ".5\r\n-1\r\n");
 }
 
-TEST_F(LockedFileTest, SignalFileInUseElsewhereIsReportedAndKeptWhole) {
+TEST_P(LockedFileTest, SignalFileInUseElsewhereIsReportedAndKeptWhole) {
     WriteWholeFile("busy.wav", SmallWave());
     WriteWholeFile("busy.sig", "someone else's");
     LockHolder holder{};
-    ASSERT_TRUE(HoldLock("busy.sig", holder));
+    ASSERT_TRUE(HoldLock("busy.sig", holder, GetParam()));
     WaveHeader header{};
     ASSERT_TRUE(CheckWaveHeader("busy.wav", header).Accepted);
     const ConversionOutcome outcome = ConvertToSignalFile("busy.wav", header);
@@ -41,5 +42,11 @@ TEST_F(LockedFileTest, SignalFileInUseElsewhereIsReportedAndKeptWhole) {
     EXPECT_EQ(outcome, ConversionOutcome::WriteFailed);
     EXPECT_EQ(ReadWholeFile("busy.sig"), "someone else's");
 }
+
+INSTANTIATE_TEST_SUITE_P(EitherLock, LockedFileTest,
+                         ::testing::Values(LockKind::WholeFile, LockKind::Record),
+                         [](const ::testing::TestParamInfo<LockKind>& info) {
+                             return info.param == LockKind::Record ? "Record" : "WholeFile";
+                         });
 
 }  // namespace

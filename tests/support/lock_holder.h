@@ -1,6 +1,7 @@
 #pragma once
 // Another process that holds a file open under an exclusive lock until the test lets go, as
-// another program using the file would. Every wait is bounded.
+// another program using the file would: a whole-file lock (flock) or a record lock (lockf
+// over the whole file). Every wait is bounded.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -13,6 +14,8 @@
 #include <thread>
 
 inline constexpr int LockPatienceMilliseconds = 5000;
+
+enum class LockKind { WholeFile, Record };
 
 struct LockHolder {
     int Pid;      // 0 when none was started
@@ -41,7 +44,8 @@ inline void ReleaseLock(LockHolder& holder) {
 // Starts the holder and waits until it has the lock; false when it could not get it (the
 // holder is then gone). The pipes are closed on exec, so no program a test starts can keep
 // the holder waiting.
-inline bool HoldLock(const std::string& path, LockHolder& holder) {
+inline bool HoldLock(const std::string& path, LockHolder& holder,
+                     LockKind kind = LockKind::WholeFile) {
     holder = LockHolder{0, -1};
     int ready[2];
     int release[2];
@@ -55,8 +59,9 @@ inline bool HoldLock(const std::string& path, LockHolder& holder) {
     if (pid == 0) {
         close(ready[0]);
         close(release[1]);
-        const int file = open(path.c_str(), O_RDONLY);
-        if (file < 0 || flock(file, LOCK_EX) != 0) _exit(1);
+        const bool record = kind == LockKind::Record;
+        const int file = open(path.c_str(), record ? O_RDWR : O_RDONLY);
+        if (file < 0 || (record ? lockf(file, F_LOCK, 0) : flock(file, LOCK_EX)) != 0) _exit(1);
         const char locked = 'L';
         if (write(ready[1], &locked, 1) != 1) _exit(2);
         char ignored;
