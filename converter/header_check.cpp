@@ -4,6 +4,7 @@
 #include "converter/header_check.h"
 #include "files/byte_string.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 
 namespace {
 
@@ -22,13 +23,24 @@ struct DataChunk {
     std::int64_t Start;    // byte offset of the chunk's first data byte
 };
 
+// Moves to the chunk at offset; false when the move is refused, as it is when a device has
+// taken the file's place since the test open. The file error number ends as the move left
+// it: an earlier number stays unless the move replaced it.
+bool MoveToChunk(std::int64_t offset) {
+    const std::uint8_t earlier = TakeFileError();
+    SeekChannel(WaveChannel, offset + 1);
+    const std::uint8_t refused = TakeFileError();
+    if (refused != 0 || earlier != 0) SetFileError(refused != 0 ? refused : earlier);
+    return refused == 0;
+}
+
 // Walks the chunks from the first one after "WAVE" to the first "data" chunk whose 8-byte
-// header lies inside the file. Every step moves at least 8 bytes forward and a short read
-// ends the walk, so it stops within the file's length.
+// header lies inside the file. Every step moves at least 8 bytes forward, and a refused move
+// or a short read ends the walk, so it stops within the file's length.
 DataChunk FindDataChunk() {
     std::int64_t offset = FirstChunkOffset;
     for (;;) {
-        SeekChannel(WaveChannel, offset + 1);
+        if (!MoveToChunk(offset)) return DataChunk{false, 0, 0};
         ByteString chunkHeader = ReadBytes(WaveChannel, 8);
         if (ByteLength(chunkHeader) < 8) return DataChunk{false, 0, 0};
         std::string_view view = chunkHeader;
