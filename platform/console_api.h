@@ -84,6 +84,10 @@ struct ConsoleState {
     std::uint32_t InputMode;
     std::deque<InputRecord> Input;  // oldest first
     std::uint32_t BellsRung;        // MessageBeep calls so far
+    // Goes up with every operation that may change what the screen shows (cells, cursor,
+    // cursor look, window, size), so the renderer draws only after a change. Code that
+    // changes those fields directly counts the change too.
+    std::uint64_t Changes;
 };
 
 // The process's console, for the platform layer and for tests to inspect and feed.

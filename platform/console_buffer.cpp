@@ -80,7 +80,9 @@ ConsoleState& TheConsole() {
 }
 
 void ResetConsole(std::int16_t columns, std::int16_t rows) {
+    const std::uint64_t changes = TheConsole().Changes;
     TheConsole() = BlankConsole(columns, rows);
+    TheConsole().Changes = changes + 1;
     KeyboardMarkedGone = false;
 }
 
@@ -106,6 +108,7 @@ bool GetConsoleScreenBufferInfo(Handle, ScreenBufferInfo* info) {
 bool SetConsoleCursorPosition(Handle, Coord position) {
     ConsoleState& console = TheConsole();
     if (!InsideBuffer(console, position.X, position.Y)) return false;
+    ++console.Changes;
     console.Cursor = position;
     ScrollWindowToCursor(console);
     return true;
@@ -114,6 +117,7 @@ bool SetConsoleCursorPosition(Handle, Coord position) {
 bool WriteConsoleOutputA(Handle, const CharInfo* cells, std::int16_t count, Coord at) {
     ConsoleState& console = TheConsole();
     if (count < 0 || !InsideBuffer(console, at.X, at.Y)) return false;
+    ++console.Changes;
     const int kept = std::min<int>(count, console.Size.X - at.X);
     std::copy(cells, cells + kept, console.Cells.begin() + CellIndex(console, at.X, at.Y));
     return true;
@@ -128,6 +132,7 @@ bool ScrollConsoleScreenBufferA(Handle, SmallRect scroll, Coord destination, Cha
     const int right = std::min<int>(scroll.Right, console.Size.X - 1);
     const int bottom = std::min<int>(scroll.Bottom, console.Size.Y - 1);
     if (left > right || top > bottom) return false;
+    ++console.Changes;
     const int toLeft = destination.X + (left - scroll.Left);
     const int toTop = destination.Y + (top - scroll.Top);
 
@@ -160,6 +165,7 @@ bool FillConsoleOutputCharacterA(Handle, unsigned char character, std::uint32_t 
     const std::uint32_t count = FillableCells(console, start, length);
     if (written != nullptr) *written = count;
     if (!InsideBuffer(console, start.X, start.Y)) return false;
+    ++console.Changes;
     const std::size_t first = CellIndex(console, start.X, start.Y);
     for (std::size_t i = first; i < first + count; ++i) console.Cells[i].Char = character;
     return true;
@@ -171,6 +177,7 @@ bool FillConsoleOutputAttribute(Handle, std::uint16_t attribute, std::uint32_t l
     const std::uint32_t count = FillableCells(console, start, length);
     if (written != nullptr) *written = count;
     if (!InsideBuffer(console, start.X, start.Y)) return false;
+    ++console.Changes;
     const auto value = static_cast<std::uint8_t>(attribute);
     const std::size_t first = CellIndex(console, start.X, start.Y);
     for (std::size_t i = first; i < first + count; ++i) console.Cells[i].Attributes = value;
@@ -189,6 +196,7 @@ bool SetConsoleScreenBufferSize(Handle, Coord size) {
         return false;
     }
     if (size.X == console.Size.X && size.Y == console.Size.Y) return true;
+    ++console.Changes;
 
     // Cells keep their place; cells the buffer gains are blank in the console's attribute.
     std::vector<CharInfo> cells(
@@ -233,6 +241,7 @@ bool SetConsoleWindowInfo(Handle, bool absolute, SmallRect window) {
     }
     const bool resized = WindowColumns(window) != WindowColumns(console.Window) ||
                          WindowRows(window) != WindowRows(console.Window);
+    ++console.Changes;
     console.Window = window;
     // The terminal shows the window, so it is asked to take the window's size.
     if (resized) RequestTerminalSize(WindowColumns(window), WindowRows(window));
@@ -246,6 +255,7 @@ bool GetConsoleCursorInfo(Handle, CursorInfo* info) {
 
 bool SetConsoleCursorInfo(Handle, CursorInfo info) {
     if (info.Size < 1 || info.Size > 100) return false;
+    ++TheConsole().Changes;
     TheConsole().CursorLook = info;
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "platform/console_api.h"
 #include "platform/terminal.h"
@@ -102,7 +103,11 @@ bool ReadConsoleInputA(Handle, InputRecord* records, std::uint32_t length, std::
     return LookAtInput(records, length, count, true);
 }
 
+// With the terminal's keyboard to watch, the pause ends as soon as a key arrives.
 void Sleep(std::uint32_t milliseconds) {
+    if (WaitForKeyboard(static_cast<int>(std::min<std::uint32_t>(milliseconds, INT_MAX)))) {
+        return;
+    }
     timespec left{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};
     // A signal cuts the pause short; sleep out the rest.

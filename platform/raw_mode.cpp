@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -14,6 +15,16 @@ termios SavedMode;
 volatile sig_atomic_t RawDescriptor = -1;  // the terminal in raw mode, -1 when none
 
 constexpr int EndingSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGINT};
+
+constexpr char ApplicationKeypad[] = "\x1b=";
+constexpr char NormalKeypad[] = "\x1b>";
+
+// Sends a keypad mode to the terminal. The descriptor is non-blocking: a terminal that takes
+// no output now misses it, which costs a keypad that sends what it sends in the other mode.
+void SendKeypadMode(int descriptor, const char* sequence) {
+    while (write(descriptor, sequence, 2) == -1 && errno == EINTR) {
+    }
+}
 
 // Puts the terminal's mode back, then lets the signal end the process with its default
 // action (the handler was reset on entry; the signal is delivered again on return).
@@ -72,13 +83,20 @@ bool EnterRawMode(int descriptor) {
     // TCSANOW, not TCSAFLUSH: keys typed before the program got here are kept.
     if (tcsetattr(descriptor, TCSANOW, &mode) != 0) return false;
     RawDescriptor = descriptor;
+    SendKeypadMode(descriptor, ApplicationKeypad);
     return true;
+}
+
+bool SavedModeTurnsReturnsIntoLineFeeds() {
+    // IGNCR drops a carriage return before ICRNL could turn it.
+    return RawDescriptor >= 0 && (SavedMode.c_iflag & (ICRNL | IGNCR)) == ICRNL;
 }
 
 void LeaveRawMode() {
     const int descriptor = RawDescriptor;
     if (descriptor < 0) return;
     // A hung-up terminal refuses; there is nothing left to put back then.
+    SendKeypadMode(descriptor, NormalKeypad);
     tcsetattr(descriptor, TCSANOW, &SavedMode);
     RawDescriptor = -1;
 }

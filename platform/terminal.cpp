@@ -6,6 +6,7 @@
 //   CSI 8 ; rows ; columns t    ask the terminal to take a size
 //   CSI 3 ; left ; top t        ask the terminal to move its window
 //   CSI 0 m, CSI ? 25 h         at detach: default colours, cursor shown
+// and, on the keyboard's terminal, ESC = and ESC > for the keypad (platform/raw_mode.h).
 // Requests are queued and go out at the head of the next frame, so each flush is one write.
 #include "platform/terminal.h"
 
@@ -15,6 +16,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -51,11 +53,15 @@ struct TerminalLink {
     std::string Requests;  // title, size and move requests for the next frame
     std::uint32_t Bells;   // bells for the next frame
     std::string Frame;     // the bytes of the frame being sent (kept to reuse its storage)
+    std::uint64_t DrawnChanges;  // the console's change count when the last frame was drawn
     std::vector<unsigned char> Pending;  // keyboard bytes of a sequence not complete yet
     Clock::time_point LastByte;          // when keyboard bytes last arrived
+    std::size_t TypedEarly;  // bytes still to read that were typed before raw mode was on,
+                             // under a mode that turned their Enter into a line feed
+    bool Quiet;              // the last wait on the keyboard ended with nothing to read
 };
 
-TerminalLink Link{false, false, -1, -1, UnknownScreen(), {}, 0, {}, {}, {}};
+TerminalLink Link{false, false, -1, -1, UnknownScreen(), {}, 0, {}, 0, {}, {}, 0, false};
 
 // Set by the SIGWINCH handler; the next flush redraws everything.
 volatile sig_atomic_t WindowResized = 0;
@@ -96,10 +102,24 @@ TerminalSize SizeOf(int descriptor) {
     return TerminalSize{size.ws_col, size.ws_row};
 }
 
+// Bytes typed before raw mode was on went through the old mode, which turned Enter into a
+// line feed: in those, a line feed is an Enter. A Ctrl+J typed later stays a line feed.
+void TakeBackEarlyEnters(unsigned char* bytes, std::size_t count) {
+    const std::size_t early = std::min(count, Link.TypedEarly);
+    std::replace(bytes, bytes + early, static_cast<unsigned char>('\n'),
+                 static_cast<unsigned char>('\r'));
+    Link.TypedEarly -= early;
+}
+
 // Appends the bytes the keyboard has ready to Link.Pending without waiting. Returns whether
 // any arrived; notes a hang-up in Link.Gone.
 bool ReadWaitingBytes() {
     bool arrived = false;
+    // A wait that just ended with nothing to read saves the look.
+    if (Link.Quiet) {
+        Link.Quiet = false;
+        return false;
+    }
     unsigned char chunk[ReadChunk];
     std::size_t total = 0;
     while (total < MostBytesPerPump) {
@@ -119,6 +139,7 @@ bool ReadWaitingBytes() {
         }
         const ssize_t got = read(Link.Keyboard, chunk, sizeof chunk);
         if (got > 0) {
+            TakeBackEarlyEnters(chunk, static_cast<std::size_t>(got));
             Link.Pending.insert(Link.Pending.end(), chunk, chunk + got);
             total += static_cast<std::size_t>(got);
             arrived = true;
@@ -170,6 +191,11 @@ bool AttachTerminal() {
     Link.Attached = true;
     Link.Gone = false;
     Link.Keyboard = keyboard;
+    int queued = 0;
+    Link.TypedEarly = SavedModeTurnsReturnsIntoLineFeeds() &&
+                              ioctl(keyboard, FIONREAD, &queued) == 0 && queued > 0
+                          ? static_cast<std::size_t>(queued)
+                          : 0;
     Link.Screen = isatty(STDOUT_FILENO) == 1   ? STDOUT_FILENO
                   : isatty(STDERR_FILENO) == 1 ? STDERR_FILENO
                                                : -1;
@@ -203,6 +229,14 @@ void FlushScreen() {
         WindowResized = 0;
         Link.Drawn.Known = false;
     }
+    // The program looks at the keyboard a thousand times a second: with nothing new to show
+    // and nothing queued, a flush costs no more than this comparison.
+    const std::uint64_t changes = TheConsole().Changes;
+    if (Link.Drawn.Known && changes == Link.DrawnChanges && Link.Requests.empty() &&
+        Link.Bells == 0) {
+        return;
+    }
+    Link.DrawnChanges = changes;
     Link.Frame.clear();
     Link.Frame.swap(Link.Requests);
     RenderFrame(TheConsole(), SizeOf(Link.Screen), Link.Bells, Link.Drawn, Link.Frame);
@@ -230,6 +264,15 @@ void PumpKeyboard() {
     if (!Link.Pending.empty() && (Link.Gone || Clock::now() - Link.LastByte >= EscapeTimeout)) {
         DecodePending(true);
     }
+}
+
+bool WaitForKeyboard(int milliseconds) {
+    if (Link.Keyboard < 0 || Link.Gone) return false;
+    pollfd ready{Link.Keyboard, POLLIN, 0};
+    // Bytes, a hang-up or a signal end the wait early; the caller looks at once either way.
+    const int count = poll(&ready, 1, milliseconds);
+    Link.Quiet = count == 0;
+    return count >= 0 || errno == EINTR;
 }
 
 bool KeyboardGone() {

@@ -21,6 +21,10 @@ void FlushScreen();
 // while has passed with no byte after it. Notes a hang-up. Does nothing when not attached.
 void PumpKeyboard();
 
+// Waits until the keyboard has bytes to read, or at most the given time. Returns false, at
+// once, when there is no keyboard to wait on.
+bool WaitForKeyboard(int milliseconds);
+
 // True once AttachTerminal has failed or the attached terminal has hung up. False before
 // any attach, so tests can feed the console's input without a terminal.
 bool KeyboardGone();

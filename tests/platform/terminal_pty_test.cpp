@@ -131,14 +131,17 @@ TEST(TerminalOnPseudoTerminal, RawModeIsPutBackWhenTheProcessIsTerminated) {
     ASSERT_EQ(tcgetattr(slave, &after), 0);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
+    // The keypad went to application mode at attach and back to normal on the way out.
+    const std::string sent = "\x1b=\x1b[0m\x1b[H\x1b[2J\x1b>";
+    EXPECT_EQ(ReadFor(terminal.Master, sent.size(), Clock::now() + Patience), sent);
 
     close(slave);
     close(report[0]);
     close(terminal.Master);
 }
 
-// What the terminal receives: the clear at attach, then one frame that carries the queued
-// title (made safe), the bell and the cells.
+// What the terminal receives: the application keypad and the clear at attach, then one frame
+// that carries the queued title (made safe), the bell and the cells.
 TEST(TerminalOnPseudoTerminal, FlushSendsRequestsBellsAndCells) {
     const Terminal terminal = OpenPseudoTerminal();
     ASSERT_GE(terminal.Master, 0);
@@ -157,7 +160,7 @@ TEST(TerminalOnPseudoTerminal, FlushSendsRequestsBellsAndCells) {
         _exit(0);
     }
 
-    const std::string expected = std::string("\x1b[0m\x1b[H\x1b[2J") + "\x1b]0;T?\a" + "\a" +
+    const std::string expected = std::string("\x1b=\x1b[0m\x1b[H\x1b[2J") + "\x1b]0;T?\a" + "\a" +
                                  "\x1b[0m\x1b[2J\x1b[1;1H\x1b[37;40mhi \x1b[1;1H\x1b[?25h";
     EXPECT_EQ(ReadFor(terminal.Master, expected.size(), Clock::now() + Patience), expected);
     const int status = Reap(child);
