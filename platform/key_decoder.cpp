@@ -2,7 +2,10 @@
 // as an escape sequence: ESC [ params final (CSI), ESC O final (SS3), ESC [ [ letter (the
 // Linux console's F1-F5), or ESC followed by the byte of an Alt-held key. Scan codes are
 // those of a US keyboard; keys a terminal cannot tell apart (left or right Ctrl, the grey
-// keys or the keypad's) are reported as the left modifier and the grey key.
+// keys or the keypad's) are reported as the left modifier and the grey key. A complete
+// sequence of a key we do not know (F13 and up, shifted keys of some terminals) is a key
+// without a character or scan code; the terminal's reports (mouse, focus, the brackets
+// around a paste) are no keys at all.
 #include "platform/key_decoder.h"
 
 #include <cstdint>
@@ -38,6 +41,10 @@ DecodedKey NoKey(std::size_t consumed) {
 }
 DecodedKey NeedMore() {
     return {0, false, InputRecord{}};
+}
+// A key press whose key we cannot name: it has neither character nor scan code.
+DecodedKey UnknownKey(std::size_t consumed, std::uint32_t state) {
+    return Key(consumed, KeyRecord(0, 0, state));
 }
 
 // The US keyboard's character keys, row by row: scan codes run on by one along each row.
@@ -138,6 +145,7 @@ struct LetterKey {
 constexpr LetterKey LetterKeys[] = {
     {'A', Up},  {'B', Down}, {'C', Right}, {'D', Left}, {'E', KeypadCentre}, {'H', Home},
     {'F', End}, {'P', F1},   {'Q', F2},    {'R', F3},   {'S', F4},
+    {'G', KeypadCentre},  // the Linux console's keypad 5
 };
 
 // The keys that CSI number ~ names.
@@ -177,7 +185,7 @@ std::uint32_t ModifierState(int parameter) {
 }
 
 DecodedKey ScanKeyPress(std::size_t consumed, ScanKey key, std::uint32_t state) {
-    if (key.Scan == 0) return NoKey(consumed);
+    if (key.Scan == 0) return UnknownKey(consumed, state);
     return Key(consumed, KeyRecord(0, key.Scan, state | (key.Enhanced ? ENHANCED_KEY : 0)));
 }
 
@@ -209,7 +217,8 @@ Parameters ParseParameters(const unsigned char* bytes, std::size_t length) {
     return result;
 }
 
-// The keypad's keys in application mode: SS3 M (Enter) and SS3 j to SS3 y.
+// The keypad's keys in application mode: SS3 M (Enter) and SS3 j to SS3 y. Keypad comma,
+// on keypads that have one, takes the scan code consoles give it.
 struct KeypadEntry {
     unsigned char Final;
     unsigned char Char;
@@ -218,7 +227,7 @@ struct KeypadEntry {
 };
 constexpr KeypadEntry KeypadKeys[] = {
     {'M', 13, 0x1C, true},   {'j', '*', 0x37, false}, {'k', '+', 0x4E, false},
-    {'m', '-', 0x4A, false}, {'n', '.', 0x53, false}, {'o', '/', 0x35, true},
+    {'l', ',', 0x7E, false}, {'m', '-', 0x4A, false}, {'n', '.', 0x53, false}, {'o', '/', 0x35, true},
     {'p', '0', 0x52, false}, {'q', '1', 0x4F, false}, {'r', '2', 0x50, false},
     {'s', '3', 0x51, false}, {'t', '4', 0x4B, false}, {'u', '5', 0x4C, false},
     {'v', '6', 0x4D, false}, {'w', '7', 0x47, false}, {'x', '8', 0x48, false},
@@ -232,7 +241,7 @@ DecodedKey KeypadKey(std::size_t consumed, unsigned char final, std::uint32_t st
                                            state | (entry.Enhanced ? ENHANCED_KEY : 0)));
         }
     }
-    return NoKey(consumed);
+    return UnknownKey(consumed, state);
 }
 
 // Where the control sequence starting at bytes[start] ends: the index of its final byte, or
@@ -257,6 +266,30 @@ DecodedKey Unfinished(std::size_t length, bool timedOut) {
     return NeedMore();
 }
 
+// The reports a terminal sends once asked to, none of them a key press: mouse events
+// (CSI < ... M or m, and the three-number form CSI b ; x ; y M), focus (CSI I, CSI O), the
+// brackets around a paste (CSI 200 ~, CSI 201 ~), the cursor position (CSI row ; column R,
+// told from a modified F3, CSI 1 ; modifier R, by its row) and any answer with a private
+// marker (CSI ? ..., CSI > ...). The old mouse form, CSI M and three bytes, is taken where
+// the sequence is split.
+bool IsReport(const unsigned char* parameters, std::size_t length, unsigned char final) {
+    if (length > 0 && parameters[0] >= 0x3C && parameters[0] <= 0x3F) return true;
+    if (length == 0) return final == 'I' || final == 'O';
+    const Parameters numbers = ParseParameters(parameters, length);
+    if (!numbers.Valid && final == 'M') {
+        int separators = 0;
+        for (std::size_t i = 0; i < length; ++i) separators += parameters[i] == ';';
+        return separators == 2;
+    }
+    if (!numbers.Valid) return false;
+    if (final == 'R') return numbers.Count == 2 && numbers.Values[0] > 1;
+    return numbers.Count == 1 && final == '~' &&
+           (numbers.Values[0] == 200 || numbers.Values[0] == 201);
+}
+
+// The old mouse report: ESC [ M and three bytes of button and position.
+constexpr std::size_t OldMouseReportLength = 6;
+
 // ESC [ ... : the sequences of cursor, editing and function keys.
 DecodedKey DecodeCsi(const unsigned char* bytes, std::size_t length, bool timedOut) {
     if (length == 2) {
@@ -268,7 +301,11 @@ DecodedKey DecodeCsi(const unsigned char* bytes, std::size_t length, bool timedO
         constexpr ScanKey ConsoleKeys[5] = {F1, F2, F3, F4, F5};
         if (bytes[3] >= 'A' && bytes[3] <= 'E')
             return ScanKeyPress(4, ConsoleKeys[bytes[3] - 'A'], 0);
-        return NoKey(4);
+        return UnknownKey(4, 0);
+    }
+    if (bytes[2] == 'M') {
+        if (length < OldMouseReportLength) return Unfinished(length, timedOut);
+        return NoKey(OldMouseReportLength);
     }
     const SequenceEnd end = FindFinal(bytes, length, 2);
     if (end.Final == length) return Unfinished(length, timedOut);
@@ -276,15 +313,16 @@ DecodedKey DecodeCsi(const unsigned char* bytes, std::size_t length, bool timedO
     if (end.Broken) return NoKey(end.Final);
     const std::size_t consumed = end.Final + 1;
     const unsigned char final = bytes[end.Final];
+    if (IsReport(bytes + 2, end.Final - 2, final)) return NoKey(consumed);
     const Parameters parameters = ParseParameters(bytes + 2, end.Final - 2);
-    if (!parameters.Valid) return NoKey(consumed);
+    if (!parameters.Valid) return UnknownKey(consumed, 0);
     const std::uint32_t state = parameters.Count == 2 ? ModifierState(parameters.Values[1]) : 0;
     if (final == '~') {
-        if (parameters.Count == 0) return NoKey(consumed);
+        if (parameters.Count == 0) return UnknownKey(consumed, state);
         return ScanKeyPress(consumed, KeyOfNumber(parameters.Values[0]), state);
     }
     // Letter finals take no key number: CSI A, or CSI 1 ; modifier A.
-    if (parameters.Count > 0 && parameters.Values[0] > 1) return NoKey(consumed);
+    if (parameters.Count > 0 && parameters.Values[0] > 1) return UnknownKey(consumed, state);
     if (final == 'Z') return Key(consumed, KeyRecord(9, 0x0F, SHIFT_PRESSED | state));
     return ScanKeyPress(consumed, KeyOfFinal(final), state);
 }
@@ -301,7 +339,7 @@ DecodedKey DecodeSs3(const unsigned char* bytes, std::size_t length, bool timedO
     const std::size_t consumed = end.Final + 1;
     const unsigned char final = bytes[end.Final];
     const Parameters parameters = ParseParameters(bytes + 2, end.Final - 2);
-    if (!parameters.Valid) return NoKey(consumed);
+    if (!parameters.Valid) return UnknownKey(consumed, 0);
     const std::uint32_t state =
         parameters.Count > 0 ? ModifierState(parameters.Values[parameters.Count - 1]) : 0;
     const ScanKey key = KeyOfFinal(final);

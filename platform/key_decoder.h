@@ -14,9 +14,13 @@ namespace platform {
 struct DecodedKey {
     std::size_t Consumed;  // bytes taken from the front; 0 means "need more": they begin a
                            // sequence that is not complete yet
-    bool HasRecord;        // false for a sequence that stands for no key we know (it is
-                           // consumed all the same, so none of its bytes become characters)
-    InputRecord Record;    // a key-down KEY_EVENT, repeat count 1, when HasRecord
+    bool HasRecord;        // false for bytes that are no key press: a terminal's report
+                           // (mouse, focus, paste brackets) or a broken or unfinished
+                           // sequence (consumed all the same, so none of its bytes become
+                           // characters)
+    InputRecord Record;    // a key-down KEY_EVENT, repeat count 1, when HasRecord; a
+                           // complete sequence of a key we do not know has character and
+                           // scan code 0
 };
 
 // Decodes one key from the front of bytes. With timedOut (no byte has followed for the

@@ -136,6 +136,17 @@ const std::vector<KeyCase>& KeyCases() {
         {"Shift+Tab", "\x1b[Z", {{9, 0x0F, Shift}}},
         {"keypad Enter in application mode", "\x1bOM", {{13, 0x1C, Enhanced}}},
         {"keypad 7 in application mode", "\x1bOw", {{'7', 0x47, 0}}},
+        {"keypad symbols and digits in application mode",
+         "\x1bOj\x1bOk\x1bOl\x1bOm\x1bOn\x1bOo\x1bOp\x1bOy",
+         {{'*', 0x37, 0},
+          {'+', 0x4E, 0},
+          {',', 0x7E, 0},
+          {'-', 0x4A, 0},
+          {'.', 0x53, 0},
+          {'/', 0x35, Enhanced},
+          {'0', 0x52, 0},
+          {'9', 0x49, 0}}},
+        {"keypad 5 (Linux console)", "\x1b[G", {{0, 0x4C, 0}}},
         // Sequences amid typing keep their order.
         {"keys around a sequence",
          "ab\x1b[Ac",
@@ -195,23 +206,33 @@ TEST(KeyDecoder, TimedOutBytesAreTakenAsTheyStand) {
     for (const Case& c : cases) EXPECT_EQ(DecodeAll(c.Bytes, true), c.Expected) << c.Name;
 }
 
-// Sequences that name no key (answers to queries, pasting brackets, unknown keys) are
-// swallowed whole; the keys after them are kept.
+// A complete sequence of a key we cannot name is a key without character or scan code, so it
+// ends the final wait and the line input ignores it. The terminal's reports (answers to
+// queries, mouse, focus, paste brackets) and broken sequences are swallowed whole; the keys
+// after them are kept.
 TEST(KeyDecoder, UnknownSequencesLeakNoCharacters) {
     struct Case {
         const char* Name;
         std::string Bytes;
         std::vector<Key> Expected;
     };
+    constexpr Key Unknown{0, 0, 0};
     const Case cases[] = {
-        {"unknown key number", "\x1b[99~", {}},
+        {"unknown key number", "\x1b[99~", {Unknown}},
+        {"F13 and F20 (Shift+F3 and up in rxvt)", "\x1b[25~\x1b[34~", {Unknown, Unknown}},
+        {"rxvt's Shift+Up and Ctrl+Up", "\x1b[a\x1bOa", {Unknown, Unknown}},
+        {"Ctrl with an unknown key number", "\x1b[99;5~", {{0, 0, Ctrl}}},
+        {"three parameters", "\x1b[1;5;7A", {Unknown}},
+        {"letter final with a key number", "\x1b[2A", {Unknown}},
+        {"unknown console function key", "\x1b[[Z", {Unknown}},
+        {"unknown SS3 final", "\x1bOz", {Unknown}},
         {"device attributes answer", "\x1b[?1;2c", {}},
         {"cursor position report", "\x1b[12;40R", {}},
         {"paste brackets around a key", "\x1b[200~x\x1b[201~", {{'x', 0x2D, 0}}},
-        {"three parameters", "\x1b[1;5;7A", {}},
-        {"letter final with a key number", "\x1b[2A", {}},
-        {"unknown console function key", "\x1b[[Z", {}},
-        {"unknown SS3 final", "\x1bOz", {}},
+        {"focus in and out", "\x1b[I\x1b[O", {}},
+        {"mouse press and release (SGR)", "\x1b[<0;10;5M\x1b[<0;10;5m", {}},
+        {"mouse press (three numbers)", "\x1b[32;10;5M", {}},
+        {"mouse press (old form) before a key", "\x1b[M !!x", {{'x', 0x2D, 0}}},
         {"CSI cut by Ctrl+C", "\x1b[1\x03", {{3, 0x2E, Ctrl}}},
         {"CSI cut by a new sequence", "\x1b[\x1b[A", {{0, 0x48, Enhanced}}},
         {"SS3 cut by DEL", "\x1bO\x7f", {{8, 0x0E, 0}}},
@@ -228,7 +249,7 @@ TEST(KeyDecoder, UnknownSequencesLeakNoCharacters) {
 // Every short string of the bytes that make up sequences: the decoder stays inside the
 // buffer, and with timedOut always makes progress.
 TEST(KeyDecoder, AnyBytesAreConsumedWithinBounds) {
-    const unsigned char alphabet[] = {0x1B, '[', 'O', '1', ';', '~', 'A', 'a', 0x03, 0x7F, 0xC3};
+    const unsigned char alphabet[] = {0x1B, '[', 'O', 'M', '1', ';', '~', 'A', 'a', 0x03, 0x7F, 0xC3};
     std::vector<unsigned char> bytes;
     for (unsigned char a : alphabet) {
         for (unsigned char b : alphabet) {
