@@ -1,4 +1,5 @@
-// Keys as they really arrive: typed ahead of the program, and names that are not ASCII.
+// Keys as they really arrive: typed ahead of the program, on the keypad, as sequences of keys
+// the program cannot name, and names that are not ASCII.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 #include "tests/e2e/program_fixture.h"
 #include "tests/e2e/screen_texts.h"
+#include "tests/e2e/wrapped_program.h"
 #include "tests/support/wave_files.h"
 
 namespace {
@@ -71,4 +73,46 @@ TEST_F(ProgramTest, NonAsciiNameReachesItsFileAndEchoesLegibly) {
     ASSERT_TRUE(SendBytes(Session, "\r")) << Session.Problem;
     ASSERT_TRUE(WaitForRow(Session, 26, PressAnyKey)) << Session.Problem;
     EXPECT_EQ(ReadWholeFile(PathInFolder(Session, "caf\xC3\xA9.sig")), SmallSignal);
+}
+
+// Keys typed while the program is still starting pass through the terminal's old mode, which
+// turns Enter into a line feed; that line feed is still Enter.
+using TypeAheadTest = WrappedProgramTest;
+TEST_F(TypeAheadTest, EnterTypedBeforeTheProgramStartedEndsTheLine) {
+    // The script holds the program back until the test has seen the terminal echo the keys.
+    Start("i=0; while [ ! -e go ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done");
+    WriteWholeFile(PathInFolder(Session, "small.wav"), SmallWave());
+    ASSERT_TRUE(SendBytes(Session, "small.wav\r")) << Session.Problem;
+    int echoRow = 0;
+    ASSERT_TRUE(WaitForLines(Session, {"small.wav"}, echoRow)) << Session.Problem;
+    WriteWholeFile(PathInFolder(Session, "go"), "");
+
+    ASSERT_TRUE(WaitForRow(Session, 26, PressAnyKey)) << Session.Problem;
+    EXPECT_EQ(ReadWholeFile(PathInFolder(Session, "small.sig")), SmallSignal);
+    ASSERT_TRUE(SendBytes(Session, "q")) << Session.Problem;
+    int status = -1;
+    ASSERT_TRUE(WaitForExit(Session, status)) << Session.Problem;
+}
+
+// The keypad types its digits and its Enter ends the line; F13 (which rxvt sends for
+// Shift+F3) adds nothing to the name but ends the final wait.
+TEST_F(ProgramTest, KeypadTypesTheNameAndAnUnknownKeyEndsTheFinalWait) {
+    WriteWholeFile(PathInFolder(Session, "12.wav"), SmallWave());
+    ASSERT_TRUE(WaitForRow(Session, PromptRow, Prompt)) << Session.Problem;
+    ASSERT_TRUE(SendKeyNames(Session, {"KP1"})) << Session.Problem;
+    ASSERT_TRUE(SendBytes(Session, "\x1b[25~")) << Session.Problem;
+    ASSERT_TRUE(SendKeyNames(Session, {"KP2"})) << Session.Problem;
+    ASSERT_TRUE(SendBytes(Session, ".wav")) << Session.Problem;
+    ASSERT_TRUE(SendKeyNames(Session, {"KPEnter"})) << Session.Problem;
+
+    ASSERT_TRUE(WaitForRow(Session, 26, PressAnyKey)) << Session.Problem;
+    std::vector<std::string> rows;
+    ASSERT_TRUE(CaptureRows(Session, rows)) << Session.Problem;
+    EXPECT_EQ(rows[PromptRow - 1], PromptWith("12.wav")) << DescribeRows(rows);
+    EXPECT_EQ(ReadWholeFile(PathInFolder(Session, "12.sig")), SmallSignal);
+
+    ASSERT_TRUE(SendBytes(Session, "\x1b[25~")) << Session.Problem;
+    int status = -1;
+    ASSERT_TRUE(WaitForExit(Session, status)) << Session.Problem;
+    EXPECT_EQ(status, 0);
 }

@@ -290,6 +290,12 @@ bool SendBytes(TmuxSession& session, const std::string& bytes) {
     return RunTmux(session, arguments);
 }
 
+bool SendKeyNames(TmuxSession& session, const std::vector<std::string>& names) {
+    std::vector<std::string> arguments = {"send-keys", "-t", SessionTarget};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    return RunTmux(session, arguments);
+}
+
 bool CaptureRows(TmuxSession& session, std::vector<std::string>& rows) {
     std::string capture;
     if (!RunTmux(session, {"capture-pane", "-p", "-t", SessionTarget}, capture)) return false;

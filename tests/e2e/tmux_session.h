@@ -41,6 +41,10 @@ std::string PathInFolder(const TmuxSession& session, const std::string& name);
 // Types these bytes exactly as given (send-keys -H): 0x0D is Enter, 0x7F Backspace.
 bool SendBytes(TmuxSession& session, const std::string& bytes);
 
+// Presses keys by their tmux names ("KPEnter", "KP1"): tmux sends what the terminal's modes
+// call for, as a terminal would.
+bool SendKeyNames(TmuxSession& session, const std::vector<std::string>& names);
+
 // The 30 rows of text, trailing blanks removed.
 bool CaptureRows(TmuxSession& session, std::vector<std::string>& rows);
 
