@@ -10,7 +10,7 @@ bash scripts/setup.sh clang libclang-rt-dev
 
 build=build-fuzz
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DNORVISTRAND_FUZZ=ON -DNORVISTRAND_TESTS=OFF >/dev/null
+    -DNORVISTRAND_FUZZ=ON -DNORVISTRAND_TESTS=OFF -DNORVISTRAND_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target wave_fuzz
 
 # The seed corpus stays as it is in the repository; the fuzzer grows a copy.

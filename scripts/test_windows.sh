@@ -22,12 +22,12 @@ fi
 # The Linux build to compare with: only the program is built here.
 if [ ! -f build/CMakeCache.txt ]; then
   bash scripts/setup.sh
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVISTRAND_WERROR=ON >/dev/null
 fi
 cmake --build build --target norvistrand -j "$(nproc)"
 
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVISTRAND_WERROR=ON >/dev/null
 cmake --build build-windows -j "$(nproc)"
 
 # A wine of our own, quiet, kept running for the whole stage and ended after it.
