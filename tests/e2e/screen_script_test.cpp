@@ -13,6 +13,14 @@ constexpr char Enter = '\r';
 constexpr char Backspace = 0x7F;
 constexpr int PromptRow = 12;
 
+// The k-th name that is refused, "f1", "f2", ... (appended: GCC 12 at -O3 warns falsely,
+// -Wrestrict, on "f" + string).
+std::string RefusedName(int k) {
+    std::string name = "f";
+    name += std::to_string(k);
+    return name;
+}
+
 }  // namespace
 
 TEST_F(ProgramTest, BannerAndPromptStandInTheirRowsAndColours) {
@@ -152,7 +160,7 @@ TEST_F(ProgramTest, ScreenScrollsAfterEnoughRefusalsAndStaysBrightWhite) {
     ASSERT_TRUE(WaitForRow(Session, PromptRow, Prompt)) << Session.Problem;
     constexpr int Refusals = 9;
     for (int k = 1; k <= Refusals; ++k) {
-        std::string name = "f" + std::to_string(k);
+        const std::string name = RefusedName(k);
         ASSERT_TRUE(TypeLine(Session, name)) << Session.Problem;
         int top = 0;
         ASSERT_TRUE(WaitForLines(Session, {PromptWith(name), NotFound, "", Prompt}, top))
@@ -164,7 +172,7 @@ TEST_F(ProgramTest, ScreenScrollsAfterEnoughRefusalsAndStaysBrightWhite) {
 
     std::vector<std::string> wanted(ScreenRows, "");
     for (int k = 1; k <= Refusals; ++k) {
-        wanted[static_cast<std::size_t>(3 * k - 1)] = PromptWith("f" + std::to_string(k));
+        wanted[static_cast<std::size_t>(3 * k - 1)] = PromptWith(RefusedName(k));
         wanted[static_cast<std::size_t>(3 * k)] = NotFound;
     }
     wanted[ScreenRows - 1] = Prompt;

@@ -101,7 +101,7 @@ TEST(TerminalRenderer, ColoursChangeOnlyWhereTheAttributeDoes) {
 
     // Only the colour of a cell changes: it is redrawn, and the pen stays grey from before.
     Put(console, 0, 0, " ", GreyOnWhite);
-    EXPECT_EQ(Frame(console, drawn), " " + At(1, 1));
+    EXPECT_EQ(Frame(console, drawn), std::string(" ").append(At(1, 1)));
 }
 
 // Colour number bright 8, red 4, green 2, blue 1 becomes ANSI's blue 4, green 2, red 1.
