@@ -2,7 +2,9 @@
 # The program's CPU use while it waits: at the prompt and at the final key wait, each over a
 # few seconds (5 by default), in an 81 x 30 tmux window of a private server. Prints the share
 # of one core from the kernel's run time (/proc/PID/schedstat, nanoseconds) and from the
-# clock ticks of utime + stime (/proc/PID/stat, coarse).
+# clock ticks of utime + stime (/proc/PID/stat, coarse). For scale, the same for a loop that
+# does nothing but wait 1 ms at a time: a thousand wake-ups a second cost that much on this
+# machine whatever the program does between them.
 #
 #   bench/idle_cpu.sh [program] [seconds]      (default: build/norvistrand 5)
 set -euo pipefail
@@ -15,8 +17,10 @@ folder="$(mktemp -d /tmp/norvistrand-idle-XXXXXX)"
 socket="$folder/tmux.socket"
 tmux_() { tmux -S "$socket" -f /dev/null "$@"; }
 server_pid=
+reference=
 finish() {
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    [ -n "$reference" ] && kill "$reference" 2>/dev/null || true
     rm -rf "$folder"
 }
 trap finish EXIT
@@ -67,3 +71,8 @@ wait_for "press any key to quit"
 sleep 0.5
 measure "$pid" "final wait"
 tmux_ send-keys -t =idle: Space
+
+perl -e 'select(undef, undef, undef, 0.001) while 1' &
+reference=$!
+sleep 0.5
+measure "$reference" "1 ms loop"
