@@ -5,15 +5,17 @@
 
 namespace platform {
 
-// Opens the controlling terminal (/dev/tty) for the keyboard and puts it in raw mode, and
-// picks where the screen is drawn: standard output if it is a terminal, else standard error
-// if it is one, else nowhere. Clears the terminal. Raw mode is put back at exit and on
-// SIGTERM, SIGHUP, SIGQUIT and SIGINT. Returns false, with nothing attached, when there is
-// no terminal to read the keyboard from.
+// Opens the controlling terminal (/dev/tty) for the keyboard and puts it in raw mode with the
+// application keypad, and picks where the screen is drawn: standard output if it is a
+// terminal, else standard error if it is one, else nowhere. Clears the terminal. Raw mode and
+// the normal keypad are put back at exit and on SIGTERM, SIGHUP, SIGQUIT and SIGINT. Keys
+// typed before raw mode was on keep their Enter. Returns false, with nothing attached, when
+// there is no terminal to read the keyboard from.
 bool AttachTerminal();
 
 // Draws every cell that changed since the last flush, the cursor and pending bells, with one
-// write; everything after the terminal was resized. Does nothing without a screen.
+// write; everything after the terminal was resized. Does nothing without a screen, and
+// nothing at all when the console has not changed and nothing is queued.
 void FlushScreen();
 
 // Reads whatever keyboard bytes the terminal has ready (without waiting) and appends the
@@ -41,7 +43,8 @@ void SetTerminalTitle(const char* title);
 void MoveTerminalWindow(std::int32_t left, std::int32_t top);
 
 // Draws what is pending, leaves the terminal's pen at its default colours with the cursor
-// shown, and puts raw mode back. Also runs at exit; does nothing when not attached.
+// shown, and puts raw mode and the normal keypad back. Also runs at exit; does nothing when
+// not attached.
 void DetachTerminal();
 
 }  // namespace platform
