@@ -95,8 +95,8 @@ bool SavedModeTurnsReturnsIntoLineFeeds() {
 void LeaveRawMode() {
     const int descriptor = RawDescriptor;
     if (descriptor < 0) return;
-    // A hung-up terminal refuses; there is nothing left to put back then.
     SendKeypadMode(descriptor, NormalKeypad);
+    // A hung-up terminal refuses; there is nothing left to put back then.
     tcsetattr(descriptor, TCSANOW, &SavedMode);
     RawDescriptor = -1;
 }

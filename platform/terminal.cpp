@@ -114,12 +114,12 @@ void TakeBackEarlyEnters(unsigned char* bytes, std::size_t count) {
 // Appends the bytes the keyboard has ready to Link.Pending without waiting. Returns whether
 // any arrived; notes a hang-up in Link.Gone.
 bool ReadWaitingBytes() {
-    bool arrived = false;
     // A wait that just ended with nothing to read saves the look.
     if (Link.Quiet) {
         Link.Quiet = false;
         return false;
     }
+    bool arrived = false;
     unsigned char chunk[ReadChunk];
     std::size_t total = 0;
     while (total < MostBytesPerPump) {
@@ -203,6 +203,7 @@ bool AttachTerminal() {
     Link.Requests.clear();
     Link.Bells = 0;
     Link.Pending.clear();
+    Link.Quiet = false;
 
     static bool handlersInstalled = false;
     if (!handlersInstalled) {
