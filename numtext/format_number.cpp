@@ -13,7 +13,8 @@ constexpr char ExponentLetter = 'E';
 constexpr char PlusSign = '+';
 constexpr int MaxExponentDigits = 10;  // any int; real exponents need at most 4
 
-constexpr int LongestText = 24;
+// Checked by an assertion only, which a release build leaves out.
+[[maybe_unused]] constexpr int LongestText = 24;
 
 // Each writer puts its characters at `at` and returns the place after them. The text is written
 // through a pointer, not by text.Length, so the compiler keeps the place in a register.
