@@ -1,5 +1,6 @@
 #include "files/replacement_file.h"
 
+#include <algorithm>
 #include <new>
 
 #include "files/file_system.h"
@@ -84,6 +85,16 @@ void DrainReplacementBuffer(ReplacementFile& file) {
         done += taken;
     }
     file.Used = 0;
+}
+
+void AppendToReplacement(ReplacementFile& file, std::string_view bytes) {
+    while (!bytes.empty() && file.Error == 0) {
+        if (file.Used == ReplacementBufferSize) DrainReplacementBuffer(file);
+        const std::size_t piece = std::min(bytes.size(), ReplacementBufferSize - file.Used);
+        std::memcpy(file.Buffer + file.Used, bytes.data(), piece);
+        file.Used += piece;
+        bytes.remove_prefix(piece);
+    }
 }
 
 std::uint8_t FinishReplacement(ReplacementFile& file) {

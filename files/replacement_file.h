@@ -29,8 +29,11 @@ struct ReplacementFile {
 // behind; appends are then ignored and the finish reports the failure.
 void BeginReplacement(ReplacementFile& file, std::string_view name);
 
-// Writes the buffer out. Only AppendShortToReplacement needs it.
+// Writes the buffer out. Only the appends need it.
 void DrainReplacementBuffer(ReplacementFile& file);
+
+// Adds bytes of any length.
+void AppendToReplacement(ReplacementFile& file, std::string_view bytes);
 
 // What AppendShortToReplacement copies, whatever the length of the text.
 inline constexpr std::size_t ShortTextSize = 32;
