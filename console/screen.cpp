@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "platform/terminal.h"
+#include "platform/console_api.h"
 
 namespace {
 

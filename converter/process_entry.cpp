@@ -6,7 +6,7 @@
 #include "converter/command_line.h"
 #include "converter/main_flow.h"
 #include "platform/floating_point.h"
-#include "platform/terminal.h"
+#include "platform/terminal/terminal.h"
 
 namespace {
 

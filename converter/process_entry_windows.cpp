@@ -7,7 +7,7 @@
 #include "converter/command_line.h"
 #include "converter/main_flow.h"
 #include "platform/floating_point.h"
-#include "platform/windows_api.h"
+#include "platform/windows/api.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // What the channels need of the system, one function per step. POSIX and Windows each realise
-// these (files/posix_file_system.cpp, files/windows_file_system.cpp); the build picks one.
+// these (files/posix/file_system.cpp, files/windows/file_system.cpp); the build picks one.
 // Every call goes through the system's one gate, and every failure comes back as the program's
 // file error number, 0 meaning success.
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 // What a replacement file needs of the system, one function per step, realised for POSIX
-// (files/posix_replacement_system.cpp) and Windows (files/windows_replacement_system.cpp).
+// (files/posix/replacement_system.cpp) and Windows (files/windows/replacement_system.cpp).
 // Every failure comes back as the program's file error number, 0 meaning success.
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 // The memory behind typed arrays, from the system: calloc and free on POSIX, GlobalAlloc with
-// GMEM_ZEROINIT and GlobalFree on Windows (files/posix_storage.cpp, files/windows_storage.cpp).
+// GMEM_ZEROINIT and GlobalFree on Windows (files/posix/storage.cpp, files/windows/storage.cpp).
 #include <cstddef>
 
 // Zero-filled storage for count elements of size bytes each; null when there is no memory.

@@ -2,8 +2,8 @@
 // The console operations the console module is written against, with the names and meaning
 // of the Windows console API. On Linux they work on one in-memory console (below), which the
 // renderer mirrors onto the terminal and the keyboard decoder feeds with input records. On
-// Windows they are the console API's own calls (platform/windows_console*.cpp) and the
-// in-memory console does not exist.
+// Windows they are the console API's own calls (platform/windows/) and the in-memory console
+// does not exist.
 // Every operation returns whether it succeeded; the console module ignores the results.
 #include <cstdint>
 #include <deque>
@@ -143,5 +143,10 @@ bool ConsoleInputLost(Handle handle);
 // For tests: the keyboard counts as gone from now until the next ResetConsole, whatever the
 // terminal layer says, so a wait on an emptied input always ends.
 void MarkKeyboardGoneForTest();
+
+// Shows what the console holds now. On a terminal the renderer draws every cell that changed
+// since the last flush, the cursor and pending bells, with one write (and nothing at all when
+// nothing changed); the Windows console shows every change as it is made.
+void FlushScreen();
 
 }  // namespace platform

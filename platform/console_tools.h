@@ -2,7 +2,7 @@
 // The console-window tools: window title, position, icon, tool bar and system-menu trimming.
 // On a terminal only the title and the position have an effect; the rest accept their
 // arguments and do nothing. On Windows every one but the tool bar acts on the console's window
-// (platform/windows_console_tools.cpp). The caller sets the floating-point control word again
+// (platform/windows/console_tools.cpp). The caller sets the floating-point control word again
 // after each call.
 #include <cstdint>
 

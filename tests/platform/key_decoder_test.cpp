@@ -1,6 +1,6 @@
 // Terminal bytes to key records: the keys a user can type, the sequences terminals send for
 // them, partial sequences, and sequences that must vanish without leaking characters.
-#include "platform/key_decoder.h"
+#include "platform/terminal/key_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "platform/console_api.h"
-#include "platform/terminal.h"
+#include "platform/terminal/terminal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The renderer's frames as exact byte strings for small consoles: the first frame, frames
 // that redraw only what changed, colours, the cursor, bells, glyphs and views of a console
 // larger than the terminal.
-#include "platform/terminal_renderer.h"
+#include "platform/terminal/terminal_renderer.h"
 
 #include <gtest/gtest.h>
 

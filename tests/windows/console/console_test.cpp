@@ -11,7 +11,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "platform/console_tools.h"
-#include "platform/windows_api.h"
+#include "platform/windows/api.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "files/windows_system_calls.h"
+#include "files/windows/system_calls.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "platform/console_tools.h"
 
-#include "platform/terminal.h"
+#include "platform/terminal/terminal.h"
 
 // The tools library's calls report success with a non-zero result.
 int InitConsoleTools(void*, std::int32_t, std::int32_t, std::int32_t, std::int32_t*, std::int32_t) {

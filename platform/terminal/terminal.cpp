@@ -6,9 +6,9 @@
 //   CSI 8 ; rows ; columns t    ask the terminal to take a size
 //   CSI 3 ; left ; top t        ask the terminal to move its window
 //   CSI 0 m, CSI ? 25 h         at detach: default colours, cursor shown
-// and, on the keyboard's terminal, ESC = and ESC > for the keypad (platform/raw_mode.h).
+// and, on the keyboard's terminal, ESC = and ESC > for the keypad (platform/terminal/raw_mode.h).
 // Requests are queued and go out at the head of the next frame, so each flush is one write.
-#include "platform/terminal.h"
+#include "platform/terminal/terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "platform/console_api.h"
-#include "platform/key_decoder.h"
-#include "platform/raw_mode.h"
-#include "platform/terminal_renderer.h"
+#include "platform/terminal/key_decoder.h"
+#include "platform/terminal/raw_mode.h"
+#include "platform/terminal/terminal_renderer.h"
 
 namespace platform {
 

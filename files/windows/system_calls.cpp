@@ -1,4 +1,4 @@
-#include "files/windows_system_calls.h"
+#include "files/windows/system_calls.h"
 
 #include <windows.h>
 

@@ -3,6 +3,8 @@
 // cells onto it, and the keyboard that turns its bytes into input records.
 #include <cstdint>
 
+#include "platform/console_api.h"
+
 namespace platform {
 
 // Opens the controlling terminal (/dev/tty) for the keyboard and puts it in raw mode with the
@@ -13,10 +15,10 @@ namespace platform {
 // there is no terminal to read the keyboard from.
 bool AttachTerminal();
 
-// Draws every cell that changed since the last flush, the cursor and pending bells, with one
-// write; everything after the terminal was resized. Does nothing without a screen, and
-// nothing at all when the console has not changed and nothing is queued.
-void FlushScreen();
+// FlushScreen (platform/console_api.h) draws every cell that changed since the last flush, the
+// cursor and pending bells, with one write; everything after the terminal was resized. It does
+// nothing without a screen, and nothing at all when the console has not changed and nothing
+// is queued.
 
 // Reads whatever keyboard bytes the terminal has ready (without waiting) and appends the
 // records they make to the console's input. A lone ESC becomes the Esc key once a short

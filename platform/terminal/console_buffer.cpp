@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "platform/console_api.h"
-#include "platform/terminal.h"
+#include "platform/terminal/terminal.h"
 
 namespace platform {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "files/replacement_system.h"
-#include "files/windows_system_calls.h"
+#include "files/windows/system_calls.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 // sequence of a key we do not know (F13 and up, shifted keys of some terminals) is a key
 // without a character or scan code; the terminal's reports (mouse, focus, the brackets
 // around a paste) are no keys at all.
-#include "platform/key_decoder.h"
+#include "platform/terminal/key_decoder.h"
 
 #include <cstdint>
 

@@ -7,7 +7,7 @@
 #include <climits>
 
 #include "platform/console_api.h"
-#include "platform/terminal.h"
+#include "platform/terminal/terminal.h"
 
 namespace platform {
 

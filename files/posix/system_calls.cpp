@@ -1,4 +1,4 @@
-#include "files/posix_system_calls.h"
+#include "files/posix/system_calls.h"
 
 #include <fcntl.h>
 #include <signal.h>

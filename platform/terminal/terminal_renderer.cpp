@@ -1,9 +1,9 @@
-#include "platform/terminal_renderer.h"
+#include "platform/terminal/terminal_renderer.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "platform/cell_glyphs.h"
+#include "platform/terminal/cell_glyphs.h"
 
 namespace platform {
 

@@ -2,7 +2,7 @@
 // the system's own call.
 #include <algorithm>
 
-#include "platform/windows_api.h"
+#include "platform/windows/api.h"
 
 namespace platform {
 

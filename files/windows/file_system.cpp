@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "files/file_system.h"
-#include "files/windows_system_calls.h"
+#include "files/windows/system_calls.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/raw_mode.h"
+#include "platform/terminal/raw_mode.h"
 
 #include <signal.h>
 #include <termios.h>

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "files/file_system.h"
-#include "files/posix_system_calls.h"
+#include "files/posix/system_calls.h"
 
 namespace {
 

@@ -2,8 +2,7 @@
 // turned into the console's and back. The console is the real one, so nothing is kept here.
 #include <algorithm>
 
-#include "platform/terminal.h"
-#include "platform/windows_api.h"
+#include "platform/windows/api.h"
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "files/posix_system_calls.h"
+#include "files/posix/system_calls.h"
 #include "files/replacement_system.h"
 
 namespace {

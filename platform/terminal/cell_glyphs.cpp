@@ -1,4 +1,4 @@
-#include "platform/cell_glyphs.h"
+#include "platform/terminal/cell_glyphs.h"
 
 #include <iterator>
 
