@@ -175,14 +175,22 @@ void InstallResizeHandler() {
 
 bool AttachTerminal() {
     if (Link.Attached) return true;
-    // The console exists before our exit handler is registered, so it outlives that handler.
-    TheConsole();
     // Our own open of the terminal, so O_NONBLOCK touches no one else's descriptor.
     const int keyboard = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (keyboard < 0) {
         Link.Gone = true;
         return false;
     }
+    const int screen = isatty(STDOUT_FILENO) == 1   ? STDOUT_FILENO
+                       : isatty(STDERR_FILENO) == 1 ? STDERR_FILENO
+                                                    : -1;
+    return AttachTerminalTo(keyboard, screen);
+}
+
+bool AttachTerminalTo(int keyboard, int screen) {
+    if (Link.Attached) return true;
+    // The console exists before our exit handler is registered, so it outlives that handler.
+    TheConsole();
     if (!EnterRawMode(keyboard)) {
         close(keyboard);
         Link.Gone = true;
@@ -196,9 +204,7 @@ bool AttachTerminal() {
                               ioctl(keyboard, FIONREAD, &queued) == 0 && queued > 0
                           ? static_cast<std::size_t>(queued)
                           : 0;
-    Link.Screen = isatty(STDOUT_FILENO) == 1   ? STDOUT_FILENO
-                  : isatty(STDERR_FILENO) == 1 ? STDERR_FILENO
-                                               : -1;
+    Link.Screen = screen;
     Link.Drawn = UnknownScreen();
     Link.Requests.clear();
     Link.Bells = 0;

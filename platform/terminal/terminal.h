@@ -15,6 +15,11 @@ namespace platform {
 // there is no terminal to read the keyboard from.
 bool AttachTerminal();
 
+// The same over descriptors the caller opened, as a test hands over a pseudo-terminal: the
+// keyboard is a non-blocking descriptor of the terminal, read and written (its modes), which
+// the link takes over and closes at detach; the screen is where frames go, -1 for nowhere.
+bool AttachTerminalTo(int keyboard, int screen);
+
 // FlushScreen (platform/console_api.h) draws every cell that changed since the last flush, the
 // cursor and pending bells, with one write; everything after the terminal was resized. It does
 // nothing without a screen, and nothing at all when the console has not changed and nothing

@@ -140,8 +140,8 @@ TEST(TerminalOnPseudoTerminal, RawModeIsPutBackWhenTheProcessIsTerminated) {
     close(terminal.Master);
 }
 
-// What the terminal receives: the application keypad and the clear at attach, then one frame
-// that carries the queued title (made safe), the bell and the cells.
+// What a terminal handed to the link receives: the application keypad and the clear at attach,
+// then one frame that carries the queued title (made safe), the bell and the cells.
 TEST(TerminalOnPseudoTerminal, FlushSendsRequestsBellsAndCells) {
     const Terminal terminal = OpenPseudoTerminal();
     ASSERT_GE(terminal.Master, 0);
@@ -149,9 +149,11 @@ TEST(TerminalOnPseudoTerminal, FlushSendsRequestsBellsAndCells) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        BecomeTerminalSession(terminal);
+        // Handed over, with no controlling terminal at all.
+        close(terminal.Master);
+        const int keyboard = open(terminal.SlaveName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         platform::ResetConsole(3, 1);
-        if (!platform::AttachTerminal()) _exit(91);
+        if (keyboard < 0 || !platform::AttachTerminalTo(keyboard, dup(keyboard))) _exit(91);
         platform::SetTerminalTitle("T\x01");
         platform::MessageBeep(0);
         platform::TheConsole().Cells[0].Char = 'h';
