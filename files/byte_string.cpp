@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::uint8_t NoMemory = 7;
-
 // Byte i of s as 0-255; past the end it counts as 0.
 std::uint32_t ByteAt(std::string_view s, std::size_t i) {
     return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u;

@@ -14,16 +14,6 @@ namespace {
 
 constexpr std::size_t NameLimit = ChannelNameLimit;
 
-constexpr std::uint8_t NoMemory = 7;
-constexpr std::uint8_t NotOpen = 52;  // also a negative channel number at the open
-constexpr std::uint8_t WrongModeOrKind = 54;
-constexpr std::uint8_t AlreadyOpen = 55;
-constexpr std::uint8_t DeviceWriteShort = 57;
-constexpr std::uint8_t DiskFull = 61;
-constexpr std::uint8_t BadPosition = 63;
-constexpr std::uint8_t BadName = 64;
-constexpr std::uint8_t BadSystemName = 75;
-
 // The open channels, at most one per number. Guarded, with everything each channel operation
 // does, by TableLock.
 std::vector<FileChannel> Channels;
@@ -63,11 +53,11 @@ bool MakeSystemName(std::string_view used, char (&path)[NameLimit + 1]) {
     return true;
 }
 
-// The channel if it is open; otherwise sets 52 and gives null.
+// The channel if it is open; otherwise sets ChannelNotOpen and gives null.
 FileChannel* OpenChannelOrFail(std::int16_t number) {
     FileChannel* channel = FindChannel(number);
     if (channel == nullptr) {
-        SetFileError(NotOpen);
+        SetFileError(ChannelNotOpen);
     }
     return channel;
 }
@@ -102,15 +92,15 @@ void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode) {
     BusyLockHold hold(TableLock);
     std::string_view used = UsedName(name);
     if (used.empty() || used.find_first_of("*?") != std::string_view::npos) {
-        SetFileError(BadName);
+        SetFileError(BadFileName);
         return;
     }
     if (channel < 0) {
-        SetFileError(NotOpen);
+        SetFileError(ChannelNotOpen);
         return;
     }
     if (FindChannel(channel) != nullptr) {
-        SetFileError(AlreadyOpen);
+        SetFileError(ChannelAlreadyOpen);
         return;
     }
     // Room in the table first, so nothing can fail once the file is open.
