@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <vector>
 
+#include "files/allocation.h"
 #include "files/busy_lock.h"
 #include "files/file_error.h"
 #include "files/file_system.h"
@@ -104,13 +103,7 @@ void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode) {
         return;
     }
     // Room in the table first, so nothing can fail once the file is open.
-    try {
-        Channels.reserve(Channels.size() + 1);
-    } catch (const std::bad_alloc&) {
-        SetFileError(NoMemory);
-        return;
-    } catch (const std::length_error&) {
-        SetFileError(NoMemory);
+    if (!ReserveOneMore(Channels)) {
         return;
     }
     char path[NameLimit + 1];
@@ -164,13 +157,7 @@ ByteString ReadBytes(std::int16_t channel, std::int32_t n) {
         return {};
     }
     ByteString bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(n));
-    } catch (const std::bad_alloc&) {
-        SetFileError(NoMemory);
-        return {};
-    } catch (const std::length_error&) {
-        SetFileError(NoMemory);
+    if (!ResizeBytes(bytes, static_cast<std::size_t>(n))) {
         return {};
     }
     std::size_t arrived = 0;
