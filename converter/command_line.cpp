@@ -10,6 +10,7 @@
 #include "converter/streamed_conversion.h"
 #include "converter/header_check.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "numtext/number_text.h"
 #include "platform/standard_streams.h"
 
@@ -111,18 +112,18 @@ std::string_view MessageText(std::string_view message) {
 // Why a name could not be opened, as far as the file error number tells.
 std::string_view NotFoundCause(std::uint8_t fileError) {
     switch (fileError) {
-        case 53:
+        case FileNotFound:
             return "no such file";
-        case 76:
+        case PathNotFound:
             return "no such folder";
-        case 70:
+        case AccessRefused:
             return "not a regular file, no permission, or held by another program";
-        case 64:
-        case 75:
+        case BadFileName:
+        case BadSystemName:
             return "not a usable name";
-        case 67:
+        case TooManyFiles:
             return "too many open files";
-        case 72:
+        case DeviceIoError:
             return "input/output error";
         default:
             return {};

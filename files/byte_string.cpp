@@ -1,14 +1,10 @@
 #include "files/byte_string.h"
 
-#include <cstring>
-#include <new>
-#include <stdexcept>
+#include <algorithm>
 
-#include "files/file_error.h"
+#include "files/allocation.h"
 
 namespace {
-
-constexpr std::uint8_t NoMemory = 7;
 
 // Byte i of s as 0-255; past the end it counts as 0.
 std::uint32_t ByteAt(std::string_view s, std::size_t i) {
@@ -36,13 +32,12 @@ ByteString BytesFromMemory(const void* address, std::int32_t n) {
     if (address == nullptr || n <= 0) {
         return {};
     }
-    try {
-        return ByteString(static_cast<const char*>(address), static_cast<std::size_t>(n));
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
+    ByteString copy;
+    if (!ResizeBytes(copy, static_cast<std::size_t>(n))) {
+        return {};
     }
-    SetFileError(NoMemory);
-    return {};
+    std::copy_n(static_cast<const char*>(address), copy.size(), copy.data());
+    return copy;
 }
 
 std::int32_t ByteLength(std::string_view s) {
@@ -51,28 +46,22 @@ std::int32_t ByteLength(std::string_view s) {
 
 ByteString LeftPart(std::string_view s, std::int32_t n) {
     // Taken as unsigned, a negative n lies above any length and keeps the whole string.
-    std::size_t keep = static_cast<std::uint32_t>(n);
-    try {
-        return ByteString(s.substr(0, keep));
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
+    std::size_t keep = std::min<std::size_t>(static_cast<std::uint32_t>(n), s.size());
+    ByteString left;
+    if (!ResizeBytes(left, keep)) {
+        return {};
     }
-    SetFileError(NoMemory);
-    return {};
+    std::copy_n(s.data(), keep, left.data());
+    return left;
 }
 
 ByteString Concatenate(std::string_view a, std::string_view b) {
-    try {
-        ByteString joined;
-        joined.reserve(a.size() + b.size());
-        joined.append(a);
-        joined.append(b);
-        return joined;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
+    ByteString joined;
+    if (!ResizeBytes(joined, a.size() + b.size())) {
+        return {};
     }
-    SetFileError(NoMemory);
-    return {};
+    std::copy(b.begin(), b.end(), std::copy(a.begin(), a.end(), joined.begin()));
+    return joined;
 }
 
 bool CompareBytes(std::string_view a, std::string_view b) {

@@ -1,6 +1,6 @@
 #pragma once
 // Byte strings: counted sequences of any bytes, the program's text type. Bytes past the end of
-// a string count as 0 wherever a conversion reaches beyond it. Want of memory sets error 7
+// a string count as 0 wherever a conversion reaches beyond it. Want of memory sets NoMemory
 // and gives the empty string.
 #include <cstdint>
 #include <string>

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <vector>
 
+#include "files/allocation.h"
 #include "files/busy_lock.h"
 #include "files/file_error.h"
 #include "files/file_system.h"
@@ -13,16 +12,6 @@
 namespace {
 
 constexpr std::size_t NameLimit = ChannelNameLimit;
-
-constexpr std::uint8_t NoMemory = 7;
-constexpr std::uint8_t NotOpen = 52;  // also a negative channel number at the open
-constexpr std::uint8_t WrongModeOrKind = 54;
-constexpr std::uint8_t AlreadyOpen = 55;
-constexpr std::uint8_t DeviceWriteShort = 57;
-constexpr std::uint8_t DiskFull = 61;
-constexpr std::uint8_t BadPosition = 63;
-constexpr std::uint8_t BadName = 64;
-constexpr std::uint8_t BadSystemName = 75;
 
 // The open channels, at most one per number. Guarded, with everything each channel operation
 // does, by TableLock.
@@ -63,11 +52,11 @@ bool MakeSystemName(std::string_view used, char (&path)[NameLimit + 1]) {
     return true;
 }
 
-// The channel if it is open; otherwise sets 52 and gives null.
+// The channel if it is open; otherwise sets ChannelNotOpen and gives null.
 FileChannel* OpenChannelOrFail(std::int16_t number) {
     FileChannel* channel = FindChannel(number);
     if (channel == nullptr) {
-        SetFileError(NotOpen);
+        SetFileError(ChannelNotOpen);
     }
     return channel;
 }
@@ -102,25 +91,19 @@ void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode) {
     BusyLockHold hold(TableLock);
     std::string_view used = UsedName(name);
     if (used.empty() || used.find_first_of("*?") != std::string_view::npos) {
-        SetFileError(BadName);
+        SetFileError(BadFileName);
         return;
     }
     if (channel < 0) {
-        SetFileError(NotOpen);
+        SetFileError(ChannelNotOpen);
         return;
     }
     if (FindChannel(channel) != nullptr) {
-        SetFileError(AlreadyOpen);
+        SetFileError(ChannelAlreadyOpen);
         return;
     }
     // Room in the table first, so nothing can fail once the file is open.
-    try {
-        Channels.reserve(Channels.size() + 1);
-    } catch (const std::bad_alloc&) {
-        SetFileError(NoMemory);
-        return;
-    } catch (const std::length_error&) {
-        SetFileError(NoMemory);
+    if (!ReserveOneMore(Channels)) {
         return;
     }
     char path[NameLimit + 1];
@@ -174,13 +157,7 @@ ByteString ReadBytes(std::int16_t channel, std::int32_t n) {
         return {};
     }
     ByteString bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(n));
-    } catch (const std::bad_alloc&) {
-        SetFileError(NoMemory);
-        return {};
-    } catch (const std::length_error&) {
-        SetFileError(NoMemory);
+    if (!ResizeBytes(bytes, static_cast<std::size_t>(n))) {
         return {};
     }
     std::size_t arrived = 0;

@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <new>
 
+#include "files/file_error.h"
 #include "files/file_system.h"
 #include "files/replacement_system.h"
 
 namespace {
 
 constexpr SystemFile NoFile = -1;
-constexpr std::uint8_t NoMemory = 7;
-constexpr std::uint8_t DiskFull = 61;
-constexpr std::uint8_t BadName = 64;
-constexpr std::uint8_t BadSystemName = 75;
 
 // The name as the system takes it; the channels' rules for a name hold here too.
 bool UsableName(std::string_view name) {
@@ -44,7 +41,8 @@ std::uint8_t OpenTarget(ReplacementFile& file, const char* name) {
     // one that another program holds is not replaced.
     std::uint8_t held =
         OpenSystemFile(file.FinalPath.c_str(), OpenMode::Test, &file.Held, &kind);
-    if (held != 0 && !(held == 53 || held == 76)) return held;  // missing is fine
+    const bool missing = held == FileNotFound || held == PathNotFound;
+    if (held != 0 && !missing) return held;  // a missing file is fine
     if (std::uint8_t error = CreateTemporaryBeside(file.FinalPath, &file.TemporaryPath,
                                                    &file.Handle);
         error != 0) {
@@ -59,7 +57,7 @@ std::uint8_t OpenTarget(ReplacementFile& file, const char* name) {
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
     file = ReplacementFile{{}, {}, NoFile, NoFile, nullptr, 0, 0};
     if (!UsableName(name)) {
-        Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadName);
+        Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadFileName);
         return;
     }
     file.Buffer = new (std::nothrow) char[ReplacementBufferSize];

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr std::uint8_t NoMemory = 7;
-constexpr std::uint8_t BadSize = 9;
 // N x size must fit in an unsigned 32-bit number.
 constexpr std::uint64_t LargestStorage = 0xFFFFFFFFu;
 

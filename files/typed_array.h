@@ -22,7 +22,7 @@ std::uint32_t ElementSizeOf(ElementType type);
 // Whether an array of n elements may exist: n above 0, n * size within 32 bits.
 bool ArrayFits(ElementType type, std::int32_t n);
 
-// N of 0 or less, or N * size beyond 32 bits: error 9, no storage. No memory: error 7.
+// N of 0 or less, or N * size beyond 32 bits: BadSize, no storage. No memory: NoMemory.
 TypedArray CreateArray(ElementType type, std::int32_t n);
 // Frees the storage; an array without storage is left alone.
 void ReleaseArray(TypedArray& array);

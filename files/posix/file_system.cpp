@@ -1,11 +1,13 @@
 // The channels' system steps over POSIX. Exclusive access is an exclusive flock, taken
-// without waiting; a file held by another process or another channel of ours gives 70, and so
-// does one that another process holds with a record lock (fcntl or lockf).
+// without waiting; a file held by another process or another channel of ours gives
+// AccessRefused, and so does one that another process holds with a record lock (fcntl or
+// lockf).
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 
+#include "files/file_error.h"
 #include "files/file_system.h"
 #include "files/posix/system_calls.h"
 
@@ -16,10 +18,6 @@ constexpr std::size_t TestReadSize = 128;
 
 // The most one read call hands out on Linux: 2 GiB less one page.
 constexpr std::size_t MostBytesPerRead = 0x7FFFF000;
-
-constexpr std::uint8_t Refused = 70;
-constexpr std::uint8_t NoSuchDevice = 68;
-constexpr std::uint8_t BadSystemName = 75;
 
 // Every open: never wait for a FIFO's other end or a device, never take a controlling terminal,
 // never pass the descriptor to a program started later.
@@ -40,9 +38,9 @@ bool NoLocksHere(int error) {
 }
 
 // The exclusive lock, taken without waiting: held by another process or by another channel
-// of ours, it gives 70. A file on which another process holds a record lock of any kind, on
-// any part of it, gives 70 too: the test asks who would block a write lock over the whole
-// file, which works on a descriptor opened for reading alone.
+// of ours, it gives AccessRefused. A file on which another process holds a record lock of any
+// kind, on any part of it, gives it too: the test asks who would block a write lock over the
+// whole file, which works on a descriptor opened for reading alone.
 std::uint8_t LockExclusively(int handle) {
     SystemCallResult locked = FileSystemCall({.Kind = SystemCallKind::Lock, .Descriptor = handle});
     if (Failed(locked) && !NoLocksHere(locked.Errno)) {
@@ -59,7 +57,7 @@ std::uint8_t LockExclusively(int handle) {
         return tested.ErrorNumber;
     }
     if (!Failed(tested) && record.l_type != F_UNLCK) {
-        return Refused;
+        return AccessRefused;
     }
     return 0;
 }
@@ -94,7 +92,7 @@ std::uint8_t PrepareOpened(int handle, OpenMode mode, ChannelKind* kind) {
     // Only a regular file passes the test open: reading a FIFO, a terminal or a device could
     // wait for ever or take the keyboard's bytes.
     if (mode == OpenMode::Test && *kind == ChannelKind::Device) {
-        return Refused;
+        return AccessRefused;
     }
     if (std::uint8_t error = LockExclusively(handle); error != 0) {
         return error;
@@ -138,8 +136,8 @@ std::uint8_t OpenPath(const char* path, OpenMode mode, int* handle, ChannelKind*
         case OpenMode::Test:
             opened = OpenName(path, O_RDONLY | OpenFlags);
             // A socket or a device node without a driver is no file to test either.
-            if (Failed(opened) && opened.ErrorNumber == NoSuchDevice) {
-                return Refused;
+            if (Failed(opened) && opened.ErrorNumber == DeviceUnavailable) {
+                return AccessRefused;
             }
             break;
         case OpenMode::Binary:

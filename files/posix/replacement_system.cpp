@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/file_error.h"
 #include "files/posix/system_calls.h"
 #include "files/replacement_system.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int TemporaryOpenFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC;
 constexpr int NamesToTry = 100;
-constexpr std::uint8_t BadSystemName = 75;
 
 // The temporary file a signal must remove: its path, and whether there is one. The path is
 // written only while Pending is 0.

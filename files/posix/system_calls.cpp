@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "files/busy_lock.h"
+#include "files/file_error.h"
 #include "platform/floating_point.h"
 
 namespace {
@@ -117,9 +118,9 @@ bool FolderPartExists(const char* path) {
 std::uint8_t FileErrorForErrno(int error, const char* path) {
     switch (error) {
         case ENOENT:
-            return path != nullptr && !FolderPartExists(path) ? 76 : 53;
+            return path != nullptr && !FolderPartExists(path) ? PathNotFound : FileNotFound;
         case ENOTDIR:
-            return 76;
+            return PathNotFound;
         case EACCES:
         case EPERM:
         case EROFS:
@@ -127,29 +128,29 @@ std::uint8_t FileErrorForErrno(int error, const char* path) {
         case EBUSY:
         case ETXTBSY:
         case EWOULDBLOCK:  // the exclusive lock is held elsewhere
-            return 70;
+            return AccessRefused;
         case ENOSPC:
         case EDQUOT:
         case EFBIG:  // the file-size limit: no more room for this file
-            return 61;
+            return DiskFull;
         case EMFILE:
         case ENFILE:
-            return 67;
+            return TooManyFiles;
         case ENOMEM:
-            return 7;
+            return NoMemory;
         case EIO:
-            return 72;
+            return DeviceIoError;
         case EXDEV:
-            return 74;
+            return RenameAcrossDisks;
         case EBADF:  // no open descriptor: a bad file handle
-            return 51;
+            return BadFileHandle;
         case ESPIPE:  // a pipe or socket takes no move: a device in a mode that needs a file
-            return 54;
+            return WrongModeOrKind;
         case ENXIO:
         case ENODEV:
-            return 68;
+            return DeviceUnavailable;
         default:
-            return 75;
+            return BadSystemName;
     }
 }
 
@@ -174,7 +175,8 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
 
     SystemCallResult result{value, 0, 0};
     if (value == -1) {
-        result.Errno = error;  // 0 here is unheard of; it maps to 75 like any unknown error
+        // 0 here is unheard of; it maps to BadSystemName like any unknown error.
+        result.Errno = error;
         bool named = call.Kind == SystemCallKind::Open || call.Kind == SystemCallKind::PathStatus ||
                      call.Kind == SystemCallKind::LinkStatus;
         result.ErrorNumber = FileErrorForErrno(result.Errno, named ? call.Path : nullptr);

@@ -59,6 +59,6 @@ inline bool Failed(const SystemCallResult& result) {
     return result.Value == -1;
 }
 
-// The program's number for a system error, by meaning. A missing name (ENOENT) is a missing
-// file, 53, when its folder exists, else a missing folder, 76; path may be null.
+// The program's number for a system error, by meaning. A missing name (ENOENT) is
+// FileNotFound when its folder exists, else PathNotFound; path may be null.
 std::uint8_t FileErrorForErrno(int error, const char* path);

@@ -1,9 +1,11 @@
 // The channels' system steps over Windows files. Exclusive access is the share mode 0 of every
-// open: while a channel holds a file, no other open of it succeeds (error 32, mapped to 70).
+// open: while a channel holds a file, no other open of it succeeds (error 32, mapped to
+// AccessRefused).
 #include <windows.h>
 
 #include <algorithm>
 
+#include "files/file_error.h"
 #include "files/file_system.h"
 #include "files/windows/system_calls.h"
 
@@ -11,9 +13,6 @@ namespace {
 
 // The test open reads this many bytes from the start to prove the file can be read.
 constexpr DWORD TestReadSize = 128;
-
-constexpr std::uint8_t Refused = 70;
-constexpr std::uint8_t BadSystemName = 75;
 
 // One system read or write moves at most this many bytes; the channels never ask for more.
 constexpr std::size_t LargestTransfer = 0xFFFFFFFF;
@@ -67,7 +66,7 @@ std::uint8_t PrepareOpened(void* handle, OpenMode mode, ChannelKind* kind) {
             // Only a disk file passes the test open: reading the console ("CON", "CONIN$"), a
             // pipe or a device could wait for ever or take the keyboard's keys.
             if (*kind == ChannelKind::Device) {
-                return Refused;
+                return AccessRefused;
             }
             if (std::uint8_t error = SeekHandle(handle, 0); error != 0) {
                 return error;

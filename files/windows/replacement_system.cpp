@@ -8,13 +8,13 @@
 #include <atomic>
 #include <cstring>
 
+#include "files/file_error.h"
 #include "files/replacement_system.h"
 #include "files/windows/system_calls.h"
 
 namespace {
 
 constexpr int NamesToTry = 100;
-constexpr std::uint8_t BadSystemName = 75;
 
 // The temporary file the control handler must remove: its path, and whether there is one. The
 // path is written only while Pending is false. The handler runs on a thread of its own.

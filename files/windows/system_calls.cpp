@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "files/busy_lock.h"
+#include "files/file_error.h"
 #include "platform/floating_point.h"
 
 namespace {
@@ -75,35 +76,35 @@ std::uint8_t FileErrorForSystemError(std::uint32_t lastError) {
     switch (lastError) {
         case ERROR_NOT_ENOUGH_MEMORY:  // 8
         case ERROR_OUTOFMEMORY:        // 14
-            return 7;
+            return NoMemory;
         case ERROR_INVALID_HANDLE:  // 6
         case ERROR_BAD_FORMAT:      // 11
         case ERROR_INVALID_ACCESS:  // 12
         case ERROR_INVALID_DATA:    // 13
         case ERROR_BAD_COMMAND:     // 22
         case ERROR_BAD_LENGTH:      // 24
-            return 51;
+            return BadFileHandle;
         case ERROR_FILE_NOT_FOUND:  // 2
         case ERROR_NO_MORE_FILES:   // 18
-            return 53;
+            return FileNotFound;
         case ERROR_HANDLE_DISK_FULL:  // 39
         case ERROR_DISK_FULL:         // 112
-            return 61;
+            return DiskFull;
         case ERROR_HANDLE_EOF:  // 38
-            return 62;
+            return PastEndOfFile;
         case ERROR_TOO_MANY_OPEN_FILES:  // 4
-            return 67;
+            return TooManyFiles;
         case ERROR_INVALID_DRIVE:  // 15
         case ERROR_BAD_UNIT:       // 20
-            return 68;
+            return DeviceUnavailable;
         case ERROR_ACCESS_DENIED:            // 5
         case ERROR_WRITE_PROTECT:            // 19
         case ERROR_SHARING_VIOLATION:        // 32
         case ERROR_LOCK_VIOLATION:           // 33
         case ERROR_SHARING_BUFFER_EXCEEDED:  // 36
-            return 70;
+            return AccessRefused;
         case ERROR_NOT_READY:  // 21
-            return 71;
+            return DeviceNotReady;
         case ERROR_CRC:               // 23
         case ERROR_SEEK:              // 25
         case ERROR_NOT_DOS_DISK:      // 26
@@ -113,20 +114,20 @@ std::uint8_t FileErrorForSystemError(std::uint32_t lastError) {
         case ERROR_READ_FAULT:        // 30
         case ERROR_GEN_FAILURE:       // 31
         case ERROR_WRONG_DISK:        // 34
-            return 72;
+            return DeviceIoError;
         case ERROR_NOT_SAME_DEVICE:  // 17
-            return 74;
+            return RenameAcrossDisks;
         case ERROR_PATH_NOT_FOUND:  // 3
-            return 76;
+            return PathNotFound;
         case ERROR_ARENA_TRASHED:    // 7
         case ERROR_INVALID_BLOCK:    // 9
         case ERROR_BAD_ENVIRONMENT:  // 10
-            return 241;
+            return SystemDamaged;
         default:
             // ERROR_INVALID_FUNCTION (1), ERROR_CURRENT_DIRECTORY (16), 35, 37 and everything
             // from 40 up but 112, ERROR_INVALID_NAME (123) and ERROR_NEGATIVE_SEEK (131) among
             // them.
-            return 75;
+            return BadSystemName;
     }
 }
 

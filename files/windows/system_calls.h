@@ -47,5 +47,6 @@ struct WindowsCallResult {
 
 WindowsCallResult WindowsFileCall(const WindowsCall& call);
 
-// The program's number for a system error value; every value without one of its own gives 75.
+// The program's number for a system error value; every value without one of its own gives
+// BadSystemName.
 std::uint8_t FileErrorForSystemError(std::uint32_t lastError);

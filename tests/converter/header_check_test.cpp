@@ -183,7 +183,7 @@ TEST_F(HeaderCheckTest, ZeroSampleRateReportsNoDuration) {
 }
 
 TEST_F(HeaderCheckTest, ErrorLeftByAnEarlierAttemptDoesNotRefuseAGoodFile) {
-    OpenChannel(2, "missing.wav", OpenMode::Test);  // leaves 53 pending
+    OpenChannel(2, "missing.wav", OpenMode::Test);  // leaves FileNotFound pending
     WriteWholeFile("good.wav", BuildWave(Mono16()));
     WaveHeader header{};
     EXPECT_TRUE(Check("good.wav", header).Accepted);

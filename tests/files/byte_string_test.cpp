@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "tests/files/file_test_support.h"
 
 namespace {
@@ -88,7 +89,7 @@ TEST(ByteStringTest, CompareBytesCountsCaseLengthAndZeroBytes) {
     EXPECT_TRUE(CompareBytes("", ""));
 }
 
-// Under a small address-space limit the copies cannot get their memory: error 7, empty
+// Under a small address-space limit the copies cannot get their memory: NoMemory, empty
 // result, and the process goes on. The sanitizers need the address space, so not under them.
 TEST(ByteStringTest, WantOfMemoryGives7AndTheEmptyString) {
     if (UnderAddressSanitizer) {
@@ -102,10 +103,10 @@ TEST(ByteStringTest, WantOfMemoryGives7AndTheEmptyString) {
         }
         static const char small[8] = {};
         // The copy asks for its memory before it reads a byte, so the 8-byte block suffices.
-        if (BytesFromMemory(small, INT32_MAX) != "" || TakeFileError() != 7) _exit(1);
+        if (BytesFromMemory(small, INT32_MAX) != "" || TakeFileError() != NoMemory) _exit(1);
         std::string_view huge(small, std::size_t{1} << 31);
-        if (Concatenate(huge, huge) != "" || TakeFileError() != 7) _exit(2);
-        if (LeftPart(huge, -1) != "" || TakeFileError() != 7) _exit(3);
+        if (Concatenate(huge, huge) != "" || TakeFileError() != NoMemory) _exit(2);
+        if (LeftPart(huge, -1) != "" || TakeFileError() != NoMemory) _exit(3);
         _exit(0);
     }
     EXPECT_EQ(WaitForChild(pid), 0);

@@ -7,6 +7,7 @@
 
 #include "files/byte_string.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "files/typed_array.h"
 #include "platform/floating_point.h"
 #include "tests/files/file_test_support.h"
@@ -42,7 +43,7 @@ TEST_F(ChannelIoTest, SeekPositionsCountFromOne) {
 
     // Below 1 the system refuses the move and the next read goes on where the last one ended.
     SeekChannel(1, 0);
-    EXPECT_EQ(TakeFileError(), 75);
+    EXPECT_EQ(TakeFileError(), BadSystemName);
     EXPECT_EQ(ReadBytes(1, 2), std::string("\x1C\x1D"));
 
     SeekChannel(1, 1000);
@@ -97,13 +98,13 @@ TEST_F(ChannelIoTest, ArrayReadsFillFromTheFileAndZeroTheRest) {
     }
 }
 
-TEST_F(ChannelIoTest, ArrayReadPositionBelowOneGives63) {
+TEST_F(ChannelIoTest, ArrayReadPositionBelowOneGivesBadPosition) {
     const std::string path = PathOf("samples.wav");
     WriteWholeFile(path, CountingBytes(60));
     TypedArray array = CreateArray(ElementType::UnsignedByte, 4);
     OpenChannel(1, path, OpenMode::Binary);
     EXPECT_EQ(ReadArray(1, 0, array, 4), 0);
-    EXPECT_EQ(TakeFileError(), 63);
+    EXPECT_EQ(TakeFileError(), BadPosition);
     ReleaseArray(array);
 }
 
@@ -111,7 +112,7 @@ TEST_F(ChannelIoTest, ArrayWithoutStorageReadsNothing) {
     const std::string path = PathOf("samples.wav");
     WriteWholeFile(path, CountingBytes(60));
     TypedArray array = CreateArray(ElementType::SignedInt16, 0);
-    EXPECT_EQ(TakeFileError(), 9);
+    EXPECT_EQ(TakeFileError(), BadSize);
     OpenChannel(1, path, OpenMode::Binary);
     EXPECT_EQ(ReadArray(1, 45, array, 10), 0);
     EXPECT_EQ(TakeFileError(), 0);
@@ -136,18 +137,18 @@ TEST_F(ChannelIoTest, OutputEmptiesTheFileAndWritesItemsAndLineEnds) {
     EXPECT_EQ(ReadWholeFile(path), std::string("\x31\x0D\x0A\x2D\x2E\x35\x0D\x0A\x30\x0D\x0A"));
 }
 
-TEST_F(ChannelIoTest, WritingToAFullDeviceGives61ForEachWrite) {
+TEST_F(ChannelIoTest, WritingToAFullDeviceGivesDiskFullForEachWrite) {
     OpenChannel(1, "/dev/full", OpenMode::Output);
     ASSERT_EQ(TakeFileError(), 0);
     WriteItem(1, "1");
-    EXPECT_EQ(TakeFileError(), 61);
+    EXPECT_EQ(TakeFileError(), DiskFull);
     EndLine(1);
-    EXPECT_EQ(TakeFileError(), 61);
+    EXPECT_EQ(TakeFileError(), DiskFull);
 }
 
-// Under a file-size limit of 5 bytes: a 7-byte item is cut short (61), the line end after it
-// is refused (61). With SIGXFSZ left at its default the process must survive it too.
-TEST_F(ChannelIoTest, WritingPastTheFileSizeLimitGives61) {
+// Under a file-size limit of 5 bytes: a 7-byte item is cut short (DiskFull), the line end after
+// it is refused (DiskFull). With SIGXFSZ left at its default the process must survive it too.
+TEST_F(ChannelIoTest, WritingPastTheFileSizeLimitGivesDiskFull) {
     const std::string path = PathOf("limited.sig");
     for (bool ignoreSignal : {true, false}) {
         pid_t pid = fork();
@@ -160,9 +161,9 @@ TEST_F(ChannelIoTest, WritingPastTheFileSizeLimitGives61) {
             OpenChannel(1, path, OpenMode::Output);
             if (TakeFileError() != 0) _exit(1);
             WriteItem(1, "1234567");
-            if (TakeFileError() != 61) _exit(2);
+            if (TakeFileError() != DiskFull) _exit(2);
             EndLine(1);
-            if (TakeFileError() != 61) _exit(3);
+            if (TakeFileError() != DiskFull) _exit(3);
             CloseChannel(1);
             _exit(TakeFileError());
         }
@@ -184,7 +185,7 @@ TEST_F(ChannelIoTest, WritingToAPipeNobodyReadsFailsWithoutEndingTheProcess) {
         WriteItem(1, "2");
         _exit(TakeFileError());
     }
-    EXPECT_EQ(WaitForChild(pid), 75);
+    EXPECT_EQ(WaitForChild(pid), BadSystemName);
 }
 
 TEST_F(ChannelIoTest, FileCallsLeaveTheFloatingPointStateAsTheyFoundIt) {
@@ -219,7 +220,7 @@ TEST_F(ChannelIoTest, FileCallsLeaveTheFloatingPointStateAsTheyFoundIt) {
     fesetenv(&original);
     EXPECT_EQ(after, unusual);
     EXPECT_EQ(raisedAfter, FE_INEXACT);
-    EXPECT_EQ(TakeFileError(), 53);
+    EXPECT_EQ(TakeFileError(), FileNotFound);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "tests/files/file_test_support.h"
 
 namespace {
@@ -50,27 +51,27 @@ struct OpenCase {
 // Every open runs in a child, so an open that hung would be seen as a timeout, not a hang.
 const OpenCase OpenCases[] = {
     // The test open refuses everything that is not a regular file it may read.
-    {"test: missing file", "absent.wav", OpenMode::Test, 53},
-    {"test: missing folder", "absent/take1.wav", OpenMode::Test, 76},
-    {"test: missing folder two deep", "absent/deeper/take1.wav", OpenMode::Test, 76},
-    {"test: file used as a folder", "plain.wav/take1.wav", OpenMode::Test, 76},
-    {"test: empty name", "", OpenMode::Test, 64},
-    {"test: star", "take*.wav", OpenMode::Test, 64},
-    {"test: question mark", "take?.wav", OpenMode::Test, 64},
-    {"test: folder", "folder", OpenMode::Test, 70},
-    {"test: FIFO without a writer", "fifo", OpenMode::Test, 70},
-    {"test: socket", "socket", OpenMode::Test, 70},
-    {"test: device node", "/dev/null", OpenMode::Test, 70},
+    {"test: missing file", "absent.wav", OpenMode::Test, FileNotFound},
+    {"test: missing folder", "absent/take1.wav", OpenMode::Test, PathNotFound},
+    {"test: missing folder two deep", "absent/deeper/take1.wav", OpenMode::Test, PathNotFound},
+    {"test: file used as a folder", "plain.wav/take1.wav", OpenMode::Test, PathNotFound},
+    {"test: empty name", "", OpenMode::Test, BadFileName},
+    {"test: star", "take*.wav", OpenMode::Test, BadFileName},
+    {"test: question mark", "take?.wav", OpenMode::Test, BadFileName},
+    {"test: folder", "folder", OpenMode::Test, AccessRefused},
+    {"test: FIFO without a writer", "fifo", OpenMode::Test, AccessRefused},
+    {"test: socket", "socket", OpenMode::Test, AccessRefused},
+    {"test: device node", "/dev/null", OpenMode::Test, AccessRefused},
     {"test: regular file", "plain.wav", OpenMode::Test, 0},
     // Binary and output opens take devices, but not folders or missing folders.
-    {"binary: missing folder", "absent/take1.wav", OpenMode::Binary, 76},
-    {"binary: folder", "folder", OpenMode::Binary, 70},
-    {"binary: FIFO refuses the move to offset 0", "fifo", OpenMode::Binary, 54},
+    {"binary: missing folder", "absent/take1.wav", OpenMode::Binary, PathNotFound},
+    {"binary: folder", "folder", OpenMode::Binary, AccessRefused},
+    {"binary: FIFO refuses the move to offset 0", "fifo", OpenMode::Binary, WrongModeOrKind},
     {"binary: device node", "/dev/null", OpenMode::Binary, 0},
-    {"output: missing folder", "absent/take1.sig", OpenMode::Output, 76},
-    {"output: folder", "folder", OpenMode::Output, 70},
-    {"output: FIFO without a reader", "fifo", OpenMode::Output, 68},
-    {"output: socket", "socket", OpenMode::Output, 68},
+    {"output: missing folder", "absent/take1.sig", OpenMode::Output, PathNotFound},
+    {"output: folder", "folder", OpenMode::Output, AccessRefused},
+    {"output: FIFO without a reader", "fifo", OpenMode::Output, DeviceUnavailable},
+    {"output: socket", "socket", OpenMode::Output, DeviceUnavailable},
     {"output: device node", "/dev/null", OpenMode::Output, 0},
 };
 
@@ -81,7 +82,7 @@ TEST_F(ChannelOpenTest, EachModeSetsTheErrorNumberOfItsFailure) {
     }
 }
 
-TEST_F(ChannelOpenTest, TooManyOpenFilesGives67) {
+TEST_F(ChannelOpenTest, NoDescriptorLeftGivesTooManyFiles) {
     pid_t pid = fork();
     if (pid == 0) {
         rlimit none{0, 0};
@@ -91,14 +92,15 @@ TEST_F(ChannelOpenTest, TooManyOpenFilesGives67) {
         OpenChannel(1, PathOf("plain.wav"), OpenMode::Test);
         _exit(TakeFileError());
     }
-    EXPECT_EQ(WaitForChild(pid), 67);
+    EXPECT_EQ(WaitForChild(pid), TooManyFiles);
 }
 
 TEST_F(ChannelOpenTest, AFailedOpenLeavesTheChannelFree) {
     OpenChannel(1, PathOf("folder"), OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 70);
+    EXPECT_EQ(TakeFileError(), AccessRefused);
     OpenChannel(1, PathOf("plain.wav"), OpenMode::Binary);
-    EXPECT_EQ(TakeFileError(), 0);  // not 55: nothing of the failed open stayed behind
+    // Not ChannelAlreadyOpen: nothing of the failed open stayed behind.
+    EXPECT_EQ(TakeFileError(), 0);
     EXPECT_EQ(ReadBytes(1, 4), "RIFF");
 }
 
@@ -110,7 +112,7 @@ TEST_F(ChannelOpenTest, TheNumberOfAFailedOpenOutlivesLaterSuccesses) {
     ReadBytes(1, 4);
     CloseChannel(1);
     OpenChannel(1, PathOf("plain.wav"), OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 53);
+    EXPECT_EQ(TakeFileError(), FileNotFound);
     EXPECT_EQ(TakeFileError(), 0);  // taking it reset it
     EXPECT_EQ(TakeFileError(), 0);
 }
@@ -118,7 +120,7 @@ TEST_F(ChannelOpenTest, TheNumberOfAFailedOpenOutlivesLaterSuccesses) {
 TEST_F(ChannelOpenTest, ALaterFailureReplacesAnEarlierOne) {
     OpenChannel(1, PathOf("absent.wav"), OpenMode::Test);
     OpenChannel(1, PathOf("folder"), OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 70);
+    EXPECT_EQ(TakeFileError(), AccessRefused);
 }
 
 TEST_F(ChannelOpenTest, TestAndBinaryOpensLeaveTheFileAsItWas) {
@@ -170,7 +172,7 @@ TEST_F(ChannelOpenTest, BinaryOpenOfAReadOnlyFileSucceedsThroughTheReadOnlyReque
     EXPECT_EQ(ReadWholeFile(path), "RIFFWAVE");
 }
 
-TEST_F(ChannelOpenTest, PermissionRefusalsGive70) {
+TEST_F(ChannelOpenTest, PermissionRefusalsGiveAccessRefused) {
     WriteWholeFile(PathOf("unreadable.wav"), "RIFF");
     ASSERT_EQ(chmod(PathOf("unreadable.wav").c_str(), 0200), 0);
     struct Refusal {
@@ -192,7 +194,7 @@ TEST_F(ChannelOpenTest, PermissionRefusalsGive70) {
             OpenChannel(1, PathOf(r.Name), r.Mode);
             _exit(TakeFileError());
         }
-        EXPECT_EQ(WaitForChild(pid), 70) << r.Label;
+        EXPECT_EQ(WaitForChild(pid), AccessRefused) << r.Label;
     }
 }
 
@@ -207,11 +209,11 @@ TEST_F(ChannelOpenTest, RefusedOutputOpenLeavesNothingToWriteOrClose) {
         }
         // Each step's error number, in order; the exit code names the first step that differs.
         OpenChannel(1, path, OpenMode::Output);
-        if (TakeFileError() != 70) _exit(1);
+        if (TakeFileError() != AccessRefused) _exit(1);
         WriteItem(1, "0.5");
-        if (TakeFileError() != 52) _exit(2);
+        if (TakeFileError() != ChannelNotOpen) _exit(2);
         EndLine(1);
-        if (TakeFileError() != 52) _exit(3);
+        if (TakeFileError() != ChannelNotOpen) _exit(3);
         CloseChannel(1);
         if (TakeFileError() != 0) _exit(4);
         _exit(0);
@@ -227,7 +229,7 @@ TEST_F(ChannelOpenTest, AFileHeldByAnotherRunCannotBeOpenedOrEmptied) {
     ASSERT_EQ(held.OpenError, 0);
     for (OpenMode mode : {OpenMode::Test, OpenMode::Binary, OpenMode::Output}) {
         OpenChannel(1, path, mode);
-        EXPECT_EQ(TakeFileError(), 70) << "mode " << static_cast<int>(mode);
+        EXPECT_EQ(TakeFileError(), AccessRefused) << "mode " << static_cast<int>(mode);
     }
     EXPECT_EQ(ReadWholeFile(path), "RIFF");  // the refused output open emptied nothing
     EXPECT_EQ(LetGo(held), 0);
@@ -240,7 +242,7 @@ TEST_F(ChannelOpenTest, AFileHeldOpenHereCannotBeOpenedOnAnotherChannel) {
     const std::string path = PathOf("plain.wav");
     OpenChannel(1, path, OpenMode::Binary);
     OpenChannel(2, path, OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 70);
+    EXPECT_EQ(TakeFileError(), AccessRefused);
     EXPECT_EQ(ReadBytes(1, 4), "RIFF");  // channel 1 is untouched
     CloseChannel(1);
     OpenChannel(2, path, OpenMode::Test);
@@ -253,7 +255,7 @@ TEST_F(ChannelOpenTest, ClosingAFreeChannelLeavesTheErrorNumberAlone) {
     OpenChannel(1, PathOf("absent.wav"), OpenMode::Test);
     CloseChannel(1);
     CloseChannel(3);
-    EXPECT_EQ(TakeFileError(), 53);
+    EXPECT_EQ(TakeFileError(), FileNotFound);
 }
 
 TEST_F(ChannelOpenTest, OnlyTheFirst255BytesOfANameAreUsed) {
@@ -273,39 +275,39 @@ TEST_F(ChannelOpenTest, OnlyTheFirst255BytesOfANameAreUsed) {
 TEST_F(ChannelOpenTest, ChannelNumbersAndModesAreChecked) {
     const std::string path = PathOf("plain.wav");
     OpenChannel(-1, path, OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 52) << "negative channel";
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen) << "negative channel";
 
     OpenChannel(1, path, OpenMode::Binary);
     OpenChannel(1, PathOf("absent.wav"), OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 55) << "channel open already";
+    EXPECT_EQ(TakeFileError(), ChannelAlreadyOpen) << "channel open already";
     EXPECT_EQ(ReadBytes(1, 4), "RIFF") << "the open channel is untouched";
 
     WriteItem(1, "1");
-    EXPECT_EQ(TakeFileError(), 54) << "write on a binary channel";
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind) << "write on a binary channel";
     EndLine(1);
-    EXPECT_EQ(TakeFileError(), 54) << "line end on a binary channel";
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind) << "line end on a binary channel";
     CloseChannel(1);
 
     OpenChannel(1, path, OpenMode::Test);
     EXPECT_EQ(ReadBytes(1, 4), "");
-    EXPECT_EQ(TakeFileError(), 54) << "read on a test channel";
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind) << "read on a test channel";
     CloseChannel(1);
 
     TypedArray array = CreateArray(ElementType::UnsignedByte, 4);
     OpenChannel(1, "/dev/null", OpenMode::Binary);
     ASSERT_EQ(TakeFileError(), 0);
     SeekChannel(1, 1);
-    EXPECT_EQ(TakeFileError(), 54) << "seek on a device";
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind) << "seek on a device";
     EXPECT_EQ(ReadArray(1, 1, array, 4), 0);
-    EXPECT_EQ(TakeFileError(), 54) << "array read from a device";
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind) << "array read from a device";
     CloseChannel(1);
 
     ReadBytes(2, 1);
-    EXPECT_EQ(TakeFileError(), 52) << "read on a free channel";
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen) << "read on a free channel";
     SeekChannel(2, 1);
-    EXPECT_EQ(TakeFileError(), 52) << "seek on a free channel";
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen) << "seek on a free channel";
     EXPECT_EQ(ReadArray(2, 1, array, 4), 0);
-    EXPECT_EQ(TakeFileError(), 52) << "array read on a free channel";
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen) << "array read on a free channel";
     ReleaseArray(array);
 }
 

@@ -2,6 +2,7 @@
 #include "files/typed_array.h"
 
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "tests/files/file_test_support.h"
 
 namespace {
@@ -12,7 +13,7 @@ struct RefusedSize {
     std::int32_t Count;
 };
 
-TEST(TypedArrayTest, CountsOfZeroOrBelowAndSizesBeyond32BitsGive9) {
+TEST(TypedArrayTest, CountsOfZeroOrBelowAndSizesBeyond32BitsGiveBadSize) {
     const RefusedSize cases[] = {
         {"no elements", ElementType::SignedInt16, 0},
         {"negative count", ElementType::UnsignedByte, -1},
@@ -22,7 +23,7 @@ TEST(TypedArrayTest, CountsOfZeroOrBelowAndSizesBeyond32BitsGive9) {
     };
     for (const RefusedSize& c : cases) {
         TypedArray array = CreateArray(c.Type, c.Count);
-        EXPECT_EQ(TakeFileError(), 9) << c.Label;
+        EXPECT_EQ(TakeFileError(), BadSize) << c.Label;
         EXPECT_EQ(array.Storage, nullptr) << c.Label;
         EXPECT_EQ(array.Count, 0u) << c.Label;
         ReleaseArray(array);
@@ -68,7 +69,7 @@ TEST(TypedArrayTest, NoMemoryGives7) {
         TypedArray array = CreateArray(ElementType::Double, 0x1FFFFFFF);
         _exit(array.Storage == nullptr && array.Count == 0 ? TakeFileError() : ChildCheckFailed);
     }
-    EXPECT_EQ(WaitForChild(pid), 7);
+    EXPECT_EQ(WaitForChild(pid), NoMemory);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "files/byte_string.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "files/typed_array.h"
 #include "platform/floating_point.h"
 #include "tests/windows/support/scratch_folder.h"
@@ -49,10 +50,13 @@ struct RefusalCase {
 TEST_F(ChannelTest, TestOpenRefusalsGiveTheirNumbers) {
     ASSERT_TRUE(CreateDirectoryA("folder", nullptr));
     const RefusalCase cases[] = {
-        {"missing file", "absent.wav", 53}, {"missing folder", "nowhere\\take1.wav", 76},
-        {"a folder", "folder", 70},         {"empty name", "", 64},
-        {"star", "take*.wav", 64},          {"question mark", "take?.wav", 64},
-        {"the null device", "NUL", 70},
+        {"missing file", "absent.wav", FileNotFound},
+        {"missing folder", "nowhere\\take1.wav", PathNotFound},
+        {"a folder", "folder", AccessRefused},
+        {"empty name", "", BadFileName},
+        {"star", "take*.wav", BadFileName},
+        {"question mark", "take?.wav", BadFileName},
+        {"the null device", "NUL", AccessRefused},
     };
     for (const RefusalCase& c : cases) {
         OpenChannel(1, c.Name, OpenMode::Test);
@@ -60,7 +64,7 @@ TEST_F(ChannelTest, TestOpenRefusalsGiveTheirNumbers) {
         EXPECT_EQ(TakeFileError(), 0) << c.Label;
         // The channel stayed free: a read says it is not open.
         ReadBytes(1, 1);
-        EXPECT_EQ(TakeFileError(), 52) << c.Label;
+        EXPECT_EQ(TakeFileError(), ChannelNotOpen) << c.Label;
     }
 }
 
@@ -69,7 +73,7 @@ TEST_F(ChannelTest, TheNumberOfAFailedOpenOutlivesLaterSuccesses) {
     OpenChannel(1, "absent.wav", OpenMode::Test);
     OpenChannel(1, "take1.wav", OpenMode::Test);
     CloseChannel(1);
-    EXPECT_EQ(TakeFileError(), 53);
+    EXPECT_EQ(TakeFileError(), FileNotFound);
 }
 
 TEST_F(ChannelTest, AFileHeldByAnotherProgramCannotBeOpenedOrEmptied) {
@@ -78,7 +82,7 @@ TEST_F(ChannelTest, AFileHeldByAnotherProgramCannotBeOpenedOrEmptied) {
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     for (OpenMode mode : {OpenMode::Test, OpenMode::Binary, OpenMode::Output}) {
         OpenChannel(1, "take1.wav", mode);
-        EXPECT_EQ(TakeFileError(), 70);
+        EXPECT_EQ(TakeFileError(), AccessRefused);
     }
     CloseHandle(held);
     EXPECT_EQ(ReadWholeFile("take1.wav"), CountingBytes(300));
@@ -95,7 +99,7 @@ TEST_F(ChannelTest, AnOpenChannelHoldsItsFileAlone) {
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     OpenChannel(2, "take1.wav", OpenMode::Test);
-    EXPECT_EQ(TakeFileError(), 70);
+    EXPECT_EQ(TakeFileError(), AccessRefused);
     CloseChannel(1);
     OpenChannel(2, "take1.wav", OpenMode::Test);
     EXPECT_EQ(TakeFileError(), 0);
@@ -138,11 +142,11 @@ TEST_F(ChannelTest, BinaryOpenOfAReadOnlyFileSucceedsThroughTheReadOnlyRequest) 
 TEST_F(ChannelTest, RefusedOutputOpenLeavesNothingToWriteOrClose) {
     ASSERT_TRUE(CreateDirectoryA("folder.sig", nullptr));
     OpenChannel(1, "folder.sig", OpenMode::Output);
-    EXPECT_EQ(TakeFileError(), 70);
+    EXPECT_EQ(TakeFileError(), AccessRefused);
     WriteItem(1, "1");
-    EXPECT_EQ(TakeFileError(), 52);
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen);
     EndLine(1);
-    EXPECT_EQ(TakeFileError(), 52);
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen);
     CloseChannel(1);
     EXPECT_EQ(TakeFileError(), 0);
 }
@@ -152,22 +156,22 @@ TEST_F(ChannelTest, OutputOpenOfAReadOnlyFileIsRefused) {
     WriteWholeFile("take1.sig", "keep");
     MakeReadOnly("take1.sig");
     OpenChannel(1, "take1.sig", OpenMode::Output);
-    EXPECT_EQ(TakeFileError(), 70);
+    EXPECT_EQ(TakeFileError(), AccessRefused);
     EXPECT_EQ(ReadWholeFile("take1.sig"), "keep");
 }
 
 TEST_F(ChannelTest, ChannelNumbersAndModesAreChecked) {
     WriteWholeFile("take1.wav", CountingBytes(64));
     OpenChannel(-1, "take1.wav", OpenMode::Binary);
-    EXPECT_EQ(TakeFileError(), 52);
+    EXPECT_EQ(TakeFileError(), ChannelNotOpen);
     OpenChannel(1, "take1.wav", OpenMode::Test);
     EXPECT_EQ(TakeFileError(), 0);
     OpenChannel(1, "take1.wav", OpenMode::Binary);
-    EXPECT_EQ(TakeFileError(), 55);
+    EXPECT_EQ(TakeFileError(), ChannelAlreadyOpen);
     ReadBytes(1, 4);  // a test channel is not read
-    EXPECT_EQ(TakeFileError(), 54);
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind);
     WriteItem(1, "1");
-    EXPECT_EQ(TakeFileError(), 54);
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind);
     CloseChannel(1);
     CloseChannel(1);  // free by now: nothing happens
     EXPECT_EQ(TakeFileError(), 0);
@@ -192,7 +196,7 @@ TEST_F(ChannelTest, SeekPositionsCountFromOne) {
     EXPECT_EQ(TakeFileError(), 0);
     // The system refuses a negative offset (ERROR_NEGATIVE_SEEK) and the file pointer stays.
     SeekChannel(1, 0);
-    EXPECT_EQ(TakeFileError(), 75);
+    EXPECT_EQ(TakeFileError(), BadSystemName);
     EXPECT_EQ(ReadBytes(1, 2), std::string("\x1C\x1D"));
     SeekChannel(1, 1000);
     EXPECT_EQ(TakeFileError(), 0);
@@ -241,12 +245,12 @@ TEST_F(ChannelTest, ArrayReadsFillFromTheFileAndZeroTheRest) {
     }
 }
 
-TEST_F(ChannelTest, ArrayReadPositionBelowOneGives63) {
+TEST_F(ChannelTest, ArrayReadPositionBelowOneGivesBadPosition) {
     WriteWholeFile("samples.wav", CountingBytes(60));
     TypedArray array = CreateArray(ElementType::UnsignedByte, 4);
     OpenChannel(1, "samples.wav", OpenMode::Binary);
     EXPECT_EQ(ReadArray(1, 0, array, 4), 0);
-    EXPECT_EQ(TakeFileError(), 63);
+    EXPECT_EQ(TakeFileError(), BadPosition);
     ReleaseArray(array);
 }
 
@@ -269,10 +273,10 @@ TEST_F(ChannelTest, TheNullDeviceIsADevice) {
     OpenChannel(1, "NUL", OpenMode::Binary);
     ASSERT_EQ(TakeFileError(), 0);
     SeekChannel(1, 1);
-    EXPECT_EQ(TakeFileError(), 54);
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind);
     TypedArray array = CreateArray(ElementType::UnsignedByte, 4);
     ReadArray(1, 1, array, 4);
-    EXPECT_EQ(TakeFileError(), 54);
+    EXPECT_EQ(TakeFileError(), WrongModeOrKind);
     ReleaseArray(array);
     CloseChannel(1);
     OpenChannel(1, "NUL", OpenMode::Output);
@@ -334,7 +338,7 @@ TEST_F(ChannelTest, FileCallsLeaveTheFloatingPointStateAndTheErrorModeAsTheyFoun
     EXPECT_EQ(after, unusual);
     EXPECT_EQ(raisedAfter, FE_INEXACT);
     EXPECT_EQ(modeAfter, 0u);
-    EXPECT_EQ(TakeFileError(), 53);
+    EXPECT_EQ(TakeFileError(), FileNotFound);
 }
 
 TEST(TypedArrayTest, StorageIsZeroFilledSystemMemoryOfTheExactSize) {
@@ -350,15 +354,15 @@ TEST(TypedArrayTest, StorageIsZeroFilledSystemMemoryOfTheExactSize) {
     EXPECT_EQ(TakeFileError(), 0);
 }
 
-TEST(TypedArrayTest, CountsOfZeroOrBelowAndSizesBeyond32BitsGive9) {
+TEST(TypedArrayTest, CountsOfZeroOrBelowAndSizesBeyond32BitsGiveBadSize) {
     for (std::int32_t n : {0, -1}) {
         TypedArray array = CreateArray(ElementType::SignedInt16, n);
         EXPECT_EQ(array.Storage, nullptr);
-        EXPECT_EQ(TakeFileError(), 9);
+        EXPECT_EQ(TakeFileError(), BadSize);
     }
     TypedArray huge = CreateArray(ElementType::Double, 0x20000000);
     EXPECT_EQ(huge.Storage, nullptr);
-    EXPECT_EQ(TakeFileError(), 9);
+    EXPECT_EQ(TakeFileError(), BadSize);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/replacement_file.h"
+#include "files/file_error.h"
 #include "tests/windows/support/scratch_folder.h"
 
 namespace {
@@ -63,7 +64,7 @@ TEST_F(ReplacementTest, AFileHeldByAnotherProgramStaysAsItWas) {
     HANDLE other = CreateFileA("take1.sig", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Replace("take1.sig", "new"), 70);
+    EXPECT_EQ(Replace("take1.sig", "new"), AccessRefused);
     CloseHandle(other);
     EXPECT_EQ(ReadWholeFile("take1.sig"), "old");
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"take1.sig"});
@@ -82,8 +83,8 @@ TEST_F(ReplacementTest, AnAbandonedFileLeavesTheOldOne) {
 TEST_F(ReplacementTest, DevicesAndFoldersAreWrittenStraightInto) {
     EXPECT_EQ(Replace("NUL", "lines"), 0);
     ASSERT_TRUE(CreateDirectoryA("take1.sig", nullptr));
-    EXPECT_EQ(Replace("take1.sig", "lines"), 70);
-    EXPECT_EQ(Replace("nowhere\\take1.sig", "lines"), 76);
+    EXPECT_EQ(Replace("take1.sig", "lines"), AccessRefused);
+    EXPECT_EQ(Replace("nowhere\\take1.sig", "lines"), PathNotFound);
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"take1.sig"});
 }
 
