@@ -39,7 +39,8 @@ inline bool WriteWave(const std::string& path, std::int32_t samples, int bits) {
     const std::string header = BuildWave(layout);
     std::vector<unsigned char> block(header.begin(), header.end());
     // The samples follow the header, so the RIFF size counts them too.
-    for (int i = 0; i < 4; ++i) block[4 + i] = static_cast<unsigned char>((36 + dataBytes) >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        block[4 + i] = static_cast<unsigned char>((36 + dataBytes) >> (8 * i));
     auto put = [&](std::uint32_t value, int count) {
         for (int i = 0; i < count; ++i)
             block.push_back(static_cast<unsigned char>(value >> (8 * i)));

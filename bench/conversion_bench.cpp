@@ -40,7 +40,8 @@ int WriteFloorInChild(const std::string& signal, const std::string& target) {
     }
     close(fd);
     // Report only the writing, not the reading of the lines.
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     std::FILE* out = std::fopen((target + ".seconds").c_str(), "w");
     std::fprintf(out, "%.6f\n", seconds);
     std::fclose(out);

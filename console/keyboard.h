@@ -8,7 +8,7 @@ enum class KeyKind { NoKey, CharacterKey, SpecialKey };
 
 struct ClassifiedKey {
     KeyKind Kind;
-    unsigned char Character;       // after the Caps Lock rule; 0 for SpecialKey
+    unsigned char Character;  // after the Caps Lock rule; 0 for SpecialKey
     std::uint8_t ScanCode;
     std::uint16_t ControlKeyState;
 };

@@ -243,4 +243,6 @@ void Bell() {
     platform::MessageBeep(0);
 }
 
-void ShowScreenNow() { platform::FlushScreen(); }
+void ShowScreenNow() {
+    platform::FlushScreen();
+}

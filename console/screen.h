@@ -22,10 +22,10 @@ struct CursorLook {
 struct TextConsole {
     platform::Handle ScreenHandle;
     platform::Handle KeyboardHandle;
-    ConsoleColour CurrentColour;      // colour of every cell written, blanked or scrolled in
-    std::uint8_t PendingWrap;         // 0 or 0xFF: the scroll a full bottom row needs is owed
-    CursorLook SavedCursor;           // the look to show whenever the module sets it
-    std::uint32_t CursorOverridden;   // shown or hidden against SavedCursor for one operation
+    ConsoleColour CurrentColour;     // colour of every cell written, blanked or scrolled in
+    std::uint8_t PendingWrap;        // 0 or 0xFF: the scroll a full bottom row needs is owed
+    CursorLook SavedCursor;          // the look to show whenever the module sets it
+    std::uint32_t CursorOverridden;  // shown or hidden against SavedCursor for one operation
 };
 
 // Read access for tests and for the keyboard part of the module.

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "converter/conversion.h"
+#include "converter/header_check.h"
 #include "converter/progress_display.h"
 #include "converter/streamed_conversion.h"
-#include "converter/header_check.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "numtext/number_text.h"

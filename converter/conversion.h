@@ -7,15 +7,16 @@
 
 enum class ConversionOutcome {
     Finished,
-    TooLarge,      // the sample arrays could not be created
-    ReadFailed,    // the sample read failed at the system level
-    WriteFailed,   // the signal file could not be opened, written or closed
+    TooLarge,     // the sample arrays could not be created
+    ReadFailed,   // the sample read failed at the system level
+    WriteFailed,  // the signal file could not be opened, written or closed
 };
 
 inline constexpr std::string_view JobFinishedMessage = "   Job finished";
 inline constexpr std::string_view TooLargeMessage = "   ERROR - This file is too large to convert";
 inline constexpr std::string_view ReadFailedMessage = "   ERROR - The Wave file could not be read";
-inline constexpr std::string_view WriteFailedMessage = "   ERROR - The signal file could not be written";
+inline constexpr std::string_view WriteFailedMessage =
+    "   ERROR - The signal file could not be written";
 
 // Converts and closes channel 1, which is open on the wave file on entry. Draws nothing.
 ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeader& header);

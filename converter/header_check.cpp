@@ -1,7 +1,8 @@
+#include "converter/header_check.h"
+
 #include <cmath>
 #include <cstdint>
 
-#include "converter/header_check.h"
 #include "files/byte_string.h"
 #include "files/channels.h"
 #include "files/file_error.h"
@@ -19,8 +20,8 @@ HeaderVerdict Refuse(std::string_view message) {
 
 struct DataChunk {
     bool Found;
-    std::int32_t Size;     // the size field, as signed 32-bit
-    std::int64_t Start;    // byte offset of the chunk's first data byte
+    std::int32_t Size;   // the size field, as signed 32-bit
+    std::int64_t Start;  // byte offset of the chunk's first data byte
 };
 
 // Moves to the chunk at offset; false when the move is refused, as it is when a device has
@@ -53,7 +54,9 @@ DataChunk FindDataChunk() {
 }
 
 // Rounds in the program's mode: to nearest, ties to even.
-std::int64_t RoundToInteger(long double value) { return std::llrint(value); }
+std::int64_t RoundToInteger(long double value) {
+    return std::llrint(value);
+}
 
 }  // namespace
 
@@ -109,8 +112,8 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
     // A rate of 0 gives no duration to speak of: it is reported as 0.
     header.Duration = 0;
     if (header.SampleRate != 0) {
-        long double seconds =
-            static_cast<long double>(header.SampleCount) / static_cast<long double>(header.SampleRate);
+        long double seconds = static_cast<long double>(header.SampleCount) /
+                              static_cast<long double>(header.SampleRate);
         header.Duration = RoundToInteger(seconds * 1000);
     }
 

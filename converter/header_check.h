@@ -9,8 +9,8 @@
 
 struct HeaderVerdict {
     bool Accepted;
-    std::string_view Message;     // the refusal, empty when accepted
-    std::uint8_t FileError = 0;   // why the test open failed, for NotFoundMessage; else 0
+    std::string_view Message;    // the refusal, empty when accepted
+    std::uint8_t FileError = 0;  // why the test open failed, for NotFoundMessage; else 0
 };
 
 inline constexpr std::string_view NotFoundMessage = "   ERROR - Specified file not found";

@@ -6,9 +6,9 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "converter/conversion.h"
-#include "converter/screen_script.h"
 #include "converter/header_check.h"
 #include "converter/report.h"
+#include "converter/screen_script.h"
 #include "platform/console_tools.h"
 #include "platform/floating_point.h"
 

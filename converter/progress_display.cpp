@@ -22,8 +22,7 @@ std::string Shortened(std::string_view name) {
 }  // namespace
 
 void BeginProgress(ProgressDisplay& progress, std::string_view shownName, bool enabled) {
-    progress = ProgressDisplay{enabled, Shortened(shownName), std::chrono::steady_clock::now(),
-                               -1};
+    progress = ProgressDisplay{enabled, Shortened(shownName), std::chrono::steady_clock::now(), -1};
 }
 
 void ShowProgress(ProgressDisplay& progress, std::uint64_t linesWritten, std::uint64_t lines) {

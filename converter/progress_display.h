@@ -8,7 +8,7 @@
 #include <string_view>
 
 struct ProgressDisplay {
-    bool Enabled;    // standard error is a terminal
+    bool Enabled;      // standard error is a terminal
     std::string Name;  // as it may be shown on a terminal
     std::chrono::steady_clock::time_point Start;
     int ShownPercent;  // the percentage on display; -1 while nothing is shown

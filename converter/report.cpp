@@ -1,7 +1,8 @@
+#include "converter/report.h"
+
 #include <string_view>
 
 #include "console/screen.h"
-#include "converter/report.h"
 #include "numtext/number_text.h"
 
 namespace {

@@ -2,7 +2,9 @@
 
 #include "console/screen.h"
 
-void UseColour(ColourPair colour) { SetColour(colour.Foreground, colour.Background, 0); }
+void UseColour(ColourPair colour) {
+    SetColour(colour.Foreground, colour.Background, 0);
+}
 
 void ShowWithBells(std::string_view message) {
     Bell();

@@ -27,7 +27,8 @@ bool ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_t count,
 bool FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak) {
     const std::int32_t n = header.SampleCount;
     for (std::int64_t first = 0; first < n; first += ChunkSamples) {
-        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
+        const auto count =
+            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
         if (!ReadChunk(header, first, count, chunk)) return false;
         for (std::int32_t i = 0; i < count; ++i) TakePeak(DecodeSample(chunk, i), peak);
     }
@@ -39,9 +40,10 @@ void AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTab
                       ReplacementFile& out) {
     const bool eightBit = chunk.Type == ElementType::UnsignedByte;
     for (std::int32_t i = 0; i < count; ++i) {
-        const unsigned char* element = chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize;
-        const auto code = static_cast<std::uint16_t>(eightBit ? element[0]
-                                                             : element[0] | (element[1] << 8));
+        const unsigned char* element =
+            chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize;
+        const auto code =
+            static_cast<std::uint16_t>(eightBit ? element[0] : element[0] | (element[1] << 8));
         const NumberText& line = TableLine(table, code, eightBit);
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
@@ -66,7 +68,8 @@ PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
     const std::int32_t n = header.SampleCount;
     PassOutcome outcome = PassOutcome::Written;
     for (std::int64_t first = 0; first < n && out.Error == 0; first += ChunkSamples) {
-        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
+        const auto count =
+            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
         if (!ReadChunk(header, first, count, chunk)) {
             outcome = PassOutcome::ReadFailed;
             break;
@@ -108,8 +111,8 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
 
     ReplacementFile out;
     BeginReplacement(out, SignalFileName(waveName));
-    PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress)
-                                         : PassOutcome::Written;
+    PassOutcome written =
+        out.Error == 0 ? WriteLines(header, chunk, peak, out, progress) : PassOutcome::Written;
     EndProgress(progress);
     Finish(chunk, ConversionOutcome::Finished);
     if (written != PassOutcome::Written) {

@@ -39,12 +39,11 @@ std::uint8_t OpenTarget(ReplacementFile& file, const char* name) {
     }
     // The file that is there now is held, as any channel holds its file, until it is replaced:
     // one that another program holds is not replaced.
-    std::uint8_t held =
-        OpenSystemFile(file.FinalPath.c_str(), OpenMode::Test, &file.Held, &kind);
+    std::uint8_t held = OpenSystemFile(file.FinalPath.c_str(), OpenMode::Test, &file.Held, &kind);
     const bool missing = held == FileNotFound || held == PathNotFound;
     if (held != 0 && !missing) return held;  // a missing file is fine
-    if (std::uint8_t error = CreateTemporaryBeside(file.FinalPath, &file.TemporaryPath,
-                                                   &file.Handle);
+    if (std::uint8_t error =
+            CreateTemporaryBeside(file.FinalPath, &file.TemporaryPath, &file.Handle);
         error != 0) {
         return error;
     }
@@ -109,7 +108,8 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
         return file.Error;
     }
     if (!file.TemporaryPath.empty()) {
-        if (std::uint8_t error = PutTemporaryInPlace(file.TemporaryPath, file.FinalPath, &file.Held);
+        if (std::uint8_t error =
+                PutTemporaryInPlace(file.TemporaryPath, file.FinalPath, &file.Held);
             error != 0) {
             Fail(file, error);
             AbandonReplacement(file);

@@ -4,10 +4,10 @@
 #include <cstdint>
 
 enum class ElementType {
-    UnsignedByte,   // 1 byte
-    SignedInt16,    // 2 bytes, little-endian
-    FixedString3,   // 3 bytes in file order
-    Double,         // 8 bytes, IEEE 754 double
+    UnsignedByte,  // 1 byte
+    SignedInt16,   // 2 bytes, little-endian
+    FixedString3,  // 3 bytes in file order
+    Double,        // 8 bytes, IEEE 754 double
 };
 
 struct TypedArray {

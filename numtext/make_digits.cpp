@@ -33,8 +33,8 @@ constexpr int Log2ScaleShift = 16;
 [[maybe_unused]] constexpr int MinDecimalEstimate = -4932;  // estimate at MinBinaryExponent
 [[maybe_unused]] constexpr int MaxDecimalEstimate = 4931;   // estimate at MaxBinaryExponent
 
-constexpr int ScaledDigits = 18;                           // digits of the scaled integer
-constexpr int ScaleTarget = ScaledDigits - 1;              // k = 17 - d
+constexpr int ScaledDigits = 18;               // digits of the scaled integer
+constexpr int ScaleTarget = ScaledDigits - 1;  // k = 17 - d
 [[maybe_unused]] constexpr std::uint64_t ScaledLow = 100000000000000000;    // 10^17
 [[maybe_unused]] constexpr std::uint64_t ScaledHigh = 1000000000000000000;  // 10^18
 constexpr int UsedDigits = 16;  // the largest budget and the digit that rounds it

@@ -114,8 +114,7 @@ bool SetConsoleCursorPosition(Handle handle, Coord position);
 // The cursor does not move and no byte has a control effect.
 bool WriteConsoleOutputA(Handle handle, const CharInfo* cells, std::int16_t count, Coord at);
 // Moves the cells of scroll to destination and fills the cells it leaves with fill.
-bool ScrollConsoleScreenBufferA(Handle handle, SmallRect scroll, Coord destination,
-                                CharInfo fill);
+bool ScrollConsoleScreenBufferA(Handle handle, SmallRect scroll, Coord destination, CharInfo fill);
 bool FillConsoleOutputCharacterA(Handle handle, unsigned char character, std::uint32_t length,
                                  Coord start, std::uint32_t* written);
 bool FillConsoleOutputAttribute(Handle handle, std::uint16_t attribute, std::uint32_t length,

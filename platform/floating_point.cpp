@@ -20,7 +20,9 @@ SavedFloatingPoint SaveFloatingPoint() {
     return saved;
 }
 
-void RestoreFloatingPoint(const SavedFloatingPoint& saved) { fesetenv(&saved.Environment); }
+void RestoreFloatingPoint(const SavedFloatingPoint& saved) {
+    fesetenv(&saved.Environment);
+}
 
 namespace {
 

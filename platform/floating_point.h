@@ -1,8 +1,9 @@
 #pragma once
 // The program's arithmetic convention: x87 extended precision (64-bit significand),
 // round to nearest with ties to even, every floating-point exception masked.
-#include <cstdint>
 #include <fenv.h>
+
+#include <cstdint>
 
 #if !defined(__x86_64__)
 #error "Norvistrand needs an x86-64 target: its arithmetic is x87 80-bit long double."

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test, stage by stage:
-#   linux     the normal build and its whole suite (unit, end-to-end in tmux, real sound files),
-#             then the Debian package made from that build and its contents checked
+#   linux     the sources' format checked, the normal build and its whole suite (unit,
+#             end-to-end in tmux, real sound files), then the Debian package made from that
+#             build and its contents checked
 #   sanitize  the whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      the Wave file fuzz target for 60 seconds
 #   windows   the Windows build, its tests under wine, and a smoke test of the program
@@ -24,6 +25,7 @@ for stage in "${stages[@]}"; do
     echo "=== $stage"
     case "$stage" in
         linux)
+            bash scripts/check_format.sh
             run_suite build
             bash scripts/package.sh build
             ;;

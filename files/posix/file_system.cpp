@@ -2,13 +2,14 @@
 // without waiting; a file held by another process or another channel of ours gives
 // AccessRefused, and so does one that another process holds with a record lock (fcntl or
 // lockf).
+#include "files/file_system.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 
 #include "files/file_error.h"
-#include "files/file_system.h"
 #include "files/posix/system_calls.h"
 
 namespace {
@@ -51,8 +52,8 @@ std::uint8_t LockExclusively(int handle) {
     record.l_whence = SEEK_SET;
     record.l_start = 0;
     record.l_len = 0;  // to the end of the file, however long it grows
-    SystemCallResult tested =
-        FileSystemCall({.Kind = SystemCallKind::TestRecord, .Descriptor = handle, .Record = &record});
+    SystemCallResult tested = FileSystemCall(
+        {.Kind = SystemCallKind::TestRecord, .Descriptor = handle, .Record = &record});
     if (Failed(tested) && !NoLocksHere(tested.Errno)) {
         return tested.ErrorNumber;
     }

@@ -2,6 +2,8 @@
 // folder of the file it replaces, so the rename never crosses file systems; until it is renamed
 // or removed, a handler of SIGINT, SIGTERM, SIGHUP and SIGQUIT removes it before the process
 // ends as the signal would have ended it.
+#include "files/replacement_system.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -13,7 +15,6 @@
 
 #include "files/file_error.h"
 #include "files/posix/system_calls.h"
-#include "files/replacement_system.h"
 
 namespace {
 
@@ -148,8 +149,7 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
 
 std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     std::uint8_t error =
-        FileSystemCall({.Kind = SystemCallKind::Remove, .Path = temporaryPath.c_str()})
-            .ErrorNumber;
+        FileSystemCall({.Kind = SystemCallKind::Remove, .Path = temporaryPath.c_str()}).ErrorNumber;
     Pending = 0;
     return error;
 }

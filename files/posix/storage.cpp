@@ -1,6 +1,6 @@
-#include <cstdlib>
-
 #include "files/storage.h"
+
+#include <cstdlib>
 
 // calloc gives the zero-filled block at once.
 void* ObtainZeroFilled(std::size_t count, std::size_t size) {

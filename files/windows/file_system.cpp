@@ -1,12 +1,13 @@
 // The channels' system steps over Windows files. Exclusive access is the share mode 0 of every
 // open: while a channel holds a file, no other open of it succeeds (error 32, mapped to
 // AccessRefused).
+#include "files/file_system.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
 #include "files/file_error.h"
-#include "files/file_system.h"
 #include "files/windows/system_calls.h"
 
 namespace {

@@ -3,13 +3,14 @@
 // with deletion shared: until it is renamed or removed, a console control handler (Ctrl+C,
 // Ctrl+Break, the window closing, logoff, shutdown) marks it for deletion, and it goes when the
 // process ends as the event would have ended it.
+#include "files/replacement_system.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <cstring>
 
 #include "files/file_error.h"
-#include "files/replacement_system.h"
 #include "files/windows/system_calls.h"
 
 namespace {
@@ -96,8 +97,8 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
                          std::to_string(serial++) + ".tmp";
         // The path is noted first, so no event can come between the file and its note.
         SetPending(*temporaryPath);
-        opened = WindowsFileCall({.Kind = WindowsCallKind::CreateNew,
-                                  .Path = temporaryPath->c_str()});
+        opened =
+            WindowsFileCall({.Kind = WindowsCallKind::CreateNew, .Path = temporaryPath->c_str()});
         if (opened.Value != reinterpret_cast<std::uintptr_t>(INVALID_HANDLE_VALUE)) {
             *handle = static_cast<SystemFile>(opened.Value);
             return 0;
@@ -113,7 +114,9 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
 
 // Nothing to copy: a new file takes the folder's inherited access, as the replaced file did
 // when it was made, and a read-only file is never replaced, since the rename over it fails.
-std::uint8_t CopyPermissions(SystemFile, SystemFile) { return 0; }
+std::uint8_t CopyPermissions(SystemFile, SystemFile) {
+    return 0;
+}
 
 // Windows renames over no file that is open without deletion shared, ours included: the hold
 // on the replaced file goes first.

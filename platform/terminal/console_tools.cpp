@@ -8,7 +8,9 @@ int InitConsoleTools(void*, std::int32_t, std::int32_t, std::int32_t, std::int32
 }
 
 // A terminal has no tool bar.
-int ConsoleToolBar(std::int32_t, std::int32_t) { return 1; }
+int ConsoleToolBar(std::int32_t, std::int32_t) {
+    return 1;
+}
 
 const char* ConsoleTitle(const char* title) {
     platform::SetTerminalTitle(title);
@@ -22,5 +24,9 @@ int ConsoleMove(std::int32_t left, std::int32_t top) {
 
 // Icons and the system menu belong to a window manager's frame, which a terminal program
 // cannot reach.
-int ConsoleIcon(std::int32_t) { return 1; }
-int DeleteWindowMenuItem(std::int32_t) { return 1; }
+int ConsoleIcon(std::int32_t) {
+    return 1;
+}
+int DeleteWindowMenuItem(std::int32_t) {
+    return 1;
+}

@@ -142,10 +142,10 @@ struct LetterKey {
     unsigned char Final;
     ScanKey Key;
 };
+// G is the Linux console's keypad 5.
 constexpr LetterKey LetterKeys[] = {
     {'A', Up},  {'B', Down}, {'C', Right}, {'D', Left}, {'E', KeypadCentre}, {'H', Home},
-    {'F', End}, {'P', F1},   {'Q', F2},    {'R', F3},   {'S', F4},
-    {'G', KeypadCentre},  // the Linux console's keypad 5
+    {'F', End}, {'P', F1},   {'Q', F2},    {'R', F3},   {'S', F4},           {'G', KeypadCentre},
 };
 
 // The keys that CSI number ~ names.
@@ -227,11 +227,11 @@ struct KeypadEntry {
 };
 constexpr KeypadEntry KeypadKeys[] = {
     {'M', 13, 0x1C, true},   {'j', '*', 0x37, false}, {'k', '+', 0x4E, false},
-    {'l', ',', 0x7E, false}, {'m', '-', 0x4A, false}, {'n', '.', 0x53, false}, {'o', '/', 0x35, true},
-    {'p', '0', 0x52, false}, {'q', '1', 0x4F, false}, {'r', '2', 0x50, false},
-    {'s', '3', 0x51, false}, {'t', '4', 0x4B, false}, {'u', '5', 0x4C, false},
-    {'v', '6', 0x4D, false}, {'w', '7', 0x47, false}, {'x', '8', 0x48, false},
-    {'y', '9', 0x49, false},
+    {'l', ',', 0x7E, false}, {'m', '-', 0x4A, false}, {'n', '.', 0x53, false},
+    {'o', '/', 0x35, true},  {'p', '0', 0x52, false}, {'q', '1', 0x4F, false},
+    {'r', '2', 0x50, false}, {'s', '3', 0x51, false}, {'t', '4', 0x4B, false},
+    {'u', '5', 0x4C, false}, {'v', '6', 0x4D, false}, {'w', '7', 0x47, false},
+    {'x', '8', 0x48, false}, {'y', '9', 0x49, false},
 };
 
 DecodedKey KeypadKey(std::size_t consumed, unsigned char final, std::uint32_t state) {

@@ -30,6 +30,8 @@ bool WriteToStream(StandardStream stream, std::string_view text) {
     return true;
 }
 
-bool StreamIsTerminal(StandardStream stream) { return isatty(DescriptorOf(stream)) == 1; }
+bool StreamIsTerminal(StandardStream stream) {
+    return isatty(DescriptorOf(stream)) == 1;
+}
 
 }  // namespace platform

@@ -50,9 +50,9 @@ struct TerminalLink {
     int Keyboard;  // /dev/tty, non-blocking; -1 when not attached
     int Screen;    // STDOUT_FILENO or STDERR_FILENO; -1 for nowhere
     DrawnScreen Drawn;
-    std::string Requests;  // title, size and move requests for the next frame
-    std::uint32_t Bells;   // bells for the next frame
-    std::string Frame;     // the bytes of the frame being sent (kept to reuse its storage)
+    std::string Requests;        // title, size and move requests for the next frame
+    std::uint32_t Bells;         // bells for the next frame
+    std::string Frame;           // the bytes of the frame being sent (kept to reuse its storage)
     std::uint64_t DrawnChanges;  // the console's change count when the last frame was drawn
     std::vector<unsigned char> Pending;  // keyboard bytes of a sequence not complete yet
     Clock::time_point LastByte;          // when keyboard bytes last arrived

@@ -1,9 +1,9 @@
 // The console-window tools on Windows, over the console's own window. Every call is harmless
 // without one (a console the system draws in a terminal, or none at all): it then does
 // nothing and reports 0. The tools report success with a non-zero result.
-#include <windows.h>
-
 #include "platform/console_tools.h"
+
+#include <windows.h>
 
 namespace {
 

@@ -1,11 +1,12 @@
 // Standard output and standard error on Windows: the process's standard handles, written with
 // WriteFile whatever they lead to (a console, a pipe, a file).
+#include "platform/standard_streams.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
 #include "platform/floating_point.h"
-#include "platform/standard_streams.h"
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
@@ -16,8 +17,7 @@ namespace platform {
 namespace {
 
 HANDLE HandleOf(StandardStream stream) {
-    return ::GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE
-                                                           : STD_ERROR_HANDLE);
+    return ::GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
 bool Usable(HANDLE handle) {

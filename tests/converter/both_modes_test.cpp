@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "converter/conversion.h"
-#include "converter/streamed_conversion.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
@@ -81,7 +81,8 @@ TEST_F(BothModesTest, SameVerdictsAndSameBytes) {
         std::string Bytes;  // the wave file; none when empty
     } const cases[] = {
         {"8-bit", "eight.wav", BuildWave(Layout(8, std::string("\x00\x80\xFF\x40", 4)))},
-        {"16-bit over several chunks", "sixteen.wav", BuildWave(Layout(16, ManySamples(2, 150001)))},
+        {"16-bit over several chunks", "sixteen.wav",
+         BuildWave(Layout(16, ManySamples(2, 150001)))},
         {"24-bit over several chunks", "twenty4.wav", BuildWave(Layout(24, ManySamples(3, 70001)))},
         {"8-bit missing bytes are -128", "short8.wav",
          BuildWave(WithDataSize(Layout(8, "\xC0"), 70000))},

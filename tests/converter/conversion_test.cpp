@@ -1,12 +1,14 @@
-#include <csignal>
+#include "converter/conversion.h"
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "converter/conversion.h"
-#include "converter/screen_script.h"
+#include <csignal>
+
 #include "converter/header_check.h"
+#include "converter/screen_script.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {
@@ -37,14 +39,16 @@ TEST_F(ConversionTest, WritesEachSampleOverThePeakOneLineEach) {
         WaveLayout Layout;
         const char* Lines;
     } const cases[] = {
-        {"8-bit offset by 128", LayoutOf(8, std::string("\x00\x80\xFF", 3)), "-1\r\n0\r\n.9921875\r\n"},
+        {"8-bit offset by 128", LayoutOf(8, std::string("\x00\x80\xFF", 3)),
+         "-1\r\n0\r\n.9921875\r\n"},
         {"16-bit most negative is the peak", LayoutOf(16, Samples16({-32768, 16384, 0})),
          "-1\r\n.5\r\n0\r\n"},
-        {"24-bit 00 00 80 is the most negative", LayoutOf(24, std::string("\x00\x00\x80\x00\x00\x40", 6)),
-         "-1\r\n.5\r\n"},
+        {"24-bit 00 00 80 is the most negative",
+         LayoutOf(24, std::string("\x00\x00\x80\x00\x00\x40", 6)), "-1\r\n.5\r\n"},
         {"24-bit FF FF 7F and FF FF FF", LayoutOf(24, std::string("\xFF\xFF\x7F\xFF\xFF\xFF", 6)),
          "1\r\n-1.19209303761638E-7\r\n"},
-        {"all zero: every quotient is 0 / 0", LayoutOf(16, Samples16({0, 0, 0})), "0\r\n0\r\n0\r\n"},
+        {"all zero: every quotient is 0 / 0", LayoutOf(16, Samples16({0, 0, 0})),
+         "0\r\n0\r\n0\r\n"},
         {"first line is the first sample", LayoutOf(16, Samples16({1, 3, -2})),
          ".333333333333333\r\n1\r\n-.666666666666667\r\n"},
     };
@@ -92,8 +96,11 @@ TEST_F(ConversionTest, SignalNameReplacesTheLastThreeBytes) {
     struct Case {
         const char* Wave;
         const char* Signal;
-    } const cases[] = {{"take1.wav", "take1.sig"}, {"take1", "tasig"}, {"abc", "sig"},
-                       {"ab", "absig"}, {"a", "asig"}};
+    } const cases[] = {{"take1.wav", "take1.sig"},
+                       {"take1", "tasig"},
+                       {"abc", "sig"},
+                       {"ab", "absig"},
+                       {"a", "asig"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Wave);
         EXPECT_EQ(SignalFileName(c.Wave), c.Signal);
@@ -135,7 +142,8 @@ TEST_F(ConversionTest, SignalFileThatCannotBeWrittenIsReported) {
 }
 
 TEST_F(ConversionTest, FileSizeLimitDuringTheWriteIsReported) {
-    WriteWholeFile("limited.wav", BuildWave(LayoutOf(16, Samples16(std::vector<std::int16_t>(500, 9)))));
+    WriteWholeFile("limited.wav",
+                   BuildWave(LayoutOf(16, Samples16(std::vector<std::int16_t>(500, 9)))));
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

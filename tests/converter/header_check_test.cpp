@@ -1,7 +1,8 @@
+#include "converter/header_check.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "converter/header_check.h"
 #include "converter/report.h"
 #include "tests/converter/converter_fixture.h"
 
@@ -36,20 +37,30 @@ TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
         {"three bytes", "RIF", NotWaveMessage},
         {"lower-case riff", "riff" + BuildWave(Mono16()).substr(4), NotWaveMessage},
         {"not WAVE", BuildWave(Mono16()).replace(8, 4, "AVI "), NotWaveMessage},
-        {"float format", WithField(Mono16(), [](WaveLayout& s) { s.FormatTag = 3; }), NotPcmMessage},
+        {"float format", WithField(Mono16(), [](WaveLayout& s) { s.FormatTag = 3; }),
+         NotPcmMessage},
         {"extensible format",
-         WithField(Mono16(), [](WaveLayout& s) { s.FormatTag = static_cast<std::int16_t>(0xFFFE); }),
+         WithField(Mono16(),
+                   [](WaveLayout& s) { s.FormatTag = static_cast<std::int16_t>(0xFFFE); }),
          NotPcmMessage},
         {"ends before the format tag", BuildWave(Mono16()).substr(0, 20), NotPcmMessage},
         {"ends inside the channel count", BuildWave(Mono16()).substr(0, 21), NotMonoMessage},
         {"stereo", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }), NotMonoMessage},
         {"12 bits, even with a bad alignment",
-         WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 12; s.BlockAlignment = 4; }),
+         WithField(Mono16(),
+                   [](WaveLayout& s) {
+                       s.BitsPerSample = 12;
+                       s.BlockAlignment = 4;
+                   }),
          BadResolutionMessage},
         {"32 bits", WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 32; }),
          BadResolutionMessage},
         {"24 bits padded to 4 bytes",
-         WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 24; s.BlockAlignment = 4; }),
+         WithField(Mono16(),
+                   [](WaveLayout& s) {
+                       s.BitsPerSample = 24;
+                       s.BlockAlignment = 4;
+                   }),
          NotPackedMessage},
     };
     for (const RefusalCase& c : cases) {
@@ -92,8 +103,8 @@ TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
         std::int32_t DataSize;
         std::int32_t Count;
     } const cases[] = {
-        {16, 201, 100}, {16, 203, 102}, {16, 500, 250}, {8, 7, 7}, {24, 9, 3}, {24, 10, 3},
-        {24, 11, 4}, {16, -2, -1},
+        {16, 201, 100}, {16, 203, 102}, {16, 500, 250}, {8, 7, 7},
+        {24, 9, 3},     {24, 10, 3},    {24, 11, 4},    {16, -2, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DataSize);

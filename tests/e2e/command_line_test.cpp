@@ -91,9 +91,8 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
 // Without a controlling terminal and with nothing on standard input, the run ends by itself.
 TEST_F(CommandLineTest, RunsWithoutATerminal) {
     WriteWholeFile("take1.wav", Wave(100));
-    ChildResult run = RunChild({FindExecutable("setsid"), "--wait", NORVISTRAND_BINARY, "-q",
-                                "take1.wav"},
-                               Patience);
+    ChildResult run = RunChild(
+        {FindExecutable("setsid"), "--wait", NORVISTRAND_BINARY, "-q", "take1.wav"}, Patience);
     ASSERT_TRUE(run.Ran) << run.Errors;
     EXPECT_EQ(run.ExitStatus, 0);
     EXPECT_EQ(Lines("take1.sig"), 100);
@@ -103,8 +102,8 @@ TEST_F(CommandLineTest, RunsWithoutATerminal) {
 TEST_F(CommandLineTest, WriteFailureKeepsTheOldSignalFile) {
     WriteWholeFile("long.wav", Wave(20000));
     WriteWholeFile("long.sig", "old lines\r\n");
-    ChildResult run = RunChild({FindExecutable("sh"), "-c",
-                                "ulimit -f 64; exec \"$0\" \"$@\"", NORVISTRAND_BINARY, "long.wav"},
+    ChildResult run = RunChild({FindExecutable("sh"), "-c", "ulimit -f 64; exec \"$0\" \"$@\"",
+                                NORVISTRAND_BINARY, "long.wav"},
                                Patience);
     EXPECT_EQ(run.ExitStatus, 1);
     EXPECT_EQ(run.Errors, "norvistrand: long.wav: The signal file could not be written\n");
@@ -119,7 +118,8 @@ TEST_F(CommandLineTest, TerminationRemovesTheTemporaryFile) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        execl(NORVISTRAND_BINARY, NORVISTRAND_BINARY, "-q", "long.wav", static_cast<char*>(nullptr));
+        execl(NORVISTRAND_BINARY, NORVISTRAND_BINARY, "-q", "long.wav",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Patience);

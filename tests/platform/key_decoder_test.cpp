@@ -249,7 +249,8 @@ TEST(KeyDecoder, UnknownSequencesLeakNoCharacters) {
 // Every short string of the bytes that make up sequences: the decoder stays inside the
 // buffer, and with timedOut always makes progress.
 TEST(KeyDecoder, AnyBytesAreConsumedWithinBounds) {
-    const unsigned char alphabet[] = {0x1B, '[', 'O', 'M', '1', ';', '~', 'A', 'a', 0x03, 0x7F, 0xC3};
+    const unsigned char alphabet[] = {0x1B, '[', 'O', 'M',  '1',  ';',
+                                      '~',  'A', 'a', 0x03, 0x7F, 0xC3};
     std::vector<unsigned char> bytes;
     for (unsigned char a : alphabet) {
         for (unsigned char b : alphabet) {

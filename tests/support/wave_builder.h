@@ -11,10 +11,10 @@ struct WaveLayout {
     std::int32_t SampleRate = 8000;
     std::int16_t BlockAlignment = 2;
     std::int16_t BitsPerSample = 16;
-    std::string FormatExtra;        // bytes after the 16-byte format body (its size grows)
-    std::string ChunksBeforeData;   // whole chunks between the format chunk and the data
-    std::string Samples;            // the data chunk's payload
-    bool OwnDataSize = false;       // write DataSize instead of the payload's length
+    std::string FormatExtra;       // bytes after the 16-byte format body (its size grows)
+    std::string ChunksBeforeData;  // whole chunks between the format chunk and the data
+    std::string Samples;           // the data chunk's payload
+    bool OwnDataSize = false;      // write DataSize instead of the payload's length
     std::int32_t DataSize = 0;
 };
 
@@ -35,14 +35,17 @@ inline std::string BuildWave(const WaveLayout& layout) {
     PutLittleEndian(format, static_cast<std::uint16_t>(layout.FormatTag), 2);
     PutLittleEndian(format, layout.Channels, 2);
     PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate), 4);
-    PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate) * layout.BlockAlignment, 4);
+    PutLittleEndian(format, static_cast<std::uint32_t>(layout.SampleRate) * layout.BlockAlignment,
+                    4);
     PutLittleEndian(format, static_cast<std::uint16_t>(layout.BlockAlignment), 2);
     PutLittleEndian(format, static_cast<std::uint16_t>(layout.BitsPerSample), 2);
     format += layout.FormatExtra;
 
     std::string body = "WAVE" + Chunk("fmt ", format) + layout.ChunksBeforeData + "data";
-    PutLittleEndian(body, layout.OwnDataSize ? static_cast<std::uint32_t>(layout.DataSize)
-                                           : layout.Samples.size(), 4);
+    PutLittleEndian(
+        body,
+        layout.OwnDataSize ? static_cast<std::uint32_t>(layout.DataSize) : layout.Samples.size(),
+        4);
     body += layout.Samples;
     std::string out = "RIFF";
     PutLittleEndian(out, body.size(), 4);

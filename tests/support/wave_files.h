@@ -1,13 +1,13 @@
 #pragma once
 // Wave files on disk and scratch folders for tests.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "tests/support/wave_builder.h"
 

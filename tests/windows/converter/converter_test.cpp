@@ -8,8 +8,8 @@
 #include "converter/conversion.h"
 #include "converter/header_check.h"
 #include "files/channels.h"
-#include "tests/windows/support/scratch_folder.h"
 #include "tests/support/wave_builder.h"
+#include "tests/windows/support/scratch_folder.h"
 
 namespace {
 

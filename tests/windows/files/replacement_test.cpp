@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files/replacement_file.h"
 #include "files/file_error.h"
+#include "files/replacement_file.h"
 #include "tests/windows/support/scratch_folder.h"
 
 namespace {
