@@ -156,20 +156,6 @@ void ReportConversion(std::string_view name, const WaveHeader& header, Streams& 
     if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
 }
 
-std::string_view OutcomeMessage(ConversionOutcome outcome) {
-    switch (outcome) {
-        case ConversionOutcome::TooLarge:
-            return TooLargeMessage;
-        case ConversionOutcome::ReadFailed:
-            return ReadFailedMessage;
-        case ConversionOutcome::WriteFailed:
-            return WriteFailedMessage;
-        case ConversionOutcome::Finished:
-            break;
-    }
-    return {};
-}
-
 // Converts one file; false when it was refused or failed.
 bool ConvertFile(std::string_view name, const Options& options, Streams& streams) {
     // The channels use only a name's first bytes: a longer name could reach another file.

@@ -18,5 +18,8 @@ inline constexpr std::string_view ReadFailedMessage = "   ERROR - The Wave file 
 inline constexpr std::string_view WriteFailedMessage =
     "   ERROR - The signal file could not be written";
 
+// "   Job finished" for a finished conversion, else the message of its failure.
+std::string_view OutcomeMessage(ConversionOutcome outcome);
+
 // Converts and closes channel 1, which is open on the wave file on entry. Draws nothing.
 ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeader& header);

@@ -54,20 +54,6 @@ void DrawBanner() {
     NewLine();
 }
 
-std::string_view FinishMessage(ConversionOutcome outcome) {
-    switch (outcome) {
-        case ConversionOutcome::TooLarge:
-            return TooLargeMessage;
-        case ConversionOutcome::ReadFailed:
-            return ReadFailedMessage;
-        case ConversionOutcome::WriteFailed:
-            return WriteFailedMessage;
-        case ConversionOutcome::Finished:
-            break;
-    }
-    return JobFinishedMessage;
-}
-
 }  // namespace
 
 int WINMAIN(void* instance, void*, const char*, int) {
@@ -98,7 +84,7 @@ int WINMAIN(void* instance, void*, const char*, int) {
     ConversionOutcome outcome = ConvertToSignalFile(waveName, header);
 
     // A failed job ends like a refusal, on the row where the success message would stand.
-    ShowWithBells(FinishMessage(outcome));
+    ShowWithBells(OutcomeMessage(outcome));
     WriteText(QuitText);
     NewLine();
     WaitForKey();
