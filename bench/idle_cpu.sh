@@ -2,9 +2,9 @@
 # The program's CPU use while it waits: at the prompt and at the final key wait, each over a
 # few seconds (5 by default), in an 81 x 30 tmux window of a private server. Prints the share
 # of one core from the kernel's run time (/proc/PID/schedstat, nanoseconds) and from the
-# clock ticks of utime + stime (/proc/PID/stat, coarse). For scale, the same for a loop that
-# does nothing but wait 1 ms at a time: a thousand wake-ups a second cost that much on this
-# machine whatever the program does between them.
+# clock ticks of utime + stime (/proc/PID/stat, coarse). For scale, the same for loops that
+# do nothing but wait 1 ms and 15 ms at a time: a thousand wake-ups a second, and the 67 of
+# the program's idle wait, cost that much on this machine whatever is done between them.
 #
 #   bench/idle_cpu.sh [program] [seconds]      (default: build/norvistrand 5)
 set -euo pipefail
@@ -72,7 +72,12 @@ sleep 0.5
 measure "$pid" "final wait"
 tmux_ send-keys -t =idle: Space
 
-perl -e 'select(undef, undef, undef, 0.001) while 1' &
-reference=$!
-sleep 0.5
-measure "$reference" "1 ms loop"
+for pause in 1 15; do
+    perl -e "select(undef, undef, undef, $pause / 1000) while 1" &
+    reference=$!
+    sleep 0.5
+    measure "$reference" "$pause ms loop"
+    kill "$reference"
+    wait "$reference" 2>/dev/null || true
+    reference=
+done

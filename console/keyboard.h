@@ -1,6 +1,7 @@
 #pragma once
 // The keyboard: the line typed at the prompt and the final key press, read from the console
-// input one record at a time by polling with 1 ms pauses.
+// input one record at a time by polling: 1 ms pauses while records are queued, and waits of
+// up to one timer tick on the keyboard itself while none is.
 #include <cstdint>
 #include <string>
 

@@ -134,6 +134,13 @@ bool PeekConsoleInputA(Handle handle, InputRecord* records, std::uint32_t length
 bool ReadConsoleInputA(Handle handle, InputRecord* records, std::uint32_t length,
                        std::uint32_t* count);
 void Sleep(std::uint32_t milliseconds);
+// How many records the console input holds (on Linux after the same drawing and turning of
+// keyboard bytes into records as a look).
+bool GetNumberOfConsoleInputEvents(Handle handle, std::uint32_t* count);
+// Waits until the console input holds a record, or at most the given time. A hang-up of the
+// terminal ends the wait too, and so does a signal on Linux. Which of them ended it is not
+// reported: the caller looks at the input either way.
+void WaitForSingleObject(Handle handle, std::uint32_t milliseconds);
 
 // True once the console keyboard can never deliver another record (no terminal, or it hung up)
 // and every record it gave has been taken.

@@ -41,12 +41,16 @@ bool IsConsole(const HandleRecord& record) {
     return isatty(record.Descriptor) == 1;
 }
 
-// Copies up to length of the oldest records; removes them too when taking.
-bool LookAtInput(InputRecord* records, std::uint32_t length, std::uint32_t* count, bool taking) {
-    // Draw what the program has put on the screen before it waits on the keyboard, and turn
-    // the keys typed so far into records.
+// Draws what the program has put on the screen before it waits on the keyboard, and turns
+// the keys typed so far into records.
+void CatchUpWithTerminal() {
     FlushScreen();
     PumpKeyboard();
+}
+
+// Copies up to length of the oldest records; removes them too when taking.
+bool LookAtInput(InputRecord* records, std::uint32_t length, std::uint32_t* count, bool taking) {
+    CatchUpWithTerminal();
     std::deque<InputRecord>& input = TheConsole().Input;
     const std::size_t n = std::min<std::size_t>(length, input.size());
     std::copy(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(n), records);
@@ -101,6 +105,18 @@ bool PeekConsoleInputA(Handle, InputRecord* records, std::uint32_t length, std::
 // Unlike its namesake this never blocks: with nothing queued it takes no record.
 bool ReadConsoleInputA(Handle, InputRecord* records, std::uint32_t length, std::uint32_t* count) {
     return LookAtInput(records, length, count, true);
+}
+
+bool GetNumberOfConsoleInputEvents(Handle, std::uint32_t* count) {
+    CatchUpWithTerminal();
+    *count = static_cast<std::uint32_t>(TheConsole().Input.size());
+    return true;
+}
+
+// The keyboard's records come from the terminal, so waiting for one is waiting on the terminal:
+// the pause below, which keys, a hang-up and signals cut short.
+void WaitForSingleObject(Handle, std::uint32_t milliseconds) {
+    if (TheConsole().Input.empty()) Sleep(milliseconds);
 }
 
 // With the terminal's keyboard to watch, the pause ends as soon as a key arrives.

@@ -114,11 +114,9 @@ void TakeBackEarlyEnters(unsigned char* bytes, std::size_t count) {
 // Appends the bytes the keyboard has ready to Link.Pending without waiting. Returns whether
 // any arrived; notes a hang-up in Link.Gone.
 bool ReadWaitingBytes() {
-    // A wait that just ended with nothing to read saves the look.
-    if (Link.Quiet) {
-        Link.Quiet = false;
-        return false;
-    }
+    // After a wait that ended with nothing to read, looks save themselves the system call
+    // until the next wait: bytes that come in between end that wait at once.
+    if (Link.Quiet) return false;
     bool arrived = false;
     unsigned char chunk[ReadChunk];
     std::size_t total = 0;

@@ -86,6 +86,18 @@ void Sleep(std::uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }
 
+bool GetNumberOfConsoleInputEvents(Handle handle, std::uint32_t* count) {
+    DWORD pending = 0;
+    if (!::GetNumberOfConsoleInputEvents(Native(handle), &pending)) return false;
+    *count = pending;
+    return true;
+}
+
+// The console input handle is signalled while its input holds a record.
+void WaitForSingleObject(Handle handle, std::uint32_t milliseconds) {
+    ::WaitForSingleObject(Native(handle), milliseconds);
+}
+
 // No console input was ever opened, or the console behind it is gone: either way no record
 // can come.
 bool ConsoleInputLost(Handle handle) {
