@@ -1,6 +1,6 @@
 // The real terminal behind the in-memory console: the keyboard is /dev/tty in raw mode, the
-// screen is standard output or standard error when it is a terminal. Besides the renderer's
-// frames (terminal_renderer.h lists their sequences) this sends:
+// screen is standard output or standard error when it is a terminal, else /dev/tty too.
+// Besides the renderer's frames (terminal_renderer.h lists their sequences) this sends:
 //   CSI 0 m, CSI H, CSI 2 J     at attach: default colours, cursor home, clear
 //   OSC 0 ; title BEL           the window title
 //   CSI 8 ; rows ; columns t    ask the terminal to take a size
@@ -48,7 +48,7 @@ struct TerminalLink {
     bool Attached;
     bool Gone;     // attaching failed, or the terminal hung up
     int Keyboard;  // /dev/tty, non-blocking; -1 when not attached
-    int Screen;    // STDOUT_FILENO or STDERR_FILENO; -1 for nowhere
+    int Screen;    // STDOUT_FILENO, STDERR_FILENO or Keyboard; -1 for nowhere
     DrawnScreen Drawn;
     std::string Requests;        // title, size and move requests for the next frame
     std::uint32_t Bells;         // bells for the next frame
@@ -179,9 +179,11 @@ bool AttachTerminal() {
         Link.Gone = true;
         return false;
     }
+    // With both streams redirected (a log of the session, say) the screen goes where the
+    // keyboard comes from, as full-screen terminal programs do.
     const int screen = isatty(STDOUT_FILENO) == 1   ? STDOUT_FILENO
                        : isatty(STDERR_FILENO) == 1 ? STDERR_FILENO
-                                                    : -1;
+                                                    : keyboard;
     return AttachTerminalTo(keyboard, screen);
 }
 

@@ -9,7 +9,8 @@ namespace platform {
 
 // Opens the controlling terminal (/dev/tty) for the keyboard and puts it in raw mode with the
 // application keypad, and picks where the screen is drawn: standard output if it is a
-// terminal, else standard error if it is one, else nowhere. Clears the terminal. Raw mode and
+// terminal, else standard error if it is one, else the keyboard's terminal itself. Clears the
+// terminal. Raw mode and
 // the normal keypad are put back at exit and on SIGTERM, SIGHUP, SIGQUIT and SIGINT. Keys
 // typed before raw mode was on keep their Enter. Returns false, with nothing attached, when
 // there is no terminal to read the keyboard from.
@@ -17,7 +18,8 @@ bool AttachTerminal();
 
 // The same over descriptors the caller opened, as a test hands over a pseudo-terminal: the
 // keyboard is a non-blocking descriptor of the terminal, read and written (its modes), which
-// the link takes over and closes at detach; the screen is where frames go, -1 for nowhere.
+// the link takes over and closes at detach; the screen is where frames go (it may be the
+// keyboard's descriptor), -1 for nowhere.
 bool AttachTerminalTo(int keyboard, int screen);
 
 // FlushScreen (platform/console_api.h) draws every cell that changed since the last flush, the
