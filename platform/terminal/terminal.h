@@ -28,8 +28,10 @@ bool AttachTerminalTo(int keyboard, int screen);
 // is queued.
 
 // Reads whatever keyboard bytes the terminal has ready (without waiting) and appends the
-// records they make to the console's input. A lone ESC becomes the Esc key once a short
-// while has passed with no byte after it. Notes a hang-up. Does nothing when not attached.
+// records they make to the console's input; after a WaitForKeyboard that found nothing, it
+// reads nothing until the next wait, which bytes typed meanwhile end at once. A lone ESC
+// becomes the Esc key once a short while has passed with no byte after it. Notes a hang-up.
+// Does nothing when not attached.
 void PumpKeyboard();
 
 // Waits until the keyboard has bytes to read, or at most the given time. Returns false, at

@@ -45,11 +45,10 @@ TEST_P(RedirectedStreamsTest, TheJobRunsOnTheTerminalAndTheStreamsStayEmpty) {
     EXPECT_EQ(ReadWholeFile(PathInFolder(Session, "streams.log")), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, RedirectedStreamsTest,
-    ::testing::Values(Redirection{"Output", "exec >streams.log"},
-                      Redirection{"Error", "exec 2>streams.log"},
-                      Redirection{"Both", "exec >streams.log 2>&1"}),
-    [](const ::testing::TestParamInfo<Redirection>& info) {
-        return std::string(info.param.Name);
-    });
+INSTANTIATE_TEST_SUITE_P(Streams, RedirectedStreamsTest,
+                         ::testing::Values(Redirection{"Output", "exec >streams.log"},
+                                           Redirection{"Error", "exec 2>streams.log"},
+                                           Redirection{"Both", "exec >streams.log 2>&1"}),
+                         [](const ::testing::TestParamInfo<Redirection>& info) {
+                             return std::string(info.param.Name);
+                         });
