@@ -236,7 +236,7 @@ void FlushScreen() {
         WindowResized = 0;
         Link.Drawn.Known = false;
     }
-    // The program looks at the keyboard a thousand times a second: with nothing new to show
+    // The program looks at the keyboard up to a thousand times a second: with nothing new to show
     // and nothing queued, a flush costs no more than this comparison.
     const std::uint64_t changes = TheConsole().Changes;
     if (Link.Drawn.Known && changes == Link.DrawnChanges && Link.Requests.empty() &&
