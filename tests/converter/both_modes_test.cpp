@@ -53,8 +53,10 @@ Result RunIn(Mode mode, const std::string& wave) {
     Result result{std::string(verdict.Message), {}};
     if (verdict.Accepted) {
         ProgressDisplay progress{false, {}, {}, -1};
-        ConversionOutcome outcome = mode == Mode::Screen ? ConvertToSignalFile(wave, header)
-                                                         : ConvertStreamed(wave, header, progress);
+        std::string cause;
+        ConversionOutcome outcome = mode == Mode::Screen
+                                        ? ConvertToSignalFile(wave, header)
+                                        : ConvertStreamed(wave, header, progress, cause);
         result.Verdict = std::to_string(static_cast<int>(outcome));
     }
     if (std::filesystem::is_regular_file(SignalFileName(wave))) {
