@@ -121,30 +121,45 @@ std::string WriteCause(const ReplacementFile& out) {
     return cause;
 }
 
+// The chunk the passes read into; false when the screen program could not have had the
+// sample buffer of this file either.
+bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
+    const std::int32_t n = header.SampleCount;
+    chunk = TypedArray{ElementType::Double, 8, 0, nullptr};
+    if (n <= 0) return true;
+    if (!ArrayFits(ElementType::Double, n)) return false;
+    chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
+    return TakeFileError() == 0;
+}
+
 }  // namespace
 
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause) {
     cause.clear();
     TakeFileError();
-    const std::int32_t n = header.SampleCount;
-    TypedArray chunk{ElementType::Double, 8, 0, nullptr};
-    if (n > 0) {
-        if (!ArrayFits(ElementType::Double, n)) return Finish(chunk, ConversionOutcome::TooLarge);
-        chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
-        if (TakeFileError() != 0) return Finish(chunk, ConversionOutcome::TooLarge);
-    }
-
+    TypedArray chunk;
+    if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
     // What the file looks like before the first pass, to be compared after the second.
     const FileStamp before = StampChannel(Channel);
     std::uint8_t readError = TakeFileError();
     double peak = 0;
     if (readError == 0) readError = FindPeak(header, chunk, peak);
+    ReleaseArray(chunk);
     if (readError != 0) {
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
     }
+    return ConvertWithPeak(waveName, header, before, peak, progress, cause);
+}
 
+ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
+                                  const FileStamp& before, double peak, ProgressDisplay& progress,
+                                  std::string& cause) {
+    cause.clear();
+    TypedArray chunk;
+    if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
+    std::uint8_t readError = 0;
     ReplacementFile out;
     BeginReplacement(out, SignalFileName(waveName));
     PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress, readError)

@@ -8,6 +8,7 @@
 #include "converter/conversion.h"
 #include "converter/progress_display.h"
 #include "converter/wave_header.h"
+#include "files/channels.h"
 
 // Converts and closes channel 1, which is open on the accepted wave file on entry. A file
 // whose sample buffer the screen program could not have is refused as too large here too.
@@ -17,3 +18,9 @@
 // "changed while it was read"); it is left empty otherwise.
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause);
+
+// The conversion from the second pass on, with the first pass's stamp of the wave file and
+// the peak it found: what ConvertStreamed does once it has them.
+ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
+                                  const FileStamp& before, double peak, ProgressDisplay& progress,
+                                  std::string& cause);
