@@ -41,7 +41,17 @@ struct Options {
     std::vector<std::string_view> Files;
 };
 
-enum class ParseOutcome { Run, Stop, UsageError };
+enum class ParseOutcome {
+    Run,
+    Stop,        // the help or the version was written
+    StopFailed,  // the help or the version could not be written
+    UsageError,
+};
+
+ParseOutcome Print(std::string_view text) {
+    return platform::WriteToStream(StandardStream::Output, text) ? ParseOutcome::Stop
+                                                                 : ParseOutcome::StopFailed;
+}
 
 struct Streams {
     bool OutputIsTerminal;
@@ -83,12 +93,9 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
         } else if (argument == "-q" || argument == "--quiet") {
             options.Quiet = true;
         } else if (argument == "--help") {
-            platform::WriteToStream(StandardStream::Output, UsageText);
-            return ParseOutcome::Stop;
+            return Print(UsageText);
         } else if (argument == "--version") {
-            platform::WriteToStream(StandardStream::Output,
-                                    std::string(ProgramName) + " " + std::string(Version) + "\n");
-            return ParseOutcome::Stop;
+            return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
         } else {
             SayUsageError("unknown option", argument);
             return ParseOutcome::UsageError;
@@ -171,9 +178,11 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
     }
     ProgressDisplay progress;
     BeginProgress(progress, Shown(name, true), streams.ErrorIsTerminal);
-    ConversionOutcome outcome = ConvertStreamed(name, header, progress);
+    std::string cause;
+    ConversionOutcome outcome = ConvertStreamed(name, header, progress, cause);
     if (outcome != ConversionOutcome::Finished) {
-        ReportFailure(name, OutcomeMessage(outcome), {}, streams);
+        ReportFailure(name, OutcomeMessage(outcome), Shown(cause, streams.ErrorIsTerminal),
+                      streams);
         return false;
     }
     if (!options.Quiet) ReportConversion(name, header, streams);
@@ -183,10 +192,14 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
 }  // namespace
 
 int RunCommandLine(int count, const char* const* arguments) {
+    // Before the first line: a refusal written to a closed pipe must not end the run.
+    platform::KeepWriteFailuresFromEndingProcess();
     Options options{false, {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:
             return AllConvertedExitCode;
+        case ParseOutcome::StopFailed:
+            return SomeFileFailedExitCode;
         case ParseOutcome::UsageError:
             return UsageExitCode;
         case ParseOutcome::Run:

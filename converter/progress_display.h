@@ -1,7 +1,8 @@
 #pragma once
 // A one-line progress display on standard error for a file that takes a while: the file's
 // name and the share of its lines written. It shows only on a terminal, and only once the
-// file has taken more than half a second; it is erased when the file is done.
+// file has taken more than half a second; it is erased when the file is done. It fits on one
+// line of the terminal: a long name shows only its end.
 #include <chrono>
 #include <cstdint>
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "converter/sample_decoding.h"
 #include "converter/signal_line.h"
@@ -16,51 +17,65 @@ constexpr std::int16_t Channel = 1;
 constexpr std::int32_t ChunkSamples = 65536;
 static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
+constexpr std::string_view ChangedCause = "changed while it was read";
+
 // Reads the samples first to first + count - 1 (from 0) into chunk; bytes past the end of the
-// file read as zeros, as in the screen program's one read of them all.
-bool ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_t count,
-               TypedArray& chunk) {
+// file read as zeros, as in the screen program's one read of them all. The file error number
+// of a failure, else 0.
+std::uint8_t ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_t count,
+                       TypedArray& chunk) {
     ReadArray(Channel, header.SampleStart + 1 + first * chunk.ElementSize, chunk, count);
-    return TakeFileError() == 0;
+    return TakeFileError();
 }
 
-bool FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak) {
+std::uint8_t FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak) {
     const std::int32_t n = header.SampleCount;
     for (std::int64_t first = 0; first < n; first += ChunkSamples) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
-        if (!ReadChunk(header, first, count, chunk)) return false;
+        if (std::uint8_t error = ReadChunk(header, first, count, chunk); error != 0) return error;
         for (std::int32_t i = 0; i < count; ++i) TakePeak(DecodeSample(chunk, i), peak);
     }
-    return true;
+    return 0;
 }
 
-// An 8- or 16-bit chunk's lines, each a copy of the table's line for its sample.
-void AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTable& table,
-                      ReplacementFile& out) {
+// An 8- or 16-bit chunk's lines, each a copy of the table's line for its sample. Returns the
+// largest magnitude among the chunk's samples.
+int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTable& table,
+                     ReplacementFile& out) {
     const bool eightBit = chunk.Type == ElementType::UnsignedByte;
+    int largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         const unsigned char* element =
             chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize;
         const auto code =
             static_cast<std::uint16_t>(eightBit ? element[0] : element[0] | (element[1] << 8));
+        const int value = eightBit ? code - 128 : static_cast<std::int16_t>(code);
+        largest = std::max(largest, value < 0 ? -value : value);
         const NumberText& line = TableLine(table, code, eightBit);
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
+    return largest;
 }
 
-void AppendComputedLines(const TypedArray& chunk, std::int32_t count, double peak,
-                         ReplacementFile& out) {
+// Returns the largest magnitude among the chunk's samples.
+double AppendComputedLines(const TypedArray& chunk, std::int32_t count, double peak,
+                           ReplacementFile& out) {
+    double largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
-        const NumberText line = WithLineEnd(SignalLine(DecodeSample(chunk, i), peak));
+        const double value = DecodeSample(chunk, i);
+        TakePeak(value, largest);
+        const NumberText line = WithLineEnd(SignalLine(value, peak));
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
+    return largest;
 }
 
-enum class PassOutcome { Written, ReadFailed, NoMemory };
+enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 
+// The second pass. A sample above the peak of the first means the file changed in between.
 PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
-                       ReplacementFile& out, ProgressDisplay& progress) {
+                       ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
     SignalLineTable table{peak, nullptr, nullptr};
     const bool tabled =
         chunk.Type == ElementType::UnsignedByte || chunk.Type == ElementType::SignedInt16;
@@ -70,14 +85,16 @@ PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
     for (std::int64_t first = 0; first < n && out.Error == 0; first += ChunkSamples) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
-        if (!ReadChunk(header, first, count, chunk)) {
+        readError = ReadChunk(header, first, count, chunk);
+        if (readError != 0) {
             outcome = PassOutcome::ReadFailed;
             break;
         }
-        if (tabled) {
-            AppendTableLines(chunk, count, table, out);
-        } else {
-            AppendComputedLines(chunk, count, peak, out);
+        const double largest = tabled ? AppendTableLines(chunk, count, table, out)
+                                      : AppendComputedLines(chunk, count, peak, out);
+        if (largest > peak) {
+            outcome = PassOutcome::Changed;
+            break;
         }
         ShowProgress(progress, static_cast<std::uint64_t>(first + count),
                      static_cast<std::uint64_t>(n));
@@ -93,33 +110,81 @@ ConversionOutcome Finish(TypedArray& chunk, ConversionOutcome outcome) {
     return outcome;
 }
 
+// The cause of a failed read of the wave file, with its name.
+std::string ReadCause(std::uint8_t error, std::string_view waveName) {
+    return std::string(FailureCause(error)) + ": " + std::string(waveName);
+}
+
+std::string WriteCause(const ReplacementFile& out) {
+    std::string cause(out.Cause);
+    if (!out.FailedPath.empty()) cause += ": " + out.FailedPath;
+    return cause;
+}
+
+// The chunk the passes read into; false when the screen program could not have had the
+// sample buffer of this file either.
+bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
+    const std::int32_t n = header.SampleCount;
+    chunk = TypedArray{ElementType::Double, 8, 0, nullptr};
+    if (n <= 0) return true;
+    if (!ArrayFits(ElementType::Double, n)) return false;
+    chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
+    return TakeFileError() == 0;
+}
+
 }  // namespace
 
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
-                                  ProgressDisplay& progress) {
+                                  ProgressDisplay& progress, std::string& cause) {
+    cause.clear();
     TakeFileError();
-    const std::int32_t n = header.SampleCount;
-    TypedArray chunk{ElementType::Double, 8, 0, nullptr};
-    if (n > 0) {
-        if (!ArrayFits(ElementType::Double, n)) return Finish(chunk, ConversionOutcome::TooLarge);
-        chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
-        if (TakeFileError() != 0) return Finish(chunk, ConversionOutcome::TooLarge);
-    }
-
+    TypedArray chunk;
+    if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
+    // What the file looks like before the first pass, to be compared after the second.
+    const FileStamp before = StampChannel(Channel);
+    std::uint8_t readError = TakeFileError();
     double peak = 0;
-    if (!FindPeak(header, chunk, peak)) return Finish(chunk, ConversionOutcome::ReadFailed);
+    if (readError == 0) readError = FindPeak(header, chunk, peak);
+    ReleaseArray(chunk);
+    if (readError != 0) {
+        cause = ReadCause(readError, waveName);
+        return Finish(chunk, ConversionOutcome::ReadFailed);
+    }
+    return ConvertWithPeak(waveName, header, before, peak, progress, cause);
+}
 
+ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
+                                  const FileStamp& before, double peak, ProgressDisplay& progress,
+                                  std::string& cause) {
+    cause.clear();
+    TypedArray chunk;
+    if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
+    std::uint8_t readError = 0;
     ReplacementFile out;
     BeginReplacement(out, SignalFileName(waveName));
-    PassOutcome written =
-        out.Error == 0 ? WriteLines(header, chunk, peak, out, progress) : PassOutcome::Written;
+    PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress, readError)
+                                         : PassOutcome::Written;
     EndProgress(progress);
+    if (written == PassOutcome::Written && out.Error == 0) {
+        const FileStamp after = StampChannel(Channel);
+        readError = TakeFileError();
+        if (readError != 0) {
+            written = PassOutcome::ReadFailed;
+        } else if (!(after == before)) {
+            written = PassOutcome::Changed;
+        }
+    }
     Finish(chunk, ConversionOutcome::Finished);
     if (written != PassOutcome::Written) {
         AbandonReplacement(out);
-        return written == PassOutcome::ReadFailed ? ConversionOutcome::ReadFailed
-                                                  : ConversionOutcome::TooLarge;
+        if (written == PassOutcome::NoMemory) return ConversionOutcome::TooLarge;
+        cause = written == PassOutcome::Changed ? std::string(ChangedCause)
+                                                : ReadCause(readError, waveName);
+        return ConversionOutcome::ReadFailed;
     }
-    return FinishReplacement(out) == 0 ? ConversionOutcome::Finished
-                                       : ConversionOutcome::WriteFailed;
+    if (FinishReplacement(out) != 0) {
+        cause = WriteCause(out);
+        return ConversionOutcome::WriteFailed;
+    }
+    return ConversionOutcome::Finished;
 }

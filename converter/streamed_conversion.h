@@ -2,13 +2,25 @@
 // The conversion for many files and long ones: the same signal file as the screen program
 // writes, made in two passes over the samples (the peak first, then the lines) with memory
 // that does not grow with the file, and put in place only once complete.
+#include <string>
 #include <string_view>
 
 #include "converter/conversion.h"
 #include "converter/progress_display.h"
 #include "converter/wave_header.h"
+#include "files/channels.h"
 
 // Converts and closes channel 1, which is open on the accepted wave file on entry. A file
 // whose sample buffer the screen program could not have is refused as too large here too.
+// A wave file changed between the two passes (its size or times, or a sample above the peak
+// the first pass found) fails as ReadFailed. On a read or write failure, cause tells why in a
+// few words, with the path that failed where there is one ("permission denied: take1.sig",
+// "changed while it was read"); it is left empty otherwise.
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
-                                  ProgressDisplay& progress);
+                                  ProgressDisplay& progress, std::string& cause);
+
+// The conversion from the second pass on, with the first pass's stamp of the wave file and
+// the peak it found: what ConvertStreamed does once it has them.
+ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
+                                  const FileStamp& before, double peak, ProgressDisplay& progress,
+                                  std::string& cause);

@@ -239,6 +239,18 @@ void EndLine(std::int16_t channel) {
     WriteToChannel(channel, LineEnd, sizeof LineEnd);
 }
 
+FileStamp StampChannel(std::int16_t channel) {
+    BusyLockHold hold(TableLock);
+    FileStamp stamp{};
+    FileChannel* found = OpenChannelOrFail(channel);
+    if (found == nullptr) return stamp;
+    if (std::uint8_t error = StampSystemFile(found->Handle, &stamp); error != 0) {
+        SetFileError(error);
+        return FileStamp{};
+    }
+    return stamp;
+}
+
 bool SameFile(std::string_view a, std::string_view b) {
     // The names as an open would use them.
     std::string_view usedA = UsedName(a);

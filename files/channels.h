@@ -10,7 +10,7 @@
 
 enum class OpenMode {
     Test,    // read, must exist; the first 128 bytes are read; only regular files
-    Binary,  // read and write, created if missing; asked again read-only when refused
+    Binary,  // read, must exist: the wave file is never written nor created
     Output,  // write, created if missing, emptied
 };
 
@@ -48,6 +48,23 @@ std::int32_t ReadArray(std::int16_t channel, std::int64_t p, TypedArray& array, 
 // One write of the text's bytes; EndLine writes CR LF with one write of its own.
 void WriteItem(std::int16_t channel, std::string_view text);
 void EndLine(std::int16_t channel);
+// What tells that a file was changed: its size and the times of its last changes. Two stamps
+// of one file differ when anything was written to it between them.
+struct FileStamp {
+    std::int64_t Size;
+    std::int64_t Times[4];  // seconds and nanoseconds of the content's and the status's change
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the channel's file; all zeros, with the error number set, when it fails.
+FileStamp StampChannel(std::int16_t channel);
+
+// Why the last failure with this error number happened, in a few lower-case words: the
+// system's own reason when the last failing system call gave this number ("file too large",
+// "held by another program"), else the number's meaning. Realised with the system steps.
+std::string_view FailureCause(std::uint8_t error);
+
 // Returns the file error number and sets it to 0.
 std::uint8_t TakeFileError();
 

@@ -16,6 +16,37 @@ void SetFileError(std::uint8_t number) {
     FileErrorNumber = number;
 }
 
+std::string_view ErrorMeaning(std::uint8_t number) {
+    switch (number) {
+        case NoMemory:
+            return "out of memory";
+        case DiskFull:
+            return "no space left on device";
+        case FileNotFound:
+            return "no such file";
+        case PathNotFound:
+            return "no such folder";
+        case TooManyFiles:
+            return "too many open files";
+        case AccessRefused:
+            return "permission denied";
+        case DeviceNotReady:
+        case DeviceUnavailable:
+            return "no such device";
+        case DeviceIoError:
+            return "input/output error";
+        case DeviceWriteShort:
+            return "short write";
+        case RenameAcrossDisks:
+            return "on another disk";
+        case BadFileName:
+        case BadSystemName:
+            return "not a usable name";
+        default:
+            return "system error";
+    }
+}
+
 std::uint8_t TakeFileError() {
     std::uint8_t number = FileErrorNumber;
     FileErrorNumber = 0;

@@ -2,6 +2,7 @@
 // The file error numbers, and the setting side of the sticky file error number; TakeFileError
 // (files/channels.h) is the only way to read it. 0 means no error.
 #include <cstdint>
+#include <string_view>
 
 // Numbers the channels' own checks set.
 
@@ -53,3 +54,6 @@ inline constexpr std::uint8_t SystemDamaged = 241;
 
 // Stores a failure's number, replacing any earlier one. 0 is never stored this way.
 void SetFileError(std::uint8_t number);
+
+// What a file error number means, in a few lower-case words ("no space left on device").
+std::string_view ErrorMeaning(std::uint8_t number);

@@ -33,3 +33,9 @@ std::uint8_t CloseSystemFile(SystemFile handle);
 
 // True when both NUL-terminated paths exist and denote the same file.
 bool SameSystemFile(const char* a, const char* b);
+
+// Opens the existing regular file at path for writing, neither emptied nor created, and takes
+// the exclusive access every open takes. FileNotFound when there is no such file.
+std::uint8_t HoldSystemFile(const char* path, SystemFile* handle);
+
+std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp);

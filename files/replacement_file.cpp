@@ -22,39 +22,97 @@ void CloseIfOpen(SystemFile& handle) {
     handle = NoFile;
 }
 
-void Fail(ReplacementFile& file, std::uint8_t error) {
-    if (file.Error == 0) file.Error = error;
+// Keeps the first failure, with its cause and the path it happened to (none for a write).
+void Fail(ReplacementFile& file, std::uint8_t error, const std::string& path = {}) {
+    if (file.Error != 0) return;
+    file.Error = error;
+    file.Cause = FailureCause(error);
+    file.FailedPath = path;
 }
 
-// Opens what the bytes go into: a temporary file beside a file that can be replaced whole, the
-// name itself for anything else.
-std::uint8_t OpenTarget(ReplacementFile& file, const char* name) {
+// From here on the bytes go into the held file itself, emptied first.
+std::uint8_t WriteInPlace(ReplacementFile& file) {
+    if (std::uint8_t error = SeekSystemFile(file.Held, 0); error != 0) return error;
+    if (std::uint8_t error = CutSystemFile(file.Held, 0); error != 0) return error;
+    file.Handle = file.Held;
+    file.Held = NoFile;
+    return 0;
+}
+
+// Opens what the bytes go into: a temporary file beside a file that can be replaced whole,
+// the held file itself when it cannot, the name itself for anything that is no regular file.
+void OpenTarget(ReplacementFile& file, const char* name) {
     ReplacementWay way = ReplacementWay::Straight;
     if (std::uint8_t error = ChooseReplacementWay(name, &way, &file.FinalPath); error != 0) {
-        return error;
+        Fail(file, error, name);
+        return;
     }
+    const std::string& path = file.FinalPath;
     ChannelKind kind = ChannelKind::DiskFile;
     if (way == ReplacementWay::Straight) {
-        return OpenSystemFile(file.FinalPath.c_str(), OpenMode::Output, &file.Handle, &kind);
+        if (std::uint8_t error =
+                OpenSystemFile(path.c_str(), OpenMode::Output, &file.Handle, &kind);
+            error != 0) {
+            Fail(file, error, path);
+        }
+        return;
     }
-    // The file that is there now is held, as any channel holds its file, until it is replaced:
-    // one that another program holds is not replaced.
-    std::uint8_t held = OpenSystemFile(file.FinalPath.c_str(), OpenMode::Test, &file.Held, &kind);
-    const bool missing = held == FileNotFound || held == PathNotFound;
-    if (held != 0 && !missing) return held;  // a missing file is fine
+    // The file that is there now is held for writing, as the output channel would hold it,
+    // until it is replaced: one that cannot be written, or that another program holds, is
+    // not replaced. A missing file is fine.
+    if (std::uint8_t held = HoldSystemFile(path.c_str(), &file.Held);
+        held != 0 && held != FileNotFound) {
+        Fail(file, held, path);
+        return;
+    }
+    if (way == ReplacementWay::ThroughTemporary || file.Held == NoFile) {
+        std::uint8_t made = CreateTemporaryBeside(path, &file.TemporaryPath, &file.Handle);
+        if (made == 0 && file.Held != NoFile) {
+            made = CopyOwnerAndPermissions(file.Held, file.Handle);
+        }
+        if (made == 0 || file.Held == NoFile) {
+            if (made != 0) Fail(file, made, path);
+            return;
+        }
+        // No temporary file here (a folder the user cannot write to): written in place.
+        CloseIfOpen(file.Handle);
+        if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
+        file.TemporaryPath.clear();
+    }
+    if (std::uint8_t error = WriteInPlace(file); error != 0) Fail(file, error, path);
+}
+
+// For a file that cannot be renamed over (a sticky folder, a mount point): the complete
+// temporary file's bytes are copied into the held file, emptied first.
+std::uint8_t CopyIntoHeld(ReplacementFile& file) {
+    SystemFile source = NoFile;
+    ChannelKind kind = ChannelKind::DiskFile;
     if (std::uint8_t error =
-            CreateTemporaryBeside(file.FinalPath, &file.TemporaryPath, &file.Handle);
+            OpenSystemFile(file.TemporaryPath.c_str(), OpenMode::Binary, &source, &kind);
         error != 0) {
         return error;
     }
-    if (file.Held != NoFile) return CopyPermissions(file.Held, file.Handle);
-    return 0;
+    std::uint8_t error = WriteInPlace(file);
+    while (error == 0) {
+        std::size_t arrived = 0;
+        error = ReadSystemFile(source, file.Buffer, ReplacementBufferSize, &arrived);
+        if (error != 0 || arrived == 0) break;
+        file.Used = arrived;
+        DrainReplacementBuffer(file);
+        error = file.Error;
+    }
+    CloseSystemFile(source);
+    if (error == 0) {
+        error = CloseSystemFile(file.Handle);
+        file.Handle = NoFile;
+    }
+    return error;
 }
 
 }  // namespace
 
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
-    file = ReplacementFile{{}, {}, NoFile, NoFile, nullptr, 0, 0};
+    file = ReplacementFile{{}, {}, NoFile, NoFile, nullptr, 0, 0, {}, {}};
     if (!UsableName(name)) {
         Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadFileName);
         return;
@@ -65,10 +123,8 @@ void BeginReplacement(ReplacementFile& file, std::string_view name) {
         return;
     }
     std::string path(name);
-    if (std::uint8_t error = OpenTarget(file, path.c_str()); error != 0) {
-        Fail(file, error);
-        AbandonReplacement(file);
-    }
+    OpenTarget(file, path.c_str());
+    if (file.Error != 0) AbandonReplacement(file);
 }
 
 void DrainReplacementBuffer(ReplacementFile& file) {
@@ -108,13 +164,15 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
         return file.Error;
     }
     if (!file.TemporaryPath.empty()) {
-        if (std::uint8_t error =
-                PutTemporaryInPlace(file.TemporaryPath, file.FinalPath, &file.Held);
-            error != 0) {
-            Fail(file, error);
+        std::uint8_t error = PutTemporaryInPlace(file.TemporaryPath, file.FinalPath, &file.Held);
+        const bool copy = error != 0 && file.Held != NoFile;
+        if (copy) error = CopyIntoHeld(file);
+        if (error != 0) {
+            Fail(file, error, file.FinalPath);
             AbandonReplacement(file);
             return file.Error;
         }
+        if (copy) RemoveTemporary(file.TemporaryPath);
         file.TemporaryPath.clear();
     }
     AbandonReplacement(file);  // releases the hold and the buffer; nothing is left to remove

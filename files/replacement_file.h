@@ -1,9 +1,13 @@
 #pragma once
 // A file written whole or not at all. Its bytes go through a large buffer into a temporary
 // file beside it, which takes the file's name only once it is complete; on any failure the
-// file that had the name stays as it was and the temporary file is removed. Names that are
-// no regular file (a folder, a FIFO, a device, a link to nowhere) are written straight into,
-// as an output channel would, since there is nothing there to keep whole.
+// file that had the name stays as it was and the temporary file is removed. The file there
+// is held open for writing meanwhile: one that cannot be written (read-only, or held by
+// another program) is not replaced. Where no temporary file can be made or renamed over it
+// (a folder the user cannot write to, a sticky folder, a mount point), and for a file of more
+// than one name, the file is emptied and written in place under that hold: only then does a
+// failure lose its old content. Names that are no regular file (a folder, a FIFO, a device)
+// are written straight into, as an output channel would.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +27,8 @@ struct ReplacementFile {
     char* Buffer;               // ReplacementBufferSize bytes not yet written
     std::size_t Used;           // bytes of Buffer in use
     std::uint8_t Error;         // the first failure's file error number; 0 while all is well
+    std::string_view Cause;     // why the first failure happened, in a few words; or empty
+    std::string FailedPath;     // the path it happened to; empty for a write
 };
 
 // Prepares to replace the file called name. On failure Error is set and nothing is left

@@ -9,11 +9,14 @@
 
 enum class ReplacementWay {
     ThroughTemporary,  // a missing name or a regular file: a temporary file is renamed over it
+    InPlace,           // a regular file of more than one name: emptied and written into, so
+                       // every name sees the new content
     Straight,          // anything else: written straight into, as an output channel would
 };
 
 // How the NUL-terminated name is replaced, and the path of the file that ends up written:
-// for a link to a regular file, the file it leads to, so the link stays a link.
+// for a link, the file it leads to, so the link stays a link; for a link to a missing file,
+// the missing name it leads to.
 std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::string* finalPath);
 
 // Creates an empty file of a fresh name in the folder of finalPath, open for writing, and
@@ -22,12 +25,13 @@ std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::st
 std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
                                    SystemFile* handle);
 
-// Gives the temporary file the permission bits of the file it replaces.
-std::uint8_t CopyPermissions(SystemFile from, SystemFile to);
+// Gives the temporary file the owner and group (where the system allows it) and the
+// permission bits of the file it replaces.
+std::uint8_t CopyOwnerAndPermissions(SystemFile from, SystemFile to);
 
 // Renames the temporary file over finalPath; it is no longer removed on a signal. held is the
 // replaced file's hold (or -1), which a system that cannot rename over an open file lets go
-// of first; the caller closes it if it is still there.
+// of first (*held is then -1); the caller closes it if it is still there.
 std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::string& finalPath,
                                  SystemFile* held);
 

@@ -17,4 +17,12 @@ bool WriteToStream(StandardStream stream, std::string_view text);
 // True when the stream is a terminal (a console window on Windows).
 bool StreamIsTerminal(StandardStream stream);
 
+// The width in columns of the terminal the stream shows on; 0 when it is none or unknown.
+int StreamColumns(StandardStream stream);
+
+// From here on a write to a pipe without a reader, or past the file-size limit, fails like any
+// other write instead of ending the process (SIGPIPE and SIGXFSZ are ignored, unless someone
+// chose another disposition for them). Nothing to do on Windows.
+void KeepWriteFailuresFromEndingProcess();
+
 }  // namespace platform

@@ -58,6 +58,7 @@ std::uint8_t LockExclusively(int handle) {
         return tested.ErrorNumber;
     }
     if (!Failed(tested) && record.l_type != F_UNLCK) {
+        NoteFailure({-1, EWOULDBLOCK, AccessRefused});
         return AccessRefused;
     }
     return 0;
@@ -93,6 +94,11 @@ std::uint8_t PrepareOpened(int handle, OpenMode mode, ChannelKind* kind) {
     // Only a regular file passes the test open: reading a FIFO, a terminal or a device could
     // wait for ever or take the keyboard's bytes.
     if (mode == OpenMode::Test && *kind == ChannelKind::Device) {
+        return AccessRefused;
+    }
+    // A folder opens for reading alone, but it is no file to read.
+    if (S_ISDIR(status.st_mode)) {
+        NoteFailure({-1, EISDIR, AccessRefused});
         return AccessRefused;
     }
     if (std::uint8_t error = LockExclusively(handle); error != 0) {
@@ -142,11 +148,7 @@ std::uint8_t OpenPath(const char* path, OpenMode mode, int* handle, ChannelKind*
             }
             break;
         case OpenMode::Binary:
-            // A refusal of read and write is forgotten when reading alone is granted.
-            opened = OpenName(path, O_RDWR | O_CREAT | OpenFlags);
-            if (Failed(opened)) {
-                opened = OpenName(path, O_RDONLY | O_CREAT | OpenFlags);
-            }
+            opened = OpenName(path, O_RDONLY | OpenFlags);
             break;
         case OpenMode::Output:
             // No O_TRUNC: the file is emptied once the lock is held.
@@ -236,4 +238,77 @@ bool SameSystemFile(const char* a, const char* b) {
         }
     }
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::uint8_t HoldSystemFile(const char* path, SystemFile* handle) {
+    SystemCallResult opened = OpenName(path, O_WRONLY | OpenFlags);
+    if (Failed(opened)) {
+        return opened.ErrorNumber;
+    }
+    const int held = static_cast<int>(opened.Value);
+    struct stat status;
+    SystemCallResult looked =
+        FileSystemCall({.Kind = SystemCallKind::Status, .Descriptor = held, .Status = &status});
+    std::uint8_t error = Failed(looked) ? looked.ErrorNumber : 0;
+    if (error == 0 && !S_ISREG(status.st_mode)) {
+        error = AccessRefused;
+    }
+    if (error == 0) {
+        error = LockExclusively(held);
+    }
+    if (error == 0) {
+        error = ClearNonBlocking(held);
+    }
+    if (error != 0) {
+        FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = held});
+        return error;
+    }
+    *handle = held;
+    return 0;
+}
+
+std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
+    struct stat status;
+    SystemCallResult looked = FileSystemCall(
+        {.Kind = SystemCallKind::Status, .Descriptor = Descriptor(handle), .Status = &status});
+    if (Failed(looked)) {
+        return looked.ErrorNumber;
+    }
+    *stamp = FileStamp{status.st_size,
+                       {status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_ctim.tv_sec,
+                        status.st_ctim.tv_nsec}};
+    return 0;
+}
+
+std::string_view FailureCause(std::uint8_t error) {
+    const SystemCallResult last = LastFailure();
+    if (last.ErrorNumber != error) {
+        return ErrorMeaning(error);
+    }
+    switch (last.Errno) {
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case EROFS:
+            return "read-only file system";
+        case EISDIR:
+            return "a folder";
+        case EBUSY:
+        case ETXTBSY:
+            return "busy";
+        case EWOULDBLOCK:
+            return "held by another program";
+        case ENOSPC:
+            return "no space left on device";
+        case EDQUOT:
+            return "disk quota exceeded";
+        case EFBIG:
+            return "file too large";
+        case ELOOP:
+            return "too many levels of symbolic links";
+        case ENAMETOOLONG:
+            return "name too long";
+        default:
+            return ErrorMeaning(error);
+    }
 }

@@ -1,7 +1,7 @@
 // The replacement file's system steps over POSIX. The temporary file is a hidden file in the
 // folder of the file it replaces, so the rename never crosses file systems; until it is renamed
-// or removed, a handler of SIGINT, SIGTERM, SIGHUP and SIGQUIT removes it before the process
-// ends as the signal would have ended it.
+// or removed, a handler of every signal that would end the process (but the faults of the
+// program itself) removes it before the process ends as the signal would have ended it.
 #include "files/replacement_system.h"
 
 #include <fcntl.h>
@@ -26,7 +26,12 @@ constexpr int NamesToTry = 100;
 char PendingPath[PATH_MAX + 64];
 volatile sig_atomic_t Pending = 0;
 bool HandlersInstalled = false;
-constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int EndingSignals[] = {
+    SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGXCPU, SIGALRM, SIGUSR1,
+    SIGUSR2, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGPIPE, SIGXFSZ,
+};
+// Most links followed from a link to a missing file, as the system follows at most 40.
+constexpr int LinksToFollow = 40;
 
 extern "C" void RemovePendingThenEnd(int signalNumber) {
     if (Pending != 0) unlink(PendingPath);
@@ -35,20 +40,28 @@ extern "C" void RemovePendingThenEnd(int signalNumber) {
 }
 
 // Only signals that would end the process as they stand get the handler: one that is ignored
-// (nohup) or handled by someone else keeps its disposition.
+// (nohup) or handled by someone else keeps its disposition. While the handler runs, every
+// other ending signal waits.
+void InstallHandler(int signalNumber) {
+    struct sigaction present {};
+    if (sigaction(signalNumber, nullptr, &present) != 0 || present.sa_handler != SIG_DFL) {
+        return;
+    }
+    struct sigaction removing {};
+    removing.sa_handler = RemovePendingThenEnd;
+    sigemptyset(&removing.sa_mask);
+    for (int other : EndingSignals) sigaddset(&removing.sa_mask, other);
+    for (int other = SIGRTMIN; other <= SIGRTMAX; ++other) sigaddset(&removing.sa_mask, other);
+    sigaction(signalNumber, &removing, nullptr);
+}
+
+// The ending signals and the real-time ones, whose default also ends the process.
 void InstallHandlers() {
     if (HandlersInstalled) return;
     HandlersInstalled = true;
-    for (int signalNumber : EndingSignals) {
-        struct sigaction present {};
-        if (sigaction(signalNumber, nullptr, &present) != 0 || present.sa_handler != SIG_DFL) {
-            continue;
-        }
-        struct sigaction removing {};
-        removing.sa_handler = RemovePendingThenEnd;
-        sigemptyset(&removing.sa_mask);
-        for (int other : EndingSignals) sigaddset(&removing.sa_mask, other);
-        sigaction(signalNumber, &removing, nullptr);
+    for (int signalNumber : EndingSignals) InstallHandler(signalNumber);
+    for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber) {
+        InstallHandler(signalNumber);
     }
 }
 
@@ -69,6 +82,37 @@ SystemCallResult StatusOf(SystemCallKind kind, const char* name, struct stat* st
     return FileSystemCall({.Kind = kind, .Path = name, .Status = status});
 }
 
+// A regular file of one name is replaced whole; one of more names is written in place.
+ReplacementWay WayForRegular(const struct stat& status) {
+    return status.st_nlink > 1 ? ReplacementWay::InPlace : ReplacementWay::ThroughTemporary;
+}
+
+// The missing name that the link chain starting at link leads to, each link's text taken from
+// its own folder. Fails with the system's error, or BadSystemName for a chain without end.
+std::uint8_t MissingTarget(const std::string& link, std::string* target) {
+    std::string path = link;
+    for (int followed = 0; followed < LinksToFollow; ++followed) {
+        char text[PATH_MAX];
+        SystemCallResult read = FileSystemCall({.Kind = SystemCallKind::ReadLink,
+                                                .Path = path.c_str(),
+                                                .Target = text,
+                                                .Count = sizeof text});
+        if (Failed(read)) return read.ErrorNumber;
+        if (static_cast<std::size_t>(read.Value) >= sizeof text) return BadSystemName;
+        const std::string leadsTo(text, static_cast<std::size_t>(read.Value));
+        path = leadsTo.starts_with('/') ? leadsTo : FolderOf(path) + leadsTo;
+        struct stat status;
+        SystemCallResult looked = StatusOf(SystemCallKind::LinkStatus, path.c_str(), &status);
+        if (Failed(looked)) {
+            if (looked.Errno != ENOENT) return looked.ErrorNumber;
+            *target = path;
+            return 0;
+        }
+        if (!S_ISLNK(status.st_mode)) return BadSystemName;
+    }
+    return BadSystemName;
+}
+
 }  // namespace
 
 std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::string* finalPath) {
@@ -82,20 +126,25 @@ std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::st
         return 0;
     }
     if (S_ISREG(status.st_mode)) {
-        *way = ReplacementWay::ThroughTemporary;
+        *way = WayForRegular(status);
         return 0;
     }
     if (!S_ISLNK(status.st_mode)) return 0;
-    // A link: the file it leads to is the one replaced, so the link itself stays.
-    if (Failed(StatusOf(SystemCallKind::PathStatus, name, &status)) || !S_ISREG(status.st_mode)) {
+    // A link: the file it leads to is the one replaced, so the link itself stays. One that
+    // leads nowhere gets its file through a temporary file too, beside the missing name.
+    SystemCallResult followed = StatusOf(SystemCallKind::PathStatus, name, &status);
+    if (Failed(followed) && followed.Errno == ENOENT) {
+        if (std::uint8_t error = MissingTarget(*finalPath, finalPath); error != 0) return error;
+        *way = ReplacementWay::ThroughTemporary;
         return 0;
     }
+    if (Failed(followed) || !S_ISREG(status.st_mode)) return 0;
     char resolved[PATH_MAX];
     SystemCallResult found =
         FileSystemCall({.Kind = SystemCallKind::Resolve, .Path = name, .Target = resolved});
     if (Failed(found)) return found.ErrorNumber;
     *finalPath = resolved;
-    *way = ReplacementWay::ThroughTemporary;
+    *way = WayForRegular(status);
     return 0;
 }
 
@@ -125,11 +174,23 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
     return opened.ErrorNumber;
 }
 
-std::uint8_t CopyPermissions(SystemFile from, SystemFile to) {
+// The owner first, since a change of owner may clear the set-user and set-group bits. A user
+// may give a file only a group of their own, and only root another owner: whatever is refused
+// stays the new file's own.
+std::uint8_t CopyOwnerAndPermissions(SystemFile from, SystemFile to) {
     struct stat status;
     SystemCallResult looked = FileSystemCall(
         {.Kind = SystemCallKind::Status, .Descriptor = static_cast<int>(from), .Status = &status});
     if (Failed(looked)) return looked.ErrorNumber;
+    SystemCallResult owned = FileSystemCall({.Kind = SystemCallKind::SetOwner,
+                                             .Descriptor = static_cast<int>(to),
+                                             .Owner = status.st_uid,
+                                             .Group = status.st_gid});
+    if (Failed(owned)) {
+        FileSystemCall({.Kind = SystemCallKind::SetOwner,
+                        .Descriptor = static_cast<int>(to),
+                        .Group = status.st_gid});
+    }
     return FileSystemCall({.Kind = SystemCallKind::ChangeMode,
                            .Descriptor = static_cast<int>(to),
                            .Flags = static_cast<int>(status.st_mode & 07777)})

@@ -21,6 +21,9 @@ BusyLock GateLock;
 // Longest folder part the missing-folder check looks at; longer ones count as present.
 constexpr std::size_t FolderPartLimit = 4096;
 
+// What LastFailure gives.
+SystemCallResult LastFailed{0, 0, 0};
+
 std::int64_t MakeCall(const SystemCall& call) {
     switch (call.Kind) {
         case SystemCallKind::Open:
@@ -31,6 +34,8 @@ std::int64_t MakeCall(const SystemCall& call) {
             return lstat(call.Path, call.Status);
         case SystemCallKind::Resolve:
             return realpath(call.Path, static_cast<char*>(call.Target)) != nullptr ? 0 : -1;
+        case SystemCallKind::ReadLink:
+            return readlink(call.Path, static_cast<char*>(call.Target), call.Count);
         case SystemCallKind::Rename:
             return rename(call.Path, call.NewPath);
         case SystemCallKind::Remove:
@@ -57,6 +62,8 @@ std::int64_t MakeCall(const SystemCall& call) {
             return ftruncate(call.Descriptor, call.Offset);
         case SystemCallKind::ChangeMode:
             return fchmod(call.Descriptor, static_cast<mode_t>(call.Flags));
+        case SystemCallKind::SetOwner:
+            return fchown(call.Descriptor, call.Owner, call.Group);
         case SystemCallKind::Close:
             return close(call.Descriptor);
     }
@@ -154,6 +161,14 @@ std::uint8_t FileErrorForErrno(int error, const char* path) {
     }
 }
 
+SystemCallResult LastFailure() {
+    return LastFailed;
+}
+
+void NoteFailure(const SystemCallResult& failure) {
+    LastFailed = failure;
+}
+
 SystemCallResult FileSystemCall(const SystemCall& call) {
     BusyLockHold hold(GateLock);
     // A system call cannot touch the x87 or SSE state, so the three words are enough to keep
@@ -180,6 +195,7 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
         bool named = call.Kind == SystemCallKind::Open || call.Kind == SystemCallKind::PathStatus ||
                      call.Kind == SystemCallKind::LinkStatus;
         result.ErrorNumber = FileErrorForErrno(result.Errno, named ? call.Path : nullptr);
+        LastFailed = result;
     }
     KeepFloatingPointWords(saved);
     return result;

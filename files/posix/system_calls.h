@@ -16,6 +16,7 @@ enum class SystemCallKind {
     PathStatus,  // stat(Path, Status)
     LinkStatus,  // lstat(Path, Status)
     Resolve,     // realpath(Path, Target), Target holding PATH_MAX bytes; 0 on success
+    ReadLink,    // readlink(Path, Target, Count): the length of what a link holds
     Rename,      // rename(Path, NewPath)
     Remove,      // unlink(Path)
     Status,      // fstat(Descriptor, Status)
@@ -29,6 +30,7 @@ enum class SystemCallKind {
     Write,       // write(Descriptor, Source, Count)
     Truncate,    // ftruncate(Descriptor, Offset)
     ChangeMode,  // fchmod(Descriptor, Flags)
+    SetOwner,    // fchown(Descriptor, Owner, Group)
     Close,       // close(Descriptor): never repeated, the descriptor is gone either way
 };
 
@@ -45,6 +47,8 @@ struct SystemCall {
     std::int64_t Offset = 0;       // bytes from the start of the file
     struct stat* Status = nullptr;
     struct flock* Record = nullptr;
+    uid_t Owner = static_cast<uid_t>(-1);  // -1 leaves it as it is
+    gid_t Group = static_cast<gid_t>(-1);
 };
 
 struct SystemCallResult {
@@ -58,6 +62,13 @@ SystemCallResult FileSystemCall(const SystemCall& call);
 inline bool Failed(const SystemCallResult& result) {
     return result.Value == -1;
 }
+
+// The last call through the gate that failed, or the failure noted since; Value 0 before any.
+SystemCallResult LastFailure();
+
+// Notes a failure found without a failing call (a lock held elsewhere), so that LastFailure
+// tells it.
+void NoteFailure(const SystemCallResult& failure);
 
 // The program's number for a system error, by meaning. A missing name (ENOENT) is
 // FileNotFound when its folder exists, else PathNotFound; path may be null.

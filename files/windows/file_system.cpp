@@ -104,11 +104,7 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
             opened = OpenName(path, GENERIC_READ, OPEN_EXISTING);
             break;
         case OpenMode::Binary:
-            // A refusal of read and write is forgotten when reading alone is granted.
-            opened = OpenName(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
-            if (!GaveHandle(opened)) {
-                opened = OpenName(path, GENERIC_READ, OPEN_ALWAYS);
-            }
+            opened = OpenName(path, GENERIC_READ, OPEN_EXISTING);
             break;
         case OpenMode::Output:
             opened = OpenName(path, GENERIC_WRITE, OPEN_ALWAYS);
@@ -189,4 +185,44 @@ bool SameSystemFile(const char* a, const char* b) {
     return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// A device name ("NUL", "COM1") opens too: only a disk file is held.
+std::uint8_t HoldSystemFile(const char* path, SystemFile* handle) {
+    WindowsCallResult opened = OpenName(path, GENERIC_WRITE, OPEN_EXISTING);
+    if (!GaveHandle(opened)) {
+        return RefusalNumber(opened);
+    }
+    void* obtained = reinterpret_cast<void*>(opened.Value);
+    WindowsCallResult type =
+        WindowsFileCall({.Kind = WindowsCallKind::FileType, .Handle = obtained});
+    if (Succeeded(type) && type.Value != FILE_TYPE_DISK) {
+        CloseQuietly(obtained);
+        return AccessRefused;
+    }
+    *handle = static_cast<SystemFile>(opened.Value);
+    return 0;
+}
+
+// Windows keeps no time of a change of the file's attributes here: the last write's time
+// stands in both places.
+std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    WindowsCallResult looked = WindowsFileCall({.Kind = WindowsCallKind::Information,
+                                                .Handle = AsHandle(handle),
+                                                .Information = &information});
+    if (!Succeeded(looked)) {
+        return looked.ErrorNumber;
+    }
+    const auto written = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(information.ftLastWriteTime.dwHighDateTime) << 32) |
+        information.ftLastWriteTime.dwLowDateTime);
+    const auto size = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow);
+    *stamp = FileStamp{size, {written, 0, written, 0}};
+    return 0;
+}
+
+std::string_view FailureCause(std::uint8_t error) {
+    return ErrorMeaning(error);
 }

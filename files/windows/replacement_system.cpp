@@ -112,9 +112,10 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
     return FailureNumber(opened);
 }
 
-// Nothing to copy: a new file takes the folder's inherited access, as the replaced file did
-// when it was made, and a read-only file is never replaced, since the rename over it fails.
-std::uint8_t CopyPermissions(SystemFile, SystemFile) {
+// Nothing to copy: a new file takes the folder's inherited access and owner, as the replaced
+// file did when it was made, and a read-only file is never replaced, since the hold for
+// writing on it is refused.
+std::uint8_t CopyOwnerAndPermissions(SystemFile, SystemFile) {
     return 0;
 }
 

@@ -60,4 +60,17 @@ bool StreamIsTerminal(StandardStream stream) {
     return Usable(handle) && GetConsoleMode(handle, &mode) != 0;
 }
 
+// The console window's visible width, not its buffer's.
+int StreamColumns(StandardStream stream) {
+    const HANDLE handle = HandleOf(stream);
+    if (!Usable(handle)) return 0;
+    SavedFloatingPoint saved = SaveFloatingPoint();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const bool known = GetConsoleScreenBufferInfo(handle, &info) != 0;
+    RestoreFloatingPoint(saved);
+    return known ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
+}
+
+void KeepWriteFailuresFromEndingProcess() {}
+
 }  // namespace platform

@@ -1,6 +1,9 @@
 // Every file meets the same verdict in the screen program and in the command-line mode, and
 // a file both convert gets the same signal file to the byte.
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -53,8 +56,10 @@ Result RunIn(Mode mode, const std::string& wave) {
     Result result{std::string(verdict.Message), {}};
     if (verdict.Accepted) {
         ProgressDisplay progress{false, {}, {}, -1};
-        ConversionOutcome outcome = mode == Mode::Screen ? ConvertToSignalFile(wave, header)
-                                                         : ConvertStreamed(wave, header, progress);
+        std::string cause;
+        ConversionOutcome outcome = mode == Mode::Screen
+                                        ? ConvertToSignalFile(wave, header)
+                                        : ConvertStreamed(wave, header, progress, cause);
         result.Verdict = std::to_string(static_cast<int>(outcome));
     }
     if (std::filesystem::is_regular_file(SignalFileName(wave))) {
@@ -139,6 +144,59 @@ TEST_F(BothModesTest, SignalFileThatCannotBeWrittenIsKept) {
     for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
         EXPECT_EQ(RunIn(mode, "folder.wav").Verdict,
                   std::to_string(static_cast<int>(ConversionOutcome::WriteFailed)));
+    }
+}
+
+// As an unprivileged user, the modes agree whatever the permissions of the signal file and
+// its folder.
+TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to set the files up and to drop to 65534";
+    ASSERT_EQ(chmod(".", 0755), 0);
+    struct Case {
+        const char* Why;
+        mode_t SignalMode;
+        bool UsersOwn;  // the signal file belongs to the user, not to root
+        mode_t FolderMode;
+    } const cases[] = {
+        {"read-only signal file", 0444, true, 0777},
+        {"write-only signal file", 0200, true, 0777},
+        {"folder the user cannot write to", 0666, false, 0755},
+        {"sticky folder, another user's signal file", 0666, false, 01777},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        int verdicts[2];
+        std::string signals[2];
+        for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
+            const std::string folder = "m" + std::to_string(static_cast<int>(mode));
+            std::filesystem::remove_all(folder);
+            ASSERT_TRUE(std::filesystem::create_directory(folder));
+            WriteWholeFile(folder + "/a.wav", BuildWave(Layout(16, Samples16({3, -6}))));
+            WriteWholeFile(folder + "/a.sig", "old");
+            chmod((folder + "/a.wav").c_str(), 0644);
+            if (c.UsersOwn) {
+                ASSERT_EQ(chown((folder + "/a.sig").c_str(), 65534, 65534), 0);
+            }
+            chmod((folder + "/a.sig").c_str(), c.SignalMode);
+            chmod(folder.c_str(), c.FolderMode);
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 ||
+                    chdir(folder.c_str()) != 0) {
+                    _exit(99);
+                }
+                _exit(std::stoi(RunIn(mode, "a.wav").Verdict));
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status));
+            verdicts[static_cast<int>(mode)] = WEXITSTATUS(status);
+            signals[static_cast<int>(mode)] = ReadWholeFile(folder + "/a.sig");
+            chmod(folder.c_str(), 0755);
+        }
+        EXPECT_EQ(verdicts[0], verdicts[1]);
+        EXPECT_EQ(signals[0], signals[1]);
     }
 }
 

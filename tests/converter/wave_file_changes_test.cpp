@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "converter/conversion.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {
@@ -70,6 +73,43 @@ TEST_F(WaveFileChangeTest, DeletedOrReplacedFileIsStillReadThroughTheOpenChannel
     EXPECT_EQ(ConvertToSignalFile("swapped.wav", header), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("swapped.sig"), "-1\r\n.25\r\n.5\r\n");
     EXPECT_EQ(ReadWholeFile("swapped.wav"), other) << "the new file changed";
+}
+
+// The streamed conversion reads the samples twice. A second pass that meets a sample above the
+// first pass's peak, or a file whose size or times changed, fails the file: the old signal file
+// stays and no temporary file is left.
+TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses) {
+    struct Case {
+        const char* Why;
+        WaveLayout Layout;
+        double FirstPeak;  // what the first pass found
+        bool Append;       // bytes added to the file before the second pass
+    } const cases[] = {
+        {"16-bit sample above the peak", LayoutOf(16, Samples16({50, -100})), 50, false},
+        {"8-bit sample above the peak", LayoutOf(8, std::string("\xB2\x00", 2)), 50, false},
+        {"24-bit sample above the peak", LayoutOf(24, std::string("\x32\0\0\x64\0\0", 6)), 50,
+         false},
+        {"size and times changed", LayoutOf(16, Samples16({50, -100})), 100, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WriteWholeFile("take.wav", BuildWave(c.Layout));
+        WriteWholeFile("take.sig", "old\r\n");
+        WaveHeader header{};
+        ASSERT_TRUE(CheckWaveHeader("take.wav", header).Accepted);
+        const FileStamp before = StampChannel(1);
+        ASSERT_EQ(TakeFileError(), 0);
+        if (c.Append) std::ofstream("take.wav", std::ios::binary | std::ios::app) << "more";
+        ProgressDisplay progress{false, {}, {}, -1};
+        std::string cause;
+        EXPECT_EQ(ConvertWithPeak("take.wav", header, before, c.FirstPeak, progress, cause),
+                  ConversionOutcome::ReadFailed);
+        EXPECT_EQ(cause, "changed while it was read");
+        EXPECT_EQ(ReadWholeFile("take.sig"), "old\r\n");
+        int files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(".")) ++files;
+        EXPECT_EQ(files, 2) << "a temporary file was left";
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // terminal, lines on standard output and standard error, and the exit status.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,7 +107,8 @@ TEST_F(CommandLineTest, WriteFailureKeepsTheOldSignalFile) {
                                 NORVISTRAND_BINARY, "long.wav"},
                                Patience);
     EXPECT_EQ(run.ExitStatus, 1);
-    EXPECT_EQ(run.Errors, "norvistrand: long.wav: The signal file could not be written\n");
+    EXPECT_EQ(run.Errors,
+              "norvistrand: long.wav: The signal file could not be written (file too large)\n");
     EXPECT_EQ(ReadWholeFile("long.sig"), "old lines\r\n");
     EXPECT_EQ(LeftOver(), 0);
 }
@@ -134,6 +136,169 @@ TEST_F(CommandLineTest, TerminationRemovesTheTemporaryFile) {
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     EXPECT_EQ(LeftOver(), 0);
     EXPECT_EQ(ReadWholeFile("long.sig"), "old lines\r\n");
+}
+
+// How a row's folder is laid out before the run: the folder holds a.wav, readable by all.
+enum class Layout {
+    ReadOnlySignal,   // a.sig "old", mode 0444
+    WriteOnlySignal,  // a.sig "old" of the user, mode 0200
+    ClosedFolder,     // a.sig "old", mode 0666, in a folder the user cannot write to
+    StickyFolder,     // a.sig "old" of root, mode 0666, in a folder of mode 1777
+    OtherOwner,       // a.sig "old" of 65534:65534, mode 0640
+    HardLink,         // a.sig "old", mode 0666, also named b.sig
+    DanglingLink,     // a.sig a link to the missing t.sig
+    NoSignal,         // no a.sig
+    LongWave,         // a.wav of 5,000,000 samples, a.sig "old", mode 0666
+};
+
+// What the signal file's name holds after the run.
+enum class Outcome { Kept, Converted, Missing };
+
+struct Row {
+    const char* Label;
+    Layout Setup;
+    bool Unprivileged;   // run as 65534:65534 through setpriv
+    const char* Script;  // run by sh in the row's folder, with the program as $0
+    int ExitStatus;
+    const char* Errors;
+    Outcome Signal;
+};
+
+// The verdicts of the permission rows are the screen program's for the same setup.
+const Row Rows[] = {
+    {"read-only signal file: refused and kept, as the screen program refuses it",
+     Layout::ReadOnlySignal, true, "exec \"$0\" a.wav", 1,
+     "norvistrand: a.wav: The signal file could not be written (permission denied: a.sig)\n",
+     Outcome::Kept},
+    {"write-only signal file: converted, as by the screen program", Layout::WriteOnlySignal, true,
+     "exec \"$0\" -q a.wav", 0, "", Outcome::Converted},
+    {"folder the user cannot write to: written in place, as by the screen program",
+     Layout::ClosedFolder, true, "exec \"$0\" -q a.wav", 0, "", Outcome::Converted},
+    {"sticky folder, another user's signal file: written in place, as by the screen program",
+     Layout::StickyFolder, true, "exec \"$0\" -q a.wav", 0, "", Outcome::Converted},
+    {"owner and group kept", Layout::OtherOwner, false, "exec \"$0\" -q a.wav", 0, "",
+     Outcome::Converted},
+    {"hard link: both names see the new lines", Layout::HardLink, true, "exec \"$0\" -q a.wav", 0,
+     "", Outcome::Converted},
+    {"dangling link under a file-size limit: nothing left", Layout::DanglingLink, true,
+     "ulimit -f 8; exec \"$0\" a.wav", 1,
+     "norvistrand: a.wav: The signal file could not be written (file too large)\n",
+     Outcome::Missing},
+    {"standard error closed before the first refusal line: the run goes on", Layout::NoSignal, true,
+     "{ sleep 0.3; \"$0\" missing.wav a.wav; echo $? >status; } 2>&1 | true; exit $(cat status)", 1,
+     "", Outcome::Converted},
+    {"SIGXCPU: no temporary file left", Layout::LongWave, true,
+     "\"$0\" -q a.wav & i=0; while [ $i -lt 2000 ] && kill -0 $! && ! ls -A | grep -q "
+     "norvistrand-; "
+     "do "
+     "sleep 0.01; i=$((i + 1)); done; kill -XCPU $!; exec 2>/dev/null; wait $!",
+     128 + SIGXCPU, "", Outcome::Kept},
+};
+
+void Prepare(const std::string& folder, Layout setup) {
+    std::filesystem::create_directory(folder);
+    WriteWholeFile(folder + "/a.wav", Wave(setup == Layout::LongWave ? 5000000 : 8000));
+    chmod((folder + "/a.wav").c_str(), 0644);
+    chmod(folder.c_str(), 0777);
+    const std::string signal = folder + "/a.sig";
+    if (setup != Layout::DanglingLink && setup != Layout::NoSignal) WriteWholeFile(signal, "old");
+    switch (setup) {
+        case Layout::ReadOnlySignal:
+            chmod(signal.c_str(), 0444);
+            break;
+        case Layout::WriteOnlySignal:
+            chown(signal.c_str(), 65534, 65534);
+            chmod(signal.c_str(), 0200);
+            break;
+        case Layout::ClosedFolder:
+            chmod(signal.c_str(), 0666);
+            chmod(folder.c_str(), 0755);
+            break;
+        case Layout::StickyFolder:
+            chmod(signal.c_str(), 0666);
+            chmod(folder.c_str(), 01777);
+            break;
+        case Layout::OtherOwner:
+            chown(signal.c_str(), 65534, 65534);
+            chmod(signal.c_str(), 0640);
+            break;
+        case Layout::HardLink:
+            chmod(signal.c_str(), 0666);
+            link(signal.c_str(), (folder + "/b.sig").c_str());
+            break;
+        case Layout::LongWave:
+            chmod(signal.c_str(), 0666);
+            break;
+        case Layout::DanglingLink:
+            symlink("t.sig", signal.c_str());
+            break;
+        case Layout::NoSignal:
+            break;
+    }
+}
+
+// Every row's promise, each in a folder of its own; all but one run as an unprivileged user.
+TEST_F(CommandLineTest, KeepsItsPromisesUnderPermissionsLinksOwnersAndSignals) {
+    if (geteuid() != 0) GTEST_SKIP() << "the rows need root to set up owners and to drop to 65534";
+    ASSERT_EQ(chmod(".", 0755), 0);
+    const std::string expected = [] {
+        WriteWholeFile("reference.wav", Wave(8000));
+        Norvistrand({"-q", "reference.wav"});
+        return ReadWholeFile("reference.sig");
+    }();
+    ASSERT_FALSE(expected.empty());
+    int number = 0;
+    for (const Row& row : Rows) {
+        SCOPED_TRACE(row.Label);
+        const std::string folder = "row" + std::to_string(++number);
+        Prepare(folder, row.Setup);
+        std::vector<std::string> arguments;
+        if (row.Unprivileged) {
+            arguments = {FindExecutable("setpriv"), "--reuid=65534", "--regid=65534",
+                         "--clear-groups"};
+        }
+        arguments.push_back(FindExecutable("sh"));
+        arguments.push_back("-c");
+        arguments.push_back("cd \"$1\" || exit 99; " + std::string(row.Script));
+        arguments.push_back(NORVISTRAND_BINARY);
+        arguments.push_back(folder);
+        const ChildResult run = RunChild(arguments, Patience);
+        if (row.Setup == Layout::LongWave && run.ExitStatus == 0) {
+            GTEST_SKIP() << "the conversion ended before the signal";
+        }
+        EXPECT_EQ(run.ExitStatus, row.ExitStatus);
+        EXPECT_EQ(run.Errors, row.Errors);
+        const std::string signal = ReadWholeFile(folder + "/a.sig");
+        switch (row.Signal) {
+            case Outcome::Kept:
+                EXPECT_EQ(signal, "old");
+                break;
+            case Outcome::Converted:
+                EXPECT_TRUE(row.Setup == Layout::LongWave || signal == expected);
+                break;
+            case Outcome::Missing:
+                EXPECT_FALSE(std::filesystem::exists(folder + "/t.sig"));
+                break;
+        }
+        int left = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            left += entry.path().filename().string().rfind(".norvistrand-", 0) == 0;
+        }
+        EXPECT_EQ(left, 0) << "temporary files left";
+        struct stat status {};
+        lstat((folder + "/a.sig").c_str(), &status);
+        if (row.Setup == Layout::OtherOwner) {
+            EXPECT_EQ(status.st_uid, 65534u);
+            EXPECT_EQ(status.st_gid, 65534u);
+            EXPECT_EQ(status.st_mode & 07777, 0640u);
+        }
+        if (row.Setup == Layout::HardLink) {
+            EXPECT_EQ(ReadWholeFile(folder + "/b.sig"), expected);
+        }
+        if (row.Setup == Layout::DanglingLink) {
+            EXPECT_TRUE(S_ISLNK(status.st_mode));
+        }
+    }
 }
 
 }  // namespace

@@ -292,7 +292,8 @@ void RunOne(const Input& in) {
     unlink(Scratch.SignalName.c_str());
     Require(CheckWaveHeader(Scratch.WaveName, header).Accepted, "accepted only once");
     ProgressDisplay quiet{false, {}, {}, -1};
-    outcome = ConvertStreamed(Scratch.WaveName, header, quiet);
+    std::string cause;
+    outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
     std::string streamed;
     Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
