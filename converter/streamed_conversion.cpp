@@ -6,6 +6,7 @@
 #include "converter/sample_decoding.h"
 #include "converter/signal_line.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "files/replacement_file.h"
 #include "files/typed_array.h"
 
@@ -96,7 +97,7 @@ ConversionOutcome Finish(TypedArray& chunk, ConversionOutcome outcome) {
 }  // namespace
 
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
-                                  ProgressDisplay& progress) {
+                                  ProgressDisplay& progress, const SignalTarget& target) {
     TakeFileError();
     const std::int32_t n = header.SampleCount;
     TypedArray chunk{ElementType::Double, 8, 0, nullptr};
@@ -110,7 +111,12 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
     if (!FindPeak(header, chunk, peak)) return Finish(chunk, ConversionOutcome::ReadFailed);
 
     ReplacementFile out;
-    BeginReplacement(out, SignalFileName(waveName));
+    if (target.StandardOutput) {
+        BeginStandardOutput(out);
+    } else {
+        BeginReplacement(out,
+                         target.Path.empty() ? SignalFileName(waveName) : std::string(target.Path));
+    }
     PassOutcome written =
         out.Error == 0 ? WriteLines(header, chunk, peak, out, progress) : PassOutcome::Written;
     EndProgress(progress);
@@ -120,6 +126,12 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
         return written == PassOutcome::ReadFailed ? ConversionOutcome::ReadFailed
                                                   : ConversionOutcome::TooLarge;
     }
-    return FinishReplacement(out) == 0 ? ConversionOutcome::Finished
-                                       : ConversionOutcome::WriteFailed;
+    switch (FinishReplacement(out)) {
+        case 0:
+            return ConversionOutcome::Finished;
+        case NoReader:
+            return ConversionOutcome::OutputClosed;
+        default:
+            return ConversionOutcome::WriteFailed;
+    }
 }

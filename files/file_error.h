@@ -42,6 +42,8 @@ inline constexpr std::uint8_t AccessRefused = 70;
 inline constexpr std::uint8_t DeviceNotReady = 71;
 // The device failed to read, write or move.
 inline constexpr std::uint8_t DeviceIoError = 72;
+// A pipe that nobody reads any more.
+inline constexpr std::uint8_t NoReader = 59;
 // A rename to another disk.
 inline constexpr std::uint8_t RenameAcrossDisks = 74;
 // A name the system calls malformed, and every system error without a closer number.

@@ -33,3 +33,12 @@ std::uint8_t CloseSystemFile(SystemFile handle);
 
 // True when both NUL-terminated paths exist and denote the same file.
 bool SameSystemFile(const char* a, const char* b);
+
+// The length in bytes of the open file.
+std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length);
+
+// True when the NUL-terminated path names a folder (or a link to one).
+bool IsSystemFolder(const char* path);
+
+// The bytes that end a folder's part of a path.
+extern const char* const FolderSeparators;

@@ -54,7 +54,7 @@ std::uint8_t OpenTarget(ReplacementFile& file, const char* name) {
 }  // namespace
 
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
-    file = ReplacementFile{{}, {}, NoFile, NoFile, nullptr, 0, 0};
+    file = ReplacementFile{{}, {}, NoFile, NoFile, false, nullptr, 0, 0};
     if (!UsableName(name)) {
         Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadFileName);
         return;
@@ -69,6 +69,12 @@ void BeginReplacement(ReplacementFile& file, std::string_view name) {
         Fail(file, error);
         AbandonReplacement(file);
     }
+}
+
+void BeginStandardOutput(ReplacementFile& file) {
+    file = ReplacementFile{{}, {}, StandardOutputFile(), NoFile, true, nullptr, 0, 0};
+    file.Buffer = new (std::nothrow) char[ReplacementBufferSize];
+    if (file.Buffer == nullptr) Fail(file, NoMemory);
 }
 
 void DrainReplacementBuffer(ReplacementFile& file) {
@@ -100,7 +106,7 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
         AbandonReplacement(file);
         return file.Error;
     }
-    std::uint8_t closed = CloseSystemFile(file.Handle);
+    std::uint8_t closed = file.Borrowed ? 0 : CloseSystemFile(file.Handle);
     file.Handle = NoFile;
     if (closed != 0) {
         Fail(file, closed);
@@ -122,6 +128,7 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
 }
 
 void AbandonReplacement(ReplacementFile& file) {
+    if (file.Borrowed) file.Handle = NoFile;
     CloseIfOpen(file.Handle);
     if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
     file.TemporaryPath.clear();

@@ -33,3 +33,6 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
 
 // Removes the temporary file; it is no longer removed on a signal.
 std::uint8_t RemoveTemporary(const std::string& temporaryPath);
+
+// The process's standard output, ready to be written as any file; it is never closed.
+SystemFile StandardOutputFile();

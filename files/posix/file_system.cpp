@@ -237,3 +237,21 @@ bool SameSystemFile(const char* a, const char* b) {
     }
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
+
+std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length) {
+    struct stat status;
+    SystemCallResult looked = FileSystemCall(
+        {.Kind = SystemCallKind::Status, .Descriptor = Descriptor(handle), .Status = &status});
+    if (Failed(looked)) return looked.ErrorNumber;
+    *length = status.st_size;
+    return 0;
+}
+
+bool IsSystemFolder(const char* path) {
+    struct stat status;
+    SystemCallResult looked =
+        FileSystemCall({.Kind = SystemCallKind::PathStatus, .Path = path, .Status = &status});
+    return !Failed(looked) && S_ISDIR(status.st_mode);
+}
+
+const char* const FolderSeparators = "/";

@@ -153,3 +153,8 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     Pending = 0;
     return error;
 }
+
+SystemFile StandardOutputFile() {
+    IgnoreWriteSignals();
+    return STDOUT_FILENO;
+}

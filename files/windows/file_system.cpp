@@ -190,3 +190,23 @@ bool SameSystemFile(const char* a, const char* b) {
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
 }
+
+std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    WindowsCallResult looked = WindowsFileCall({.Kind = WindowsCallKind::Information,
+                                                .Handle = AsHandle(handle),
+                                                .Information = &information});
+    if (!Succeeded(looked)) return RefusalNumber(looked);
+    *length = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow);
+    return 0;
+}
+
+bool IsSystemFolder(const char* path) {
+    WindowsCallResult looked = WindowsFileCall({.Kind = WindowsCallKind::Attributes, .Path = path});
+    const auto attributes = static_cast<DWORD>(looked.Value);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A backslash first: the one a joined path gets.
+const char* const FolderSeparators = "\\/:";

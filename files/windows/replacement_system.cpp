@@ -139,3 +139,7 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     Pending = false;
     return error;
 }
+
+SystemFile StandardOutputFile() {
+    return reinterpret_cast<SystemFile>(GetStdHandle(STD_OUTPUT_HANDLE));
+}
