@@ -214,7 +214,7 @@ void ReportConversion(std::string_view name, std::string_view signalName, const 
 // name gives.
 std::string SignalNameFor(std::string_view name, const Options& options) {
     if (options.OutputFolder.empty()) return SignalFileName(name);
-    return PathInFolder(options.OutputFolder, SignalFileName(PathInFolder({}, name)));
+    return InFolder(options.OutputFolder, SignalFileName(InFolder({}, name)));
 }
 
 // The file of this run that wrote the signal file already, if one did.

@@ -272,7 +272,7 @@ bool IsFolder(std::string_view name) {
     return !used.empty() && MakeSystemName(used, path) && IsSystemFolder(path);
 }
 
-std::string PathInFolder(std::string_view folder, std::string_view name) {
+std::string InFolder(std::string_view folder, std::string_view name) {
     const std::size_t lastSeparator = name.find_last_of(FolderSeparators);
     if (lastSeparator != std::string_view::npos) name.remove_prefix(lastSeparator + 1);
     std::string path(folder);

@@ -63,4 +63,4 @@ std::int64_t ChannelLength(std::int16_t channel);
 bool IsFolder(std::string_view name);
 
 // The path of the name's last part (what follows its last folder separator) in the folder.
-std::string PathInFolder(std::string_view folder, std::string_view name);
+std::string InFolder(std::string_view folder, std::string_view name);
