@@ -22,8 +22,8 @@ struct HeaderReading {
     bool DataToEnd = false;   // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
                               // gives the whole samples from the first to the end of the file
     bool CountHeld = false;   // count the samples the file holds, into the verdict
-    std::string_view SignalName;  // the signal file to be written; empty: the one beside
-    bool NoSignalFile = false;    // the lines go elsewhere: there is no signal file to compare
+    std::string_view SignalName = {};  // the signal file to be written; empty: the one beside
+    bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };
 
 inline constexpr std::string_view NotFoundMessage = "   ERROR - Specified file not found";

@@ -23,6 +23,8 @@ inline constexpr std::uint8_t DiskFull = 61;
 inline constexpr std::uint8_t BadPosition = 63;
 // An empty name, or one holding "*" or "?".
 inline constexpr std::uint8_t BadFileName = 64;
+// Standard output is a pipe whose reader has gone (no system error maps to it).
+inline constexpr std::uint8_t NoReader = 59;
 
 // Numbers for the system's errors, by meaning.
 
@@ -42,8 +44,6 @@ inline constexpr std::uint8_t AccessRefused = 70;
 inline constexpr std::uint8_t DeviceNotReady = 71;
 // The device failed to read, write or move.
 inline constexpr std::uint8_t DeviceIoError = 72;
-// A pipe that nobody reads any more.
-inline constexpr std::uint8_t NoReader = 59;
 // A rename to another disk.
 inline constexpr std::uint8_t RenameAcrossDisks = 74;
 // A name the system calls malformed, and every system error without a closer number.

@@ -82,7 +82,9 @@ void DrainReplacementBuffer(ReplacementFile& file) {
     while (file.Error == 0 && done < file.Used) {
         std::size_t taken = 0;
         std::uint8_t error =
-            WriteSystemFile(file.Handle, file.Buffer + done, file.Used - done, &taken);
+            file.Borrowed
+                ? WriteStandardOutput(file.Handle, file.Buffer + done, file.Used - done, &taken)
+                : WriteSystemFile(file.Handle, file.Buffer + done, file.Used - done, &taken);
         if (error == 0 && taken == 0) error = DiskFull;
         if (error != 0) Fail(file, error);
         done += taken;

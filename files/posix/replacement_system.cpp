@@ -158,3 +158,13 @@ SystemFile StandardOutputFile() {
     IgnoreWriteSignals();
     return STDOUT_FILENO;
 }
+
+std::uint8_t WriteStandardOutput(SystemFile handle, const void* source, std::size_t count,
+                                 std::size_t* taken) {
+    SystemCallResult written = FileSystemCall({.Kind = SystemCallKind::Write,
+                                               .Descriptor = static_cast<int>(handle),
+                                               .Source = source,
+                                               .Count = count});
+    *taken = Failed(written) ? 0 : static_cast<std::size_t>(written.Value);
+    return written.Errno == EPIPE ? NoReader : written.ErrorNumber;
+}

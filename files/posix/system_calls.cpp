@@ -99,8 +99,8 @@ bool FolderPartExists(const char* path) {
 
 }  // namespace
 
-// (Masking the two signals around each write instead would cost two more system calls per
-// line of output.)
+// Masking the two signals around each write instead would cost two more system calls per line
+// of output.
 void IgnoreWriteSignals() {
     for (int signalNumber : {SIGPIPE, SIGXFSZ}) {
         struct sigaction present {};
@@ -140,8 +140,6 @@ std::uint8_t FileErrorForErrno(int error, const char* path) {
             return DeviceIoError;
         case EXDEV:
             return RenameAcrossDisks;
-        case EPIPE:
-            return NoReader;
         case EBADF:  // no open descriptor: a bad file handle
             return BadFileHandle;
         case ESPIPE:  // a pipe or socket takes no move: a device in a mode that needs a file

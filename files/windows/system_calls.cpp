@@ -117,9 +117,6 @@ std::uint8_t FileErrorForSystemError(std::uint32_t lastError) {
             return DeviceIoError;
         case ERROR_NOT_SAME_DEVICE:  // 17
             return RenameAcrossDisks;
-        case ERROR_BROKEN_PIPE:  // 109
-        case ERROR_NO_DATA:      // 232: the pipe is being closed
-            return NoReader;
         case ERROR_PATH_NOT_FOUND:  // 3
             return PathNotFound;
         case ERROR_ARENA_TRASHED:    // 7
@@ -128,8 +125,8 @@ std::uint8_t FileErrorForSystemError(std::uint32_t lastError) {
             return SystemDamaged;
         default:
             // ERROR_INVALID_FUNCTION (1), ERROR_CURRENT_DIRECTORY (16), 35, 37 and everything
-            // from 40 up but 109, 112 and 232, ERROR_INVALID_NAME (123) and ERROR_NEGATIVE_SEEK
-            // (131) among them.
+            // from 40 up but 112, ERROR_INVALID_NAME (123) and ERROR_NEGATIVE_SEEK (131) among
+            // them.
             return BadSystemName;
     }
 }
