@@ -281,9 +281,7 @@ TEST_F(HeaderCheckTest, DataToEndCountsTheWholeSamplesThere) {
         std::int32_t ToEnd;    // N with the reading to the end; also the samples held
     } const cases[] = {
         {"size 0", 0, Samples16({1, 2, 3}), 0, 3},
-        {"size 0xFFFFFFFF, half a sample at the end", -1, Samples16({1, 2, 3}) + "x", 0, 3},
-        {"size 0x7FFFF000", 0x7FFFF000, Samples16({1, 2}), 0x3FFFF800, 2},
-        {"one sample past the end", 8, Samples16({1, 2, 3}), 4, 3},
+        {"past the end, half a sample there", 8, Samples16({1, 2, 3}) + "x", 4, 3},
         {"a size that fits stays", 4, Samples16({1, 2, 3}), 2, 2},
     };
     for (const Case& c : cases) {
