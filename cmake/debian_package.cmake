@@ -1,6 +1,18 @@
 # The Debian package: `cpack -G DEB` in a build folder makes norvistrand_<version>_amd64.deb
 # from the install rules, so it holds the program, the manual page and the copyright file.
 
+# The manual page gzipped as Debian wants it: at most compression, with no name and no time
+# stamp in the gzip header, so every build gives the same bytes.
+find_program(NORVISTRAND_GZIP gzip REQUIRED)
+set(manual_page ${PROJECT_BINARY_DIR}/man/norvistrand.1)
+add_custom_command(OUTPUT ${manual_page}.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/norvistrand.1 ${manual_page}
+  COMMAND ${NORVISTRAND_GZIP} -9nf ${manual_page}
+  DEPENDS ${PROJECT_SOURCE_DIR}/man/norvistrand.1
+  VERBATIM)
+add_custom_target(norvistrand_manual_page ALL DEPENDS ${manual_page}.gz)
+install(FILES ${manual_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 set(NORVISTRAND_MAINTAINER "The Norvistrand developers <developers@norvistrand.invalid>"
     CACHE STRING "Maintainer field of the Debian package: a name and an address")
 

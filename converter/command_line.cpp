@@ -25,19 +25,34 @@ constexpr std::string_view UsageText =
     "Usage: norvistrand [OPTION]... FILE...\n"
     "Convert each mono PCM Wave file (8, 16 or 24 bits) into its signal file: the same name\n"
     "with its last three characters replaced by \"sig\", holding every sample divided by the\n"
-    "peak, one value per line. With no FILE, the screen program starts.\n"
+    "peak, one value per line. With no arguments, the screen program starts.\n"
     "\n"
-    "  -q, --quiet    print nothing for the files converted\n"
-    "      --help     show this help and exit\n"
-    "      --version  show the version and exit\n"
-    "      --         end of the options: every argument after it is a FILE\n"
+    "  -d, --output-dir=DIR  write each signal file into the folder DIR, under the name its\n"
+    "                        file's base name gives; the wave file's folder is only read\n"
+    "  -c, --stdout          write the lines of each FILE to standard output, one file after\n"
+    "                        another, and no signal file\n"
+    "      --extensible      read an extensible Wave file (format tag 0xFFFE) whose\n"
+    "                        sub-format is PCM as a PCM file\n"
+    "      --data-to-end     read a data chunk whose size is 0 or 0xFFFFFFFF, or runs past\n"
+    "                        the end of the file, up to the end of the file (files written\n"
+    "                        to a pipe, recordings cut short)\n"
+    "  -q, --quiet           print nothing for the files converted\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n"
+    "      --                end of the options: every argument after it is a FILE\n"
     "\n"
     "Each converted file gets a line on standard output, each refused or failed one a line on\n"
     "standard error. Exit status: 0 when every file was converted, 1 when any was refused or\n"
-    "failed (the others are still converted), 2 for a usage error.\n";
+    "failed (the others are still converted), 2 for a usage error.\n"
+    "\n"
+    "The manual page tells more: man norvistrand\n";
 
 struct Options {
     bool Quiet;
+    bool Extensible;                // --extensible
+    bool DataToEnd;                 // --data-to-end
+    bool ToStandardOutput;          // -c
+    std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
     std::vector<std::string_view> Files;
 };
 
@@ -56,7 +71,14 @@ ParseOutcome Print(std::string_view text) {
 struct Streams {
     bool OutputIsTerminal;
     bool ErrorIsTerminal;
-    bool OutputLost;  // a line could not be written to standard output
+    bool OutputLost;    // a line could not be written to standard output
+    bool OutputClosed;  // the lines went to a pipe nobody reads: the run ends
+};
+
+// A signal file written in this run, and the wave file it came from.
+struct WrittenFile {
+    std::string SignalName;
+    std::string_view WaveName;
 };
 
 // On a terminal a name's control bytes are shown as "?", so no name can send the terminal
@@ -82,7 +104,18 @@ void SayUsageError(std::string_view what, std::string_view argument) {
     SayError(line);
 }
 
+// The folder of -d: it must be there before any file is touched.
+bool TakeOutputFolder(std::string_view folder, Options& options) {
+    if (!IsFolder(folder)) {
+        SayUsageError("no such folder", folder);
+        return false;
+    }
+    options.OutputFolder = folder;
+    return true;
+}
+
 ParseOutcome ParseArguments(int count, const char* const* arguments, Options& options) {
+    constexpr std::string_view OutputDirEqual = "--output-dir=";
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
         const std::string_view argument = arguments[i];
@@ -92,7 +125,23 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             optionsEnded = true;
         } else if (argument == "-q" || argument == "--quiet") {
             options.Quiet = true;
-        } else if (argument == "--help") {
+        } else if (argument == "--extensible") {
+            options.Extensible = true;
+        } else if (argument == "--data-to-end") {
+            options.DataToEnd = true;
+        } else if (argument == "-c" || argument == "--stdout") {
+            options.ToStandardOutput = true;
+        } else if (argument == "-d" || argument == "--output-dir") {
+            if (i + 1 == count) {
+                SayUsageError("a folder must follow", argument);
+                return ParseOutcome::UsageError;
+            }
+            if (!TakeOutputFolder(arguments[++i], options)) return ParseOutcome::UsageError;
+        } else if (argument.substr(0, OutputDirEqual.size()) == OutputDirEqual) {
+            if (!TakeOutputFolder(argument.substr(OutputDirEqual.size()), options)) {
+                return ParseOutcome::UsageError;
+            }
+        } else if (argument == "-h" || argument == "--help") {
             return Print(UsageText);
         } else if (argument == "--version") {
             return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
@@ -103,6 +152,10 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
     }
     if (options.Files.empty()) {
         SayUsageError("no Wave file named", "");
+        return ParseOutcome::UsageError;
+    }
+    if (options.ToStandardOutput && !options.OutputFolder.empty()) {
+        SayUsageError("-c writes no signal file, so -d has no use with it", "");
         return ParseOutcome::UsageError;
     }
     return ParseOutcome::Run;
@@ -152,40 +205,99 @@ std::string Number(NumberText text) {
     return std::string(view.substr(first, last - first + 1));
 }
 
-void ReportConversion(std::string_view name, const WaveHeader& header, Streams& streams) {
+void ReportConversion(std::string_view name, std::string_view signalName, const WaveHeader& header,
+                      Streams& streams) {
     const bool terminal = streams.OutputIsTerminal;
     std::string line = Shown(name, terminal) + ": " +
                        Number(ConsoleIntegerForm(header.BitsPerSample)) + " bits, " +
                        Number(ConsoleIntegerForm(header.SampleRate)) + " Hz, " +
                        Number(ConsoleIntegerForm(header.SampleCount)) + " samples, " +
                        Number(ConsoleIntegerForm(header.Duration)) + " milliseconds -> " +
-                       Shown(SignalFileName(name), terminal) + "\n";
+                       Shown(signalName, terminal) + "\n";
     if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
 }
 
+// The signal file of a wave file: beside it, or in the folder of -d under the name its base
+// name gives.
+std::string SignalNameFor(std::string_view name, const Options& options) {
+    if (options.OutputFolder.empty()) return SignalFileName(name);
+    return InFolder(options.OutputFolder, SignalFileName(InFolder({}, name)));
+}
+
+// The file of this run that wrote the signal file already, if one did.
+const WrittenFile* EarlierWriter(std::string_view signalName,
+                                 const std::vector<WrittenFile>& written) {
+    for (const WrittenFile& earlier : written) {
+        if (earlier.SignalName == signalName || SameFile(earlier.SignalName, signalName)) {
+            return &earlier;
+        }
+    }
+    return nullptr;
+}
+
+// "the header gives N samples, the file holds M; --data-to-end converts them", when the data
+// size is no count of the samples there; else empty.
+std::string DataSizeHint(const WaveHeader& header, const HeaderVerdict& verdict) {
+    const std::int64_t held = verdict.HeldSamples;
+    if (held < 0 || !(header.SampleCount > held || (header.SampleCount == 0 && held > 0))) {
+        return {};
+    }
+    return "the header gives " + Number(ConsoleIntegerForm(header.SampleCount)) +
+           " samples, the file holds " + std::to_string(held) + "; --data-to-end converts them";
+}
+
 // Converts one file; false when it was refused or failed.
-bool ConvertFile(std::string_view name, const Options& options, Streams& streams) {
+bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
+                 std::vector<WrittenFile>& written) {
     // The channels use only a name's first bytes: a longer name could reach another file.
     if (name.size() > ChannelNameLimit) {
         ReportFailure(name, NotFoundMessage, "name longer than 255 bytes", streams);
         return false;
     }
-    WaveHeader header{};
-    HeaderVerdict verdict = CheckWaveHeader(name, header);
-    if (!verdict.Accepted) {
-        ReportFailure(name, verdict.Message, NotFoundCause(verdict.FileError), streams);
-        return false;
-    }
-    ProgressDisplay progress;
-    BeginProgress(progress, Shown(name, true), streams.ErrorIsTerminal);
-    std::string cause;
-    ConversionOutcome outcome = ConvertStreamed(name, header, progress, cause);
-    if (outcome != ConversionOutcome::Finished) {
-        ReportFailure(name, OutcomeMessage(outcome), Shown(cause, streams.ErrorIsTerminal),
+    const std::string signalName = SignalNameFor(name, options);
+    if (const WrittenFile* earlier = EarlierWriter(signalName, written);
+        earlier != nullptr && !options.OutputFolder.empty()) {
+        ReportFailure(name, "The signal file would overwrite that of an earlier file",
+                      Shown(signalName, streams.ErrorIsTerminal) + ", from " +
+                          Shown(earlier->WaveName, streams.ErrorIsTerminal),
                       streams);
         return false;
     }
-    if (!options.Quiet) ReportConversion(name, header, streams);
+    const HeaderReading reading{options.Extensible, options.DataToEnd, true, signalName,
+                                options.ToStandardOutput};
+    WaveHeader header{};
+    HeaderVerdict verdict = CheckWaveHeader(name, header, reading);
+    if (!verdict.Accepted) {
+        ReportFailure(name, verdict.Message,
+                      verdict.ExtensiblePcm ? "extensible format; --extensible reads it"
+                                            : NotFoundCause(verdict.FileError),
+                      streams);
+        return false;
+    }
+    const std::string hint = options.DataToEnd ? std::string() : DataSizeHint(header, verdict);
+    ProgressDisplay progress;
+    BeginProgress(progress, Shown(name, true), streams.ErrorIsTerminal);
+    std::string cause;
+    ConversionOutcome outcome = ConvertStreamed(name, header, progress, cause,
+                                                SignalTarget{signalName, options.ToStandardOutput});
+    if (outcome == ConversionOutcome::OutputClosed) {
+        streams.OutputClosed = true;
+        return false;
+    }
+    if (outcome != ConversionOutcome::Finished) {
+        ReportFailure(
+            name, OutcomeMessage(outcome),
+            outcome == ConversionOutcome::TooLarge ? hint : Shown(cause, streams.ErrorIsTerminal),
+            streams);
+        return false;
+    }
+    if (!hint.empty()) {
+        SayError(std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
+                 ": warning: " + hint + "\n");
+    }
+    if (options.ToStandardOutput) return true;
+    if (!options.OutputFolder.empty()) written.push_back(WrittenFile{signalName, name});
+    if (!options.Quiet) ReportConversion(name, signalName, header, streams);
     return true;
 }
 
@@ -194,7 +306,7 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
 int RunCommandLine(int count, const char* const* arguments) {
     // Before the first line: a refusal written to a closed pipe must not end the run.
     platform::KeepWriteFailuresFromEndingProcess();
-    Options options{false, {}};
+    Options options{false, false, false, false, {}, {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:
             return AllConvertedExitCode;
@@ -206,10 +318,12 @@ int RunCommandLine(int count, const char* const* arguments) {
             break;
     }
     Streams streams{platform::StreamIsTerminal(StandardStream::Output),
-                    platform::StreamIsTerminal(StandardStream::Error), false};
+                    platform::StreamIsTerminal(StandardStream::Error), false, false};
+    std::vector<WrittenFile> written;
     bool allConverted = true;
     for (std::string_view name : options.Files) {
-        allConverted = ConvertFile(name, options, streams) && allConverted;
+        allConverted = ConvertFile(name, options, streams, written) && allConverted;
+        if (streams.OutputClosed) break;
     }
     return allConverted && !streams.OutputLost ? AllConvertedExitCode : SomeFileFailedExitCode;
 }

@@ -51,6 +51,7 @@ std::string_view OutcomeMessage(ConversionOutcome outcome) {
         case ConversionOutcome::ReadFailed:
             return ReadFailedMessage;
         case ConversionOutcome::WriteFailed:
+        case ConversionOutcome::OutputClosed:
             return WriteFailedMessage;
         case ConversionOutcome::Finished:
             break;

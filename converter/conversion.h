@@ -7,9 +7,10 @@
 
 enum class ConversionOutcome {
     Finished,
-    TooLarge,     // the sample arrays could not be created
-    ReadFailed,   // the sample read failed at the system level
-    WriteFailed,  // the signal file could not be opened, written or closed
+    TooLarge,      // the sample arrays could not be created
+    ReadFailed,    // the sample read failed at the system level
+    WriteFailed,   // the signal file could not be opened, written or closed
+    OutputClosed,  // the lines went to a pipe that nobody reads any more
 };
 
 inline constexpr std::string_view JobFinishedMessage = "   Job finished";

@@ -1,5 +1,6 @@
 #include "converter/header_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -12,6 +13,12 @@ namespace {
 constexpr std::int16_t WaveChannel = 1;
 constexpr std::int64_t CanonicalSampleStart = 44;
 constexpr std::int64_t FirstChunkOffset = 12;  // after "RIFF", its size and "WAVE"
+constexpr std::int16_t ExtensibleTag = -2;     // 0xFFFE
+constexpr std::int32_t ExtensibleFormatSize = 40;
+// The sub-format GUID of PCM samples, as the bytes of the file hold it.
+constexpr std::string_view PcmSubFormat(
+    "\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+static_assert(PcmSubFormat.size() == 16);
 
 HeaderVerdict Refuse(std::string_view message) {
     CloseChannel(WaveChannel);
@@ -53,6 +60,40 @@ DataChunk FindDataChunk() {
     }
 }
 
+std::int16_t Int16At(std::int64_t position) {
+    SeekChannel(WaveChannel, position);
+    return BytesToInt16(ReadBytes(WaveChannel, 2));
+}
+
+// An extensible format chunk that says PCM: at least 40 bytes, PCM as its sub-format (at byte
+// 44), and valid bits (bytes 38-39) from 1 to its bits per sample. Reading goes on at byte 22.
+bool ExtensibleSaysPcm() {
+    SeekChannel(WaveChannel, 17);
+    const std::int32_t formatSize = BytesToInt32(ReadBytes(WaveChannel, 4));
+    const std::int16_t bitsPerSample = Int16At(35);
+    const std::int16_t validBits = Int16At(39);
+    SeekChannel(WaveChannel, 45);
+    const bool pcm = CompareBytes(ReadBytes(WaveChannel, 16), PcmSubFormat);
+    SeekChannel(WaveChannel, 23);
+    return formatSize >= ExtensibleFormatSize && pcm && validBits >= 1 &&
+           validBits <= bitsPerSample;
+}
+
+// The bytes of whole samples from the first one to the end of the file; -1 when the length
+// cannot be had.
+std::int64_t HeldBytes(const WaveHeader& header) {
+    const std::int64_t length = ChannelLength(WaveChannel);
+    if (length < 0) return -1;
+    const std::int64_t sampleBytes = header.BitsPerSample / 8;
+    const std::int64_t held = std::max<std::int64_t>(length - header.SampleStart, 0);
+    return held - held % sampleBytes;
+}
+
+// A data size that a writer to a pipe left as a placeholder, or one past the end of the file.
+bool SizeNotTheData(std::int32_t size, std::int64_t heldBytes) {
+    return size == 0 || size == -1 || static_cast<std::uint32_t>(size) > heldBytes;
+}
+
 // Rounds in the program's mode: to nearest, ties to even.
 std::int64_t RoundToInteger(long double value) {
     return std::llrint(value);
@@ -60,7 +101,8 @@ std::int64_t RoundToInteger(long double value) {
 
 }  // namespace
 
-HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
+HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
+                              const HeaderReading& reading) {
     // Whatever an earlier attempt left pending must not refuse this name.
     TakeFileError();
     OpenChannel(WaveChannel, name, OpenMode::Test);
@@ -79,7 +121,15 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
     ReadBytes(WaveChannel, 4);  // and its size
 
     header.FormatTag = BytesToInt16(ReadBytes(WaveChannel, 2));
-    if (header.FormatTag != 1) return Refuse(NotPcmMessage);
+    if (header.FormatTag == ExtensibleTag && ExtensibleSaysPcm()) {
+        if (!reading.Extensible) {
+            HeaderVerdict refusal = Refuse(NotPcmMessage);
+            refusal.ExtensiblePcm = true;
+            return refusal;
+        }
+    } else if (header.FormatTag != 1) {
+        return Refuse(NotPcmMessage);
+    }
     header.ChannelCount = FirstByte(ReadBytes(WaveChannel, 1));
     if (header.ChannelCount != 1) return Refuse(NotMonoMessage);
 
@@ -105,6 +155,13 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
             header.SampleStart = data.Start;
         }
     }
+    std::int64_t heldBytes = -1;
+    if (reading.DataToEnd || reading.CountHeld) heldBytes = HeldBytes(header);
+    if (reading.DataToEnd && heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes)) {
+        const std::int64_t sampleBytes = header.BitsPerSample / 8;
+        const std::int64_t largest = INT32_MAX - INT32_MAX % sampleBytes;
+        header.DataSize = static_cast<std::int32_t>(std::min(heldBytes, largest));
+    }
 
     long double bitsPerFrame = static_cast<long double>(header.BitsPerSample) * header.ChannelCount;
     header.SampleCount = static_cast<std::int32_t>(
@@ -117,10 +174,14 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
         header.Duration = RoundToInteger(seconds * 1000);
     }
 
-    // The signal file is written beside the wave file; it must never be the wave file itself.
-    ByteString signalName = SignalFileName(name);
-    if (CompareBytes(signalName, name) || SameFile(name, signalName)) {
+    // The signal file is written beside the wave file unless another is named; it must never
+    // be the wave file itself.
+    ByteString signalName =
+        reading.SignalName.empty() ? SignalFileName(name) : std::string(reading.SignalName);
+    if (!reading.NoSignalFile && (CompareBytes(signalName, name) || SameFile(name, signalName))) {
         return Refuse(WouldOverwriteMessage);
     }
-    return HeaderVerdict{true, {}};
+    HeaderVerdict accepted{true, {}};
+    if (heldBytes >= 0) accepted.HeldSamples = heldBytes / (header.BitsPerSample / 8);
+    return accepted;
 }

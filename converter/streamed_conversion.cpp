@@ -7,6 +7,7 @@
 #include "converter/sample_decoding.h"
 #include "converter/signal_line.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "files/replacement_file.h"
 #include "files/typed_array.h"
 
@@ -135,7 +136,8 @@ bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
 }  // namespace
 
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
-                                  ProgressDisplay& progress, std::string& cause) {
+                                  ProgressDisplay& progress, std::string& cause,
+                                  const SignalTarget& target) {
     cause.clear();
     TakeFileError();
     TypedArray chunk;
@@ -150,18 +152,23 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
     }
-    return ConvertWithPeak(waveName, header, before, peak, progress, cause);
+    return ConvertWithPeak(waveName, header, before, peak, progress, cause, target);
 }
 
 ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
-                                  std::string& cause) {
+                                  std::string& cause, const SignalTarget& target) {
     cause.clear();
     TypedArray chunk;
     if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
     std::uint8_t readError = 0;
     ReplacementFile out;
-    BeginReplacement(out, SignalFileName(waveName));
+    if (target.StandardOutput) {
+        BeginStandardOutput(out);
+    } else {
+        BeginReplacement(out,
+                         target.Path.empty() ? SignalFileName(waveName) : std::string(target.Path));
+    }
     PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress, readError)
                                          : PassOutcome::Written;
     EndProgress(progress);
@@ -182,9 +189,13 @@ ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& h
                                                 : ReadCause(readError, waveName);
         return ConversionOutcome::ReadFailed;
     }
-    if (FinishReplacement(out) != 0) {
-        cause = WriteCause(out);
-        return ConversionOutcome::WriteFailed;
+    switch (FinishReplacement(out)) {
+        case 0:
+            return ConversionOutcome::Finished;
+        case NoReader:
+            return ConversionOutcome::OutputClosed;
+        default:
+            cause = WriteCause(out);
+            return ConversionOutcome::WriteFailed;
     }
-    return ConversionOutcome::Finished;
 }

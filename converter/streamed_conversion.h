@@ -10,6 +10,12 @@
 #include "converter/wave_header.h"
 #include "files/channels.h"
 
+// Where the lines go: by default the signal file beside the wave file.
+struct SignalTarget {
+    std::string_view Path;  // the signal file to write instead; empty: the one beside
+    bool StandardOutput;    // to standard output, with no file written
+};
+
 // Converts and closes channel 1, which is open on the accepted wave file on entry. A file
 // whose sample buffer the screen program could not have is refused as too large here too.
 // A wave file changed between the two passes (its size or times, or a sample above the peak
@@ -17,10 +23,11 @@
 // few words, with the path that failed where there is one ("permission denied: take1.sig",
 // "changed while it was read"); it is left empty otherwise.
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
-                                  ProgressDisplay& progress, std::string& cause);
+                                  ProgressDisplay& progress, std::string& cause,
+                                  const SignalTarget& target = {});
 
 // The conversion from the second pass on, with the first pass's stamp of the wave file and
 // the peak it found: what ConvertStreamed does once it has them.
 ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
-                                  std::string& cause);
+                                  std::string& cause, const SignalTarget& target = {});

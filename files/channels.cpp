@@ -263,3 +263,33 @@ bool SameFile(std::string_view a, std::string_view b) {
     }
     return SameSystemFile(pathA, pathB);
 }
+
+std::int64_t ChannelLength(std::int16_t channel) {
+    BusyLockHold hold(TableLock);
+    FileChannel* found = OpenChannelOrFail(channel);
+    if (found == nullptr) {
+        return -1;
+    }
+    std::int64_t length = -1;
+    if (std::uint8_t error = LengthOfSystemFile(found->Handle, &length); error != 0) {
+        SetFileError(error);
+        return -1;
+    }
+    return length;
+}
+
+bool IsFolder(std::string_view name) {
+    char path[NameLimit + 1];
+    std::string_view used = UsedName(name);
+    return !used.empty() && MakeSystemName(used, path) && IsSystemFolder(path);
+}
+
+std::string InFolder(std::string_view folder, std::string_view name) {
+    const std::size_t lastSeparator = name.find_last_of(FolderSeparators);
+    if (lastSeparator != std::string_view::npos) name.remove_prefix(lastSeparator + 1);
+    std::string path(folder);
+    if (!path.empty() && path.find_last_of(FolderSeparators) != path.size() - 1) {
+        path += FolderSeparators[0];
+    }
+    return path + std::string(name);
+}

@@ -3,6 +3,7 @@
 // are never returned: they set the file error number, which stays until TakeFileError.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "files/byte_string.h"
@@ -70,3 +71,13 @@ std::uint8_t TakeFileError();
 
 // True when both names exist and denote the same file on disk, however they are written.
 bool SameFile(std::string_view a, std::string_view b);
+
+// The length in bytes of the file open on the channel; -1, with the file error number set,
+// when it cannot be had.
+std::int64_t ChannelLength(std::int16_t channel);
+
+// True when the name is that of a folder that exists.
+bool IsFolder(std::string_view name);
+
+// The path of the name's last part (what follows its last folder separator) in the folder.
+std::string InFolder(std::string_view folder, std::string_view name);

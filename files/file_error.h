@@ -24,6 +24,8 @@ inline constexpr std::uint8_t DiskFull = 61;
 inline constexpr std::uint8_t BadPosition = 63;
 // An empty name, or one holding "*" or "?".
 inline constexpr std::uint8_t BadFileName = 64;
+// Standard output is a pipe whose reader has gone (no system error maps to it).
+inline constexpr std::uint8_t NoReader = 59;
 
 // Numbers for the system's errors, by meaning.
 

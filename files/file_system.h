@@ -39,3 +39,12 @@ bool SameSystemFile(const char* a, const char* b);
 std::uint8_t HoldSystemFile(const char* path, SystemFile* handle);
 
 std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp);
+
+// The length in bytes of the open file.
+std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length);
+
+// True when the NUL-terminated path names a folder (or a link to one).
+bool IsSystemFolder(const char* path);
+
+// The bytes that end a folder's part of a path.
+extern const char* const FolderSeparators;

@@ -112,7 +112,7 @@ std::uint8_t CopyIntoHeld(ReplacementFile& file) {
 }  // namespace
 
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
-    file = ReplacementFile{{}, {}, NoFile, NoFile, nullptr, 0, 0, {}, {}};
+    file = ReplacementFile{{}, {}, NoFile, NoFile, false, nullptr, 0, 0, {}, {}};
     if (!UsableName(name)) {
         Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadFileName);
         return;
@@ -127,12 +127,20 @@ void BeginReplacement(ReplacementFile& file, std::string_view name) {
     if (file.Error != 0) AbandonReplacement(file);
 }
 
+void BeginStandardOutput(ReplacementFile& file) {
+    file = ReplacementFile{{}, {}, StandardOutputFile(), NoFile, true, nullptr, 0, 0, {}, {}};
+    file.Buffer = new (std::nothrow) char[ReplacementBufferSize];
+    if (file.Buffer == nullptr) Fail(file, NoMemory);
+}
+
 void DrainReplacementBuffer(ReplacementFile& file) {
     std::size_t done = 0;
     while (file.Error == 0 && done < file.Used) {
         std::size_t taken = 0;
         std::uint8_t error =
-            WriteSystemFile(file.Handle, file.Buffer + done, file.Used - done, &taken);
+            file.Borrowed
+                ? WriteStandardOutput(file.Handle, file.Buffer + done, file.Used - done, &taken)
+                : WriteSystemFile(file.Handle, file.Buffer + done, file.Used - done, &taken);
         if (error == 0 && taken == 0) error = DiskFull;
         if (error != 0) Fail(file, error);
         done += taken;
@@ -156,7 +164,7 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
         AbandonReplacement(file);
         return file.Error;
     }
-    std::uint8_t closed = CloseSystemFile(file.Handle);
+    std::uint8_t closed = file.Borrowed ? 0 : CloseSystemFile(file.Handle);
     file.Handle = NoFile;
     if (closed != 0) {
         Fail(file, closed);
@@ -180,6 +188,7 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
 }
 
 void AbandonReplacement(ReplacementFile& file) {
+    if (file.Borrowed) file.Handle = NoFile;
     CloseIfOpen(file.Handle);
     if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
     file.TemporaryPath.clear();

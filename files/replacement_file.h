@@ -24,6 +24,7 @@ struct ReplacementFile {
     std::string TemporaryPath;  // beside FinalPath; empty when writing straight into it
     SystemFile Handle;          // the file written; -1 when none is open
     SystemFile Held;            // the file FinalPath names, locked until it is replaced; or -1
+    bool Borrowed;              // Handle is standard output: written, never closed
     char* Buffer;               // ReplacementBufferSize bytes not yet written
     std::size_t Used;           // bytes of Buffer in use
     std::uint8_t Error;         // the first failure's file error number; 0 while all is well
@@ -34,6 +35,10 @@ struct ReplacementFile {
 // Prepares to replace the file called name. On failure Error is set and nothing is left
 // behind; appends are then ignored and the finish reports the failure.
 void BeginReplacement(ReplacementFile& file, std::string_view name);
+
+// Prepares to write standard output in the same way: the bytes go straight there, and a
+// reader that goes away is the failure NoReader.
+void BeginStandardOutput(ReplacementFile& file);
 
 // Writes the buffer out. Only the appends need it.
 void DrainReplacementBuffer(ReplacementFile& file);

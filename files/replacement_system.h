@@ -37,3 +37,11 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
 
 // Removes the temporary file; it is no longer removed on a signal.
 std::uint8_t RemoveTemporary(const std::string& temporaryPath);
+
+// The process's standard output, ready to be written; it is never closed.
+SystemFile StandardOutputFile();
+
+// One write to standard output, as WriteSystemFile writes; a pipe whose reader has gone is the
+// failure NoReader.
+std::uint8_t WriteStandardOutput(SystemFile handle, const void* source, std::size_t count,
+                                 std::size_t* taken);

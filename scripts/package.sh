@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the Debian package in a built folder (build/ by default) and lists its contents. Fails
-# when the program, the manual page or the copyright file is missing from it, when it holds
+# when the program, the gzipped manual page or the copyright file is missing from it, when it holds
 # any other file (a test binary, say), or when the program needs newer C or C++ runtimes than
 # the package's Depends names.
 set -euo pipefail
@@ -20,7 +20,7 @@ fail() { echo "package: $*" >&2; exit 1; }
 
 files=$(dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$(printf '%s\n' ./usr/bin/norvistrand ./usr/share/doc/norvistrand/copyright \
-    ./usr/share/man/man1/norvistrand.1 | sort)
+    ./usr/share/man/man1/norvistrand.1.gz | sort)
 for file in $expected; do
     grep -qxF "$file" <<<"$files" || fail "$file is missing"
 done
@@ -32,6 +32,8 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/debian"
 touch "$scratch/debian/control"
 dpkg-deb -x "$package" "$scratch/root"
+gzip -dc "$scratch/root/usr/share/man/man1/norvistrand.1.gz" | cmp -s - man/norvistrand.1 ||
+    fail "the gzipped manual page is not man/norvistrand.1"
 needed=$(cd "$scratch" && dpkg-shlibdeps -O root/usr/bin/norvistrand 2>/dev/null)
 needed=${needed#shlibs:Depends=}
 declared=$(dpkg-deb -f "$package" Depends)

@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, only what is missing (Debian packages).
+# Installs what building needs (cmake, g++, make), only what is missing (Debian packages);
+# with --tests also what the tests and benchmarks need (GoogleTest, Google Benchmark, tmux).
+# Further arguments name more packages.
+#   setup.sh [--tests] [PACKAGE]...
 set -euo pipefail
+
+packages=(cmake g++ make)
+if [ "${1:-}" = --tests ]; then
+  packages+=(libgtest-dev libbenchmark-dev tmux)
+  shift
+fi
 
 needed=()
 have_package() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for package in cmake g++ make libgtest-dev libbenchmark-dev tmux "$@"; do
+for package in "${packages[@]}" "$@"; do
   have_package "$package" || needed+=("$package")
 done
 

@@ -15,12 +15,12 @@ stages=("$@")
 run_suite() {
     local folder="$1"
     shift
-    bash scripts/build.sh "$folder" "$@"
+    bash scripts/build.sh "$folder" -DNORVISTRAND_TESTS=ON "$@"
     (cd "$folder" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j 2)
 }
 
-bash scripts/setup.sh sox ffmpeg
+bash scripts/setup.sh --tests sox ffmpeg
 for stage in "${stages[@]}"; do
     echo "=== $stage"
     case "$stage" in

@@ -21,7 +21,7 @@ fi
 
 # The Linux build to compare with: only the program is built here.
 if [ ! -f build/CMakeCache.txt ]; then
-  bash scripts/setup.sh
+  bash scripts/setup.sh --tests
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVISTRAND_WERROR=ON >/dev/null
 fi
 cmake --build build --target norvistrand -j "$(nproc)"

@@ -312,3 +312,19 @@ std::string_view FailureCause(std::uint8_t error) {
             return ErrorMeaning(error);
     }
 }
+
+std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length) {
+    FileStamp stamp{};
+    const std::uint8_t error = StampSystemFile(handle, &stamp);
+    if (error == 0) *length = stamp.Size;
+    return error;
+}
+
+bool IsSystemFolder(const char* path) {
+    struct stat status;
+    SystemCallResult looked =
+        FileSystemCall({.Kind = SystemCallKind::PathStatus, .Path = path, .Status = &status});
+    return !Failed(looked) && S_ISDIR(status.st_mode);
+}
+
+const char* const FolderSeparators = "/";

@@ -214,3 +214,18 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     Pending = 0;
     return error;
 }
+
+SystemFile StandardOutputFile() {
+    IgnoreWriteSignals();
+    return STDOUT_FILENO;
+}
+
+std::uint8_t WriteStandardOutput(SystemFile handle, const void* source, std::size_t count,
+                                 std::size_t* taken) {
+    SystemCallResult written = FileSystemCall({.Kind = SystemCallKind::Write,
+                                               .Descriptor = static_cast<int>(handle),
+                                               .Source = source,
+                                               .Count = count});
+    *taken = Failed(written) ? 0 : static_cast<std::size_t>(written.Value);
+    return written.Errno == EPIPE ? NoReader : written.ErrorNumber;
+}

@@ -76,22 +76,6 @@ bool OpensForWriting(const SystemCall& call) {
     return call.Kind == SystemCallKind::Open && (call.Flags & O_ACCMODE) != O_RDONLY;
 }
 
-// A write to a pipe without a reader or past the file-size limit must fail like any other
-// write instead of ending the process. At every open for writing the two signals are set to
-// be ignored, unless someone chose a disposition for them already. (Masking them around each
-// write instead would cost two more system calls per line of output.)
-void IgnoreWriteSignals() {
-    for (int signalNumber : {SIGPIPE, SIGXFSZ}) {
-        struct sigaction present {};
-        if (sigaction(signalNumber, nullptr, &present) == 0 && present.sa_handler == SIG_DFL) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigemptyset(&ignore.sa_mask);
-            sigaction(signalNumber, &ignore, nullptr);
-        }
-    }
-}
-
 // Does the folder that would hold the path's last name exist? Trailing slashes belong to the
 // last name; a name without a slash lies in the current folder.
 bool FolderPartExists(const char* path) {
@@ -121,6 +105,20 @@ bool FolderPartExists(const char* path) {
 }
 
 }  // namespace
+
+// Masking the two signals around each write instead would cost two more system calls per line
+// of output.
+void IgnoreWriteSignals() {
+    for (int signalNumber : {SIGPIPE, SIGXFSZ}) {
+        struct sigaction present {};
+        if (sigaction(signalNumber, nullptr, &present) == 0 && present.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            sigaction(signalNumber, &ignore, nullptr);
+        }
+    }
+}
 
 std::uint8_t FileErrorForErrno(int error, const char* path) {
     switch (error) {

@@ -226,3 +226,19 @@ std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
 std::string_view FailureCause(std::uint8_t error) {
     return ErrorMeaning(error);
 }
+
+std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length) {
+    FileStamp stamp{};
+    const std::uint8_t error = StampSystemFile(handle, &stamp);
+    if (error == 0) *length = stamp.Size;
+    return error;
+}
+
+bool IsSystemFolder(const char* path) {
+    WindowsCallResult looked = WindowsFileCall({.Kind = WindowsCallKind::Attributes, .Path = path});
+    const auto attributes = static_cast<DWORD>(looked.Value);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A backslash first: the one a joined path gets.
+const char* const FolderSeparators = "\\/:";

@@ -140,3 +140,20 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     Pending = false;
     return error;
 }
+
+SystemFile StandardOutputFile() {
+    return reinterpret_cast<SystemFile>(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+std::uint8_t WriteStandardOutput(SystemFile handle, const void* source, std::size_t count,
+                                 std::size_t* taken) {
+    WindowsCallResult written =
+        WindowsFileCall({.Kind = WindowsCallKind::Write,
+                         .Handle = reinterpret_cast<void*>(handle),
+                         .Source = source,
+                         .Count = static_cast<std::uint32_t>(count)});  // a buffer's worth
+    *taken = written.LastError == 0 ? static_cast<std::size_t>(written.Value) : 0;
+    if (written.LastError == ERROR_BROKEN_PIPE || written.LastError == ERROR_NO_DATA)
+        return NoReader;
+    return written.LastError == 0 ? 0 : FailureNumber(written);
+}

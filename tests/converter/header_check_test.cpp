@@ -227,4 +227,79 @@ TEST_F(HeaderCheckTest, AcceptsAReadOnlyWaveFileAndLeavesItUnchanged) {
     EXPECT_EQ(ReadWholeFile("locked.wav"), wave);
 }
 
+// The extensible format chunk's last 24 bytes: its extra size, the valid bits, a channel mask
+// and the sub-format GUID, cut to `length` bytes.
+WaveLayout Extensible(std::int16_t validBits, char firstGuidByte, std::size_t length = 24) {
+    WaveLayout layout = Mono16();
+    layout.FormatTag = static_cast<std::int16_t>(0xFFFE);
+    std::string extra;
+    PutLittleEndian(extra, 22, 2);
+    PutLittleEndian(extra, static_cast<std::uint16_t>(validBits), 2);
+    PutLittleEndian(extra, 4, 4);
+    extra += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    extra[8] = firstGuidByte;
+    layout.FormatExtra = extra.substr(0, length);
+    return layout;
+}
+
+TEST_F(HeaderCheckTest, ExtensiblePcmOnlyWhenAskedAndWhenItsChunkSaysPcm) {
+    struct Case {
+        const char* Why;
+        WaveLayout Layout;
+        bool ExtensiblePcm;  // refused unasked with the hint; accepted when asked
+    } const cases[] = {
+        {"PCM, 16 valid bits", Extensible(16, 1), true},
+        {"PCM, 12 valid bits", Extensible(12, 1), true},
+        {"no valid bits", Extensible(0, 1), false},
+        {"more valid bits than the container", Extensible(17, 1), false},
+        {"A-law", Extensible(16, 6), false},
+        {"a 38-byte format chunk", Extensible(16, 1, 22), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WriteWholeFile("ext.wav", BuildWave(c.Layout));
+        WaveHeader header{};
+        HeaderVerdict unasked = CheckWaveHeader("ext.wav", header);
+        EXPECT_EQ(unasked.Message, NotPcmMessage);
+        EXPECT_EQ(unasked.ExtensiblePcm, c.ExtensiblePcm);
+        HeaderVerdict asked = CheckWaveHeader("ext.wav", header, {.Extensible = true});
+        EXPECT_EQ(asked.Accepted, c.ExtensiblePcm) << asked.Message;
+        if (asked.Accepted) {
+            EXPECT_EQ(header.SampleCount, 3);
+        }
+        CloseChannel(1);
+    }
+}
+
+// The data size taken as it stands, and to the end of the file; whole samples only.
+TEST_F(HeaderCheckTest, DataToEndCountsTheWholeSamplesThere) {
+    struct Case {
+        const char* Why;
+        std::int32_t DataSize;
+        std::string Samples;
+        std::int32_t AsGiven;  // N from the size field
+        std::int32_t ToEnd;    // N with the reading to the end; also the samples held
+    } const cases[] = {
+        {"size 0", 0, Samples16({1, 2, 3}), 0, 3},
+        {"past the end, half a sample there", 8, Samples16({1, 2, 3}) + "x", 4, 3},
+        {"a size that fits stays", 4, Samples16({1, 2, 3}), 2, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WaveLayout layout = Mono16(c.Samples);
+        layout.OwnDataSize = true;
+        layout.DataSize = c.DataSize;
+        WriteWholeFile("cut.wav", BuildWave(layout));
+        WaveHeader header{};
+        HeaderVerdict given = CheckWaveHeader("cut.wav", header, {.CountHeld = true});
+        EXPECT_EQ(header.SampleCount, c.AsGiven);
+        EXPECT_EQ(given.HeldSamples, static_cast<std::int64_t>(c.Samples.size() / 2));
+        CloseChannel(1);
+        ASSERT_TRUE(CheckWaveHeader("cut.wav", header, {.DataToEnd = true}).Accepted);
+        EXPECT_EQ(header.SampleCount, c.ToEnd);
+        EXPECT_EQ(header.Duration, 0);
+        CloseChannel(1);
+    }
+}
+
 }  // namespace

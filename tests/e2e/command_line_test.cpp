@@ -75,10 +75,15 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
         {{"-q", "take1.wav"}, 0, "", ""},
         {{"take1.wav", "--quiet"}, 0, "", ""},
         {{"--help"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
+        {{"-h"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
         {{"--version"}, 0, "norvistrand 1.1\n", ""},
         {{"--frobnicate", "take1.wav"}, 2, "", "norvistrand: unknown option '--frobnicate'\n"},
         {{"-q"}, 2, "", "norvistrand: no Wave file named\n"},
         {{"--", "-q"}, 1, "", "norvistrand: -q: Specified file not found (no such file)\n"},
+        {{"take1.wav", "-d"}, 2, "", "norvistrand: a folder must follow '-d'\n"},
+        {{"-d", "none", "take1.wav"}, 2, "", "norvistrand: no such folder 'none'\n"},
+        {{"--output-dir=take1.wav", "take1.wav"}, 2, "", "norvistrand: no such folder"},
+        {{"-c", "--output-dir", ".", "take1.wav"}, 2, "", "norvistrand: -c writes no signal"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Arguments.front());
@@ -87,6 +92,63 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
         EXPECT_EQ(run.Output.substr(0, c.OutputStart.size()), c.OutputStart);
         EXPECT_EQ(run.Errors.substr(0, c.ErrorsStart.size()), c.ErrorsStart);
     }
+}
+
+// -d: the signal files go into the folder, the wave files' own folder (here one only root
+// may write) is only read; a second file with the same signal file is refused, and so is a
+// wave file that is the signal file under another name.
+TEST_F(CommandLineTest, OutputFolderBesideAReadOnlyFolder) {
+    std::filesystem::create_directories("src/more");
+    std::filesystem::create_directory("out");
+    WriteWholeFile("src/take1.wav", Wave(300));
+    WriteWholeFile("src/more/take1.wav", Wave(200));
+    WriteWholeFile("src/take3.sig", Wave(100));
+    std::filesystem::create_hard_link("src/take3.sig", "out/take3.sig");
+    std::filesystem::permissions(".", std::filesystem::perms::all);
+    std::filesystem::permissions("src", std::filesystem::perms::owner_all |
+                                            std::filesystem::perms::others_read |
+                                            std::filesystem::perms::others_exec);
+    std::filesystem::permissions("out", std::filesystem::perms::all);
+
+    ChildResult run = RunChild({FindExecutable("setpriv"), "--reuid=65534", "--regid=65534",
+                                "--clear-groups", NORVISTRAND_BINARY, "--output-dir", "out",
+                                "src/take1.wav", "src/more/take1.wav", "src/take3.sig"},
+                               Patience);
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(run.Output,
+              "src/take1.wav: 16 bits, 8000 Hz, 300 samples, 38 milliseconds -> out/take1.sig\n");
+    EXPECT_EQ(run.Errors,
+              "norvistrand: src/more/take1.wav: The signal file would overwrite that of an "
+              "earlier file (out/take1.sig, from src/take1.wav)\n"
+              "norvistrand: src/take3.sig: The signal file would overwrite this Wave file\n");
+    EXPECT_EQ(Lines("out/take1.sig"), 300);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("src"), {}), 3);
+}
+
+// -c: each file's lines one after the other on standard output, no file written; a reader
+// that goes away ends the run quietly.
+TEST_F(CommandLineTest, LinesToStandardOutput) {
+    WriteWholeFile("take1.wav", Wave(300));
+    WriteWholeFile("take2.wav", Wave(50));
+    ASSERT_EQ(Norvistrand({"-q", "take1.wav", "take2.wav"}).ExitStatus, 0);
+    const std::string both = ReadWholeFile("take1.sig") + ReadWholeFile("take2.sig");
+    std::filesystem::remove("take1.sig");
+    std::filesystem::remove("take2.sig");
+
+    ChildResult run = Norvistrand({"--stdout", "take1.wav", "take2.wav"});
+    EXPECT_EQ(run.ExitStatus, 0);
+    EXPECT_TRUE(run.Output == both);
+    EXPECT_EQ(run.Errors, "");
+    EXPECT_FALSE(std::filesystem::exists("take1.sig"));
+
+    WriteWholeFile("long.wav", Wave(400000));
+    ChildResult closed = RunChild({FindExecutable("bash"), "-c",
+                                   "\"$0\" -c long.wav long.wav | head -c 10 >/dev/null; "
+                                   "exit \"${PIPESTATUS[0]}\"",
+                                   NORVISTRAND_BINARY},
+                                  Patience);
+    EXPECT_EQ(closed.ExitStatus, 1);
+    EXPECT_EQ(closed.Errors, "");
 }
 
 // Without a controlling terminal and with nothing on standard input, the run ends by itself.

@@ -54,6 +54,8 @@ void CheckAccepted(const RealFileCase& realFile, const WaveHeader& header,
 
 TEST_F(RealFileTest, EachToolFileIsConvertedAsSoxReadsItOrRefused) {
     for (const RealFileCase& realFile : RealFileCases()) {
+        // The screen program's reading of these is the streamed file's test below.
+        if (SizeIsNoCount(realFile)) continue;
         SCOPED_TRACE(realFile.Why);
         std::string problem;
         ASSERT_TRUE(MakeRealFile(realFile, realFile.Name, problem)) << problem;

@@ -17,6 +17,25 @@ const double MinusOneDecibel = std::pow(10.0, -1.0 / 20.0);
 const std::string Out = "{out}";
 const std::string NotPcm = "   ERROR - This is not a PCM format Wave file";
 const std::string NotMono = "   ERROR - This is not a mono Wave file";
+const std::vector<std::string> Extensible = {"--extensible"};
+const std::string ExtensibleHint =
+    "This is not a PCM format Wave file (extensible format; --extensible reads it)";
+const std::vector<std::string> DataToEnd = {"--data-to-end"};
+
+std::string SizeHint(const std::string& given, const std::string& held) {
+    return "the header gives " + given + " samples, the file holds " + held +
+           "; --data-to-end converts them";
+}
+
+// A tool's command line run by sh, for what the tool does not do itself (a pipe, a cut); the
+// tool writes to `written`, "{out}" or its name for standard output.
+std::vector<std::string> InShell(const std::vector<std::string>& command,
+                                 const std::string& written, const std::string& after) {
+    std::string line;
+    for (const std::string& part : command)
+        line += (part == Out ? written : "'" + part + "'") + " ";
+    return {"sh", "-c", line + after};
+}
 
 // sox: -R repeatable noise, -D no dither (so the level is what gain set), the input rate
 // given so no rate change is put in between.
@@ -115,14 +134,34 @@ const std::vector<RealFileCase>& RealFileCases() {
         // sox and ffmpeg both write 24-bit mono as WAVE_FORMAT_EXTENSIBLE unless told otherwise.
         {"sox, 24-bit at 44100 Hz as sox writes it by default: extensible", "sox24ext.wav",
          SoxSynth("44100", "24", {"-c", "1"}, {"synth", "0.1", "sine", "440"}),
-         static_cast<std::int16_t>(0xFFFE), false, NotPcm, 0, 0},
+         static_cast<std::int16_t>(0xFFFE), false, NotPcm, 0, 0, Extensible, ExtensibleHint},
         {"ffmpeg, 24-bit (pcm_s24le) at 48000 Hz: extensible", "ffmpeg24.wav",
          Ffmpeg(SineWithPeak("48000"), {"-c:a", "pcm_s24le"}), static_cast<std::int16_t>(0xFFFE),
-         true, NotPcm, 0, 0},
+         true, NotPcm, 0, 0, Extensible, ExtensibleHint},
         // ffmpeg also writes every file above 48000 Hz as extensible, 16 bits or not.
         {"ffmpeg, 16-bit at 96000 Hz: extensible", "ffmpeg96k.wav",
          Ffmpeg("anoisesrc=d=0.2:c=pink:r=96000:a=0.5:seed=7", {"-c:a", "pcm_s16le"}),
-         static_cast<std::int16_t>(0xFFFE), true, NotPcm, 0, 0},
+         static_cast<std::int16_t>(0xFFFE), true, NotPcm, 0, 0, Extensible, ExtensibleHint},
+        // Valid bits (bytes 38-39) set to 20 below the 24-bit container change nothing.
+        {"sox, 24-bit extensible with its valid bits set to 20", "valid20.wav",
+         InShell(SoxSynth("44100", "24", {"-c", "1"}, {"synth", "0.1", "sine", "440"}), Out,
+                 "&& printf '\\024' | dd of={out} bs=1 seek=38 conv=notrunc status=none"),
+         static_cast<std::int16_t>(0xFFFE), false, NotPcm, 0, 0, Extensible, ExtensibleHint},
+        // Written to a pipe, sox leaves the data size 0x7FFFF000, ffmpeg 0xFFFFFFFF.
+        {"sox, 16-bit at 8000 Hz written to a pipe", "soxpipe.wav",
+         InShell(SoxSynth("8000", "16", {"-c", "1", "-t", "wav"}, {"synth", "0.25", "sine", "440"}),
+                 "-", "2>/dev/null | cat > {out}"),
+         1, false, "", 0, 0, DataToEnd,
+         "This file is too large to convert (" + SizeHint("1073739776", "2000") + ")"},
+        {"ffmpeg, 16-bit at 22050 Hz written to a pipe", "ffmpegpipe.wav",
+         InShell(Ffmpeg("sine=f=440:r=22050:d=0.1", {"-c:a", "pcm_s16le", "-f", "wav"}), "pipe:1",
+                 "| cat > {out}"),
+         1, true, "", 0, 0, DataToEnd, "warning: " + SizeHint("0", "2205")},
+        {"sox, 16-bit at 8000 Hz cut short: 2500 of its 4000 samples and half a sample",
+         "soxcut.wav",
+         InShell(SoxSynth("8000", "16", {"-c", "1"}, {"synth", "0.5", "sine", "440"}), Out,
+                 "&& truncate -s 5045 {out}"),
+         1, false, "", 0, 0, DataToEnd, "warning: " + SizeHint("4000", "2500")},
         {"sox, 32-bit float", "soxfloat.wav",
          SoxSynth("44100", "32", {"-e", "floating-point", "-c", "1"},
                   {"synth", "0.1", "sine", "440"}),
@@ -139,6 +178,10 @@ const std::vector<RealFileCase>& RealFileCases() {
     return cases;
 }
 
+bool SizeIsNoCount(const RealFileCase& realFile) {
+    return realFile.Reading == DataToEnd;
+}
+
 const RealFileCase* RealFileCaseNamed(const std::string& name) {
     for (const RealFileCase& realFile : RealFileCases()) {
         if (realFile.Name == name) return &realFile;
@@ -149,7 +192,10 @@ const RealFileCase* RealFileCaseNamed(const std::string& name) {
 bool MakeRealFile(const RealFileCase& realFile, const std::string& path, std::string& problem) {
     std::vector<std::string> command = realFile.Command;
     for (std::string& part : command) {
-        if (part == Out) part = path;
+        for (std::size_t at = part.find(Out); at != std::string::npos;
+             at = part.find(Out, at + path.size())) {
+            part.replace(at, Out.size(), path);
+        }
     }
     std::string ignored;
     return RunTool(command, ignored, problem);

@@ -17,10 +17,19 @@ struct RealFileCase {
     std::string Refusal;               // the message it gets; "" when accepted
     double PeakLevel;                  // the peak's magnitude as the tool was told; 0 for none
     double PeakTolerance;              // how far quantisation may move it
+    // The command-line mode: the options that have it read the file as sox does, and its line
+    // on standard error without them, after "norvistrand: NAME: " ("" when it needs none).
+    std::vector<std::string> Reading = {};
+    std::string Unread = {};
 };
 
-// The table: 8-, 16- and 24-bit mono files from both tools at several rates, and the files
-// the program must refuse (24-bit as the tools write it by default, stereo, float).
+// The data size of a file the case makes is no count of its samples: written to a pipe, or
+// cut short. Only the command-line mode's --data-to-end reads such a file as sox does.
+bool SizeIsNoCount(const RealFileCase& realFile);
+
+// The table: 8-, 16- and 24-bit mono files from both tools at several rates, the files the
+// program must refuse (24-bit as the tools write it by default, stereo, float), and files
+// written to a pipe or cut short.
 const std::vector<RealFileCase>& RealFileCases();
 // The case that makes the file of this name; null when the table has none.
 const RealFileCase* RealFileCaseNamed(const std::string& name);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command-line mode of the Windows build under wine, against the Linux build. Both convert
 # copies of the same files, made here with sox: chirps of 8, 16 and 24 bits, a 24-bit file in
-# the extensible format (refused) and a missing name. The signal files must be byte-identical,
+# the extensible format (refused, then read with --extensible), a file written to a pipe (read
+# with --data-to-end) and a missing name. The signal files must be byte-identical,
 # the standard output and error lines the same, and the exit codes 1 with a refusal, 0 when
 # every file is converted (over the old signal files, leaving no temporary file), 2 for a
 # usage error. An interrupt (SIGINT, which wine passes on as Ctrl+C) in the middle of a long
@@ -29,6 +30,7 @@ chirp -b 8 "$work/made/chirp8.wav"
 chirp -b 16 "$work/made/chirp16.wav"
 chirp -b 24 -t wavpcm "$work/made/chirp24.wav"
 chirp -b 24 "$work/made/extensible.wav"  # sox writes 24 bits in the extensible format
+chirp -b 16 -t wav - 2>/dev/null | cat >"$work/made/pipe.wav"  # its data size 0x7FFFF000
 converted=(chirp8.wav chirp16.wav chirp24.wav)
 for label in linux windows; do
   mkdir -p "$work/$label"
@@ -81,7 +83,7 @@ check_signal_files refusal
 [ "$(wc -l <"$work/windows-refusal.out")" = 3 ] || fail "refusal: not one line per converted file"
 grep -qx "chirp16.wav: 16 bits, 8000 Hz, 2000 samples, 250 milliseconds -> chirp16.sig" \
   "$work/windows-refusal.out" || fail "refusal: the report line of chirp16.wav"
-grep -qx "norvistrand: extensible.wav: This is not a PCM format Wave file" \
+grep -qx "norvistrand: extensible.wav: This is not a PCM format Wave file (extensible format; --extensible reads it)" \
   "$work/windows-refusal.err" || fail "refusal: the refusal line of extensible.wav"
 grep -qx "norvistrand: missing.wav: Specified file not found (no such file)" \
   "$work/windows-refusal.err" || fail "refusal: the refusal line of missing.wav"
@@ -95,15 +97,34 @@ expect_both all 0
 check_signal_files all
 [ ! -s "$work/windows-all.out" ] || fail "all: --quiet still reported the files"
 
+# The options: the extensible and the pipe-written file read, into a folder; the lines of a
+# file on standard output, equal to its signal file.
+for label in linux windows; do
+  mkdir -p "$work/$label/out"
+  run "$label" options --extensible --data-to-end --output-dir=out/ extensible.wav pipe.wav
+  run "$label" stdout -c chirp16.wav
+  run "$label" nofolder -d nowhere chirp16.wav
+done
+expect_both options 0
+expect_both stdout 0
+expect_both nofolder 2
+for signal in extensible.sig pipe.sig; do
+  [ -s "$work/windows/out/$signal" ] || fail "options: the Windows build wrote no out/$signal"
+  cmp "$work/linux/out/$signal" "$work/windows/out/$signal" >&2 || fail "options: $signal differs"
+done
+cmp "$work/windows-stdout.out" "$work/windows/chirp16.sig" >&2 || fail "stdout: not the signal file"
+
 # Usage errors, and help.
 for label in linux windows; do
   run "$label" unknown --fast chirp8.wav
   run "$label" nofile -q
   run "$label" help --help
+  run "$label" h -h
 done
 expect_both unknown 2
 expect_both nofile 2
 expect_both help 0
+expect_both h 0
 grep -q "^Usage: norvistrand" "$work/windows-help.out" || fail "help: no usage"
 
 # Ctrl+C while the lines are written: the old signal file stays, the temporary file goes.
