@@ -1,7 +1,7 @@
 // The process on Windows: with arguments, the command-line mode, which never touches the
 // console; without, prepare the console, run the program with the instance handle, and end
-// with its result. The C runtime splits the command line into
-// argv in the system's ANSI code page.
+// with its result. The C runtime splits the command line into argv in the system's ANSI code
+// page.
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "converter/command_line.h"
