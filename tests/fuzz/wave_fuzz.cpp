@@ -25,7 +25,6 @@
 #include "converter/streamed_conversion.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
-#include "platform/floating_point.h"
 
 namespace {
 
@@ -237,7 +236,7 @@ void CheckSignalFile(const Input& in, const WaveHeader& header, const std::strin
             Require(line == "0", "a file of zero samples has a line other than 0");
             continue;
         }
-        double expected = static_cast<double>(static_cast<long double>(samples[i]) / peak);
+        double expected = samples[i] / peak;
         if (std::fabs(samples[i]) == peak) {
             Require(line == (samples[i] > 0 ? "1" : "-1"), "the peak's line is not 1 or -1");
             sawPeakLine = true;
@@ -260,7 +259,6 @@ void CheckChannelFree(const char* what) {
 void RunOne(const Input& in) {
     platform::ResetConsole(81, 30);
     PrepareConsole();
-    SetProgramFloatingPoint();
     CloseChannel(WaveChannel);
     TakeFileError();
 
@@ -312,7 +310,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Scratch.WaveName = Scratch.Folder + "/take.wav";
     Scratch.SignalName = Scratch.Folder + "/take.sig";
     std::atexit(RemoveScratchFolder);
-    SetProgramFloatingPoint();
     return 0;
 }
 
