@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The arm64 build, tested here: installs the aarch64 cross compiler, qemu-user and
+# GoogleTest's sources where missing, builds GoogleTest for aarch64 into build-arm64/googletest,
+# cross-builds the program and its unit tests into build-arm64/ and runs the tests under qemu
+# through CTest. Then the aarch64 program converts the example files and the test files
+# (tests/realfiles/write_real_files.cpp) in the command-line mode, and its signal files,
+# standard output and error lines and exit codes must equal this machine's build's
+# (build/norvistrand, built first if needed). Last, the arm64 Debian package is made and
+# checked as the linux stage checks its own.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+case "$(uname -m)" in
+  aarch64 | arm64)
+    echo "arm64: this machine is arm64, where the linux stage builds, tests and packages the"
+    echo "arm64: program natively; the cross build is for other machines"
+    exit 0
+    ;;
+esac
+
+step_started=$SECONDS
+step_done() {
+  echo "arm64: $1 ($((SECONDS - step_started)) s)"
+  step_started=$SECONDS
+}
+
+bash scripts/setup.sh g++-aarch64-linux-gnu qemu-user googletest sox ffmpeg dpkg-dev
+root=/usr/aarch64-linux-gnu
+emulator=(qemu-aarch64 -L "$root")
+toolchain="$PWD/cmake/aarch64-linux-gnu.cmake"
+step_done "set up"
+
+# This machine's program, and the files both builds convert.
+if [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVISTRAND_WERROR=ON >/dev/null
+fi
+cmake --build build --target norvistrand write_real_files -j "$(nproc)"
+step_done "built this machine's program"
+
+# GoogleTest for aarch64, from Debian's sources, once per build folder.
+googletest="$PWD/build-arm64/googletest"
+if [ ! -f "$googletest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  cmake -S /usr/src/googletest -B build-arm64/googletest-build -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$googletest" >/dev/null
+  cmake --build build-arm64/googletest-build -j "$(nproc)" >/dev/null
+  cmake --install build-arm64/googletest-build >/dev/null
+fi
+step_done "GoogleTest for aarch64"
+
+cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$googletest" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVISTRAND_WERROR=ON >/dev/null
+cmake --build build-arm64 -j "$(nproc)"
+step_done "cross-built"
+(cd build-arm64 && ctest --output-on-failure -j 2)
+step_done "unit tests under qemu"
+
+work=$(mktemp -d /tmp/norvistrand-arm64-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/made" "$work/native" "$work/arm64"
+cp examples/*.wav "$work/made/"
+build/tests/write_real_files "$work/made" >/dev/null
+for label in native arm64; do
+  cp "$work"/made/*.wav "$work/$label/"
+done
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# run <label> <name> <arguments...>: one run in <label>'s folder; its output, error and exit
+# code go to <name>.out, <name>.err and <name>.status beside the folder.
+run() {
+  local label=$1 name=$2 status=0
+  shift 2
+  local program=("$PWD/build/norvistrand")
+  [ "$label" = arm64 ] && program=("${emulator[@]}" "$PWD/build-arm64/norvistrand")
+  (cd "$work/$label" && timeout 300 "${program[@]}" "$@" </dev/null \
+    >"$work/$label-$name.out" 2>"$work/$label-$name.err") || status=$?
+  echo "$status" >"$work/$label-$name.status"
+}
+
+# expect_both <name> <status>: both builds ended with status and said the same.
+expect_both() {
+  local name=$1 status=$2 label stream
+  for label in native arm64; do
+    [ "$(cat "$work/$label-$name.status")" = "$status" ] ||
+      fail "$name: $label ended with $(cat "$work/$label-$name.status"), not $status"
+  done
+  for stream in out err; do
+    cmp -s "$work/native-$name.$stream" "$work/arm64-$name.$stream" || {
+      fail "$name: the standard $stream lines differ"
+      diff "$work/native-$name.$stream" "$work/arm64-$name.$stream" >&2 || true
+    }
+  done
+}
+
+# Every file at once (some are refused: exit 1), the examples alone (exit 0), a usage error.
+names=$(cd "$work/made" && ls -- *.wav)
+for label in native arm64; do
+  # shellcheck disable=SC2086 # the names are plain words made above
+  run "$label" all $names
+  run "$label" examples -q chirp8.wav chirp16.wav chirp24.wav
+  run "$label" usage --fast chirp8.wav
+done
+expect_both all 1
+expect_both examples 0
+expect_both usage 2
+
+signals=0
+for signal in "$work"/native/*.sig; do
+  name=$(basename "$signal")
+  if cmp "$signal" "$work/arm64/$name" >&2; then
+    signals=$((signals + 1))
+  else
+    fail "$name differs"
+  fi
+done
+[ "$signals" -gt 0 ] || fail "this machine's build wrote no signal file"
+[ "$(cd "$work/native" && ls -A)" = "$(cd "$work/arm64" && ls -A)" ] ||
+  fail "the folders hold different files"
+step_done "converted $(wc -w <<<"$names") files with both builds"
+if [ "$failures" -ne 0 ]; then
+  echo "arm64: $failures failure(s)" >&2
+  exit 1
+fi
+echo "arm64: the $signals signal files, the lines and the exit codes equal this machine's build's"
+
+bash scripts/package.sh build-arm64
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-arm64/CMakeCache.txt)
+[ -f "build-arm64/norvistrand_${version}_arm64.deb" ] || {
+  echo "arm64: no build-arm64/norvistrand_${version}_arm64.deb" >&2
+  exit 1
+}
+step_done "package"
