@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "numtext/extended_real.h"
 #include "numtext/number_text.h"
 
 namespace {
@@ -11,14 +12,14 @@ namespace {
 constexpr int SampleCount = 65536;
 
 void FileRealFormOfSixteenBitQuotients(benchmark::State& state) {
-    const long double peak = static_cast<long double>(state.range(0));
-    std::vector<long double> quotients;
+    const ExtendedReal peak = ExtendedFromInteger(state.range(0));
+    std::vector<ExtendedReal> quotients;
     quotients.reserve(SampleCount);
     for (int sample = -32768; sample <= 32767; ++sample) {
-        quotients.push_back(static_cast<long double>(sample) / peak);
+        quotients.push_back(DivideExtended(ExtendedFromInteger(sample), peak));
     }
     for (auto _ : state) {
-        for (long double quotient : quotients) {
+        for (ExtendedReal quotient : quotients) {
             NumberText text = FileRealForm(quotient);
             benchmark::DoNotOptimize(text);
         }

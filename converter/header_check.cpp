@@ -1,11 +1,11 @@
 #include "converter/header_check.h"
 
-#include <cmath>
 #include <cstdint>
 
 #include "files/byte_string.h"
 #include "files/channels.h"
 #include "files/file_error.h"
+#include "numtext/extended_real.h"
 
 namespace {
 
@@ -51,11 +51,6 @@ DataChunk FindDataChunk() {
         auto size = static_cast<std::uint32_t>(BytesToInt32(view.substr(4)));
         offset += 8 + static_cast<std::int64_t>(size) + (size & 1);
     }
-}
-
-// Rounds in the program's mode: to nearest, ties to even.
-std::int64_t RoundToInteger(long double value) {
-    return std::llrint(value);
 }
 
 }  // namespace
@@ -106,15 +101,19 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header) {
         }
     }
 
-    long double bitsPerFrame = static_cast<long double>(header.BitsPerSample) * header.ChannelCount;
-    header.SampleCount = static_cast<std::int32_t>(
-        RoundToInteger(static_cast<long double>(header.DataSize) * 8 / bitsPerFrame));
+    // Each step rounds to nearest, ties to even, and so does the conversion to an integer.
+    const ExtendedReal bitsPerFrame = MultiplyExtended(ExtendedFromInteger(header.BitsPerSample),
+                                                       ExtendedFromInteger(header.ChannelCount));
+    const ExtendedReal dataBits =
+        MultiplyExtended(ExtendedFromInteger(header.DataSize), ExtendedFromInteger(8));
+    header.SampleCount =
+        static_cast<std::int32_t>(ExtendedToInteger(DivideExtended(dataBits, bitsPerFrame)));
     // A rate of 0 gives no duration to speak of: it is reported as 0.
     header.Duration = 0;
     if (header.SampleRate != 0) {
-        long double seconds = static_cast<long double>(header.SampleCount) /
-                              static_cast<long double>(header.SampleRate);
-        header.Duration = RoundToInteger(seconds * 1000);
+        const ExtendedReal seconds = DivideExtended(ExtendedFromInteger(header.SampleCount),
+                                                    ExtendedFromInteger(header.SampleRate));
+        header.Duration = ExtendedToInteger(MultiplyExtended(seconds, ExtendedFromInteger(1000)));
     }
 
     // The signal file is written beside the wave file; it must never be the wave file itself.

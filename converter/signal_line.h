@@ -4,10 +4,11 @@
 // which the file form writes as "0". The line end is not part of it.
 #include <cstdint>
 
+#include "numtext/extended_real.h"
 #include "numtext/number_text.h"
 
 inline NumberText SignalLine(double sample, double peak) {
-    return FileRealForm(static_cast<long double>(sample) / static_cast<long double>(peak));
+    return FileRealForm(DivideExtended(ExtendedFromDouble(sample), ExtendedFromDouble(peak)));
 }
 
 // The line followed by its line end, CR LF, as the signal file holds them: one text of at most

@@ -101,23 +101,23 @@ NumberText LayOut(const DecimalDigits& digits, bool blanks) {
 
 }  // namespace
 
-NumberText FormatNumber(long double value, int budget) {
+NumberText FormatNumber(ExtendedReal value, int budget) {
     return LayOut(MakeDigits(value, budget), true);
 }
 
-NumberText FileRealForm(long double value) {
+NumberText FileRealForm(ExtendedReal value) {
     return LayOut(MakeDigits(value, LongBudget), false);
 }
 
 NumberText ConsoleIntegerForm(std::int16_t value) {
-    return FormatNumber(static_cast<long double>(value), ShortBudget);
+    return FormatNumber(ExtendedFromInteger(value), ShortBudget);
 }
 
 NumberText ConsoleIntegerForm(std::int32_t value) {
-    return FormatNumber(static_cast<long double>(value), LongBudget);
+    return FormatNumber(ExtendedFromInteger(value), LongBudget);
 }
 
 // Every 64-bit integer is exact in the 64-bit significand.
 NumberText ConsoleIntegerForm(std::int64_t value) {
-    return FormatNumber(static_cast<long double>(value), LongBudget);
+    return FormatNumber(ExtendedFromInteger(value), LongBudget);
 }

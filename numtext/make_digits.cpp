@@ -1,26 +1,19 @@
 // Digit generation: the value is scaled by a power of ten into an 18-digit integer, whose
 // leading digits are then rounded to the budget by looking at the next digit only.
 #include <cassert>
-#include <cmath>
 #include <cstring>
 
+#include "numtext/extended_real.h"
 #include "numtext/number_text.h"
 #include "numtext/power_table.h"
 
 namespace {
 
-static_assert(__LDBL_MANT_DIG__ == 64, "long double must be the x87 80-bit extended type");
-
-// The extended format in memory (little-endian): 64-bit significand with an explicit leading
-// bit, then a 16-bit word of sign and biased exponent.
-constexpr int SignificandBytes = 8;
-constexpr int ExponentWordBytes = 2;
-constexpr std::uint16_t SignBit = 0x8000;
-constexpr std::uint16_t ExponentField = 0x7FFF;  // all ones: infinity or NaN
-constexpr int ExponentBias = 16383;
+constexpr std::uint16_t ExponentField = ExtendedExponentMask;  // all ones: infinity or NaN
+constexpr int ExponentBias = ExtendedExponentBias;
 [[maybe_unused]] constexpr int MinBinaryExponent = 1 - ExponentBias;  // field 1
 [[maybe_unused]] constexpr int MaxBinaryExponent = ExponentBias;      // field 7FFE
-constexpr std::uint64_t LeadingBit = std::uint64_t{1} << 63;
+constexpr std::uint64_t LeadingBit = ExtendedLeadingBit;
 constexpr int TopBitsShift = 48;
 constexpr std::uint64_t InfinityTopBits = 0x8000;  // top 16 bits of an infinity's significand
 
@@ -45,20 +38,6 @@ constexpr std::uint64_t EightDigitSplit = 100000000;  // 10^8: the 16 digits as 
 static_assert(2 * EightDigits == UsedDigits);
 constexpr int InfinityPoint = 999;
 
-struct ExtendedBits {
-    std::uint64_t Significand;
-    std::uint16_t SignAndExponent;
-};
-
-ExtendedBits ReadBits(long double value) {
-    unsigned char bytes[sizeof(long double)];
-    std::memcpy(bytes, &value, sizeof bytes);
-    ExtendedBits bits{};
-    std::memcpy(&bits.Significand, bytes, SignificandBytes);
-    std::memcpy(&bits.SignAndExponent, bytes + SignificandBytes, ExponentWordBytes);
-    return bits;
-}
-
 // Sets result's Count digits to digit.
 void Fill(DecimalDigits& result, char digit, int point, bool negative, bool zero) {
     std::memset(result.Digits, digit, static_cast<std::size_t>(result.Count));
@@ -81,15 +60,20 @@ int EstimateDecimalExponent(int e2) {
 }
 
 // a * 10^k, k = 17 - d. Beyond 10^4096 the table's last power is applied first on its own.
-long double Scale(long double a, int k) {
+ExtendedReal Scale(ExtendedReal a, int k) {
     int magnitude = k < 0 ? -k : k;
     if (magnitude > LargestPowerExponent) {
-        const long double largest = LargePowersOfTen[LargePowerCount - 1];
-        a = k < 0 ? a / largest : a * largest;
+        const ExtendedReal largest = LargePowersOfTen[LargePowerCount - 1];
+        a = k < 0 ? DivideExtended(a, largest) : MultiplyExtended(a, largest);
         magnitude -= LargestPowerExponent;
     }
-    long double power = PowerOfTen(magnitude);
-    return k < 0 ? a / power : a * power;
+    const ExtendedReal power = PowerOfTen(magnitude);
+    return k < 0 ? DivideExtended(a, power) : MultiplyExtended(a, power);
+}
+
+// a x 10^k rounded to an integral value, ties to even.
+ExtendedReal ScaledIntegral(ExtendedReal a, int k) {
+    return RoundExtendedToIntegral(Scale(a, k));
 }
 
 // "00" to "99": the two digits of every value below 100, side by side.
@@ -141,16 +125,15 @@ bool AddOneAtEnd(char* digits, int count) {
 }  // namespace
 
 // Every path fills the one result, which the compiler then builds in the caller's place.
-DecimalDigits MakeDigits(long double value, int budget) {
+DecimalDigits MakeDigits(ExtendedReal value, int budget) {
     assert(budget >= 1 && budget <= LongBudget);
     budget = budget < 1 ? 1 : (budget > LongBudget ? LongBudget : budget);  // keep in Digits
     DecimalDigits result{};
     result.Count = budget;
-    const ExtendedBits bits = ReadBits(value);
-    const int field = bits.SignAndExponent & ExponentField;
-    const bool negative = (bits.SignAndExponent & SignBit) != 0;
+    const int field = ExtendedExponentField(value);
+    const bool negative = ExtendedNegative(value);
     if (field == ExponentField) {
-        if ((bits.Significand >> TopBitsShift) == InfinityTopBits) {
+        if ((value.Significand >> TopBitsShift) == InfinityTopBits) {
             Fill(result, '9', InfinityPoint, negative, false);
         } else {
             FillZero(result);  // every NaN
@@ -159,26 +142,26 @@ DecimalDigits MakeDigits(long double value, int budget) {
     }
     // Field 0 holds zero and the denormals. A clear leading bit with a non-zero field is an
     // unnormal, which arithmetic never yields and the unit refuses as an operand: a NaN.
-    if (field == 0 || (bits.Significand & LeadingBit) == 0) {
+    if (field == 0 || (value.Significand & LeadingBit) == 0) {
         FillZero(result);
         return result;
     }
 
-    const long double a = std::fabs(value);
+    const ExtendedReal a = AbsoluteExtended(value);
     int d = EstimateDecimalExponent(field - ExponentBias);
-    long double scaled = std::rint(Scale(a, ScaleTarget - d));
-    if (scaled < ScaledIntegerFloor) {
+    ExtendedReal scaled = ScaledIntegral(a, ScaleTarget - d);
+    if (ExtendedLess(scaled, ScaledIntegerFloor)) {
         // Only below 2^-680: the estimate was one too high. Scale once more, one power up.
         --d;
-        scaled = std::rint(Scale(a, ScaleTarget - d));
+        scaled = ScaledIntegral(a, ScaleTarget - d);
     }
-    if (scaled >= ScaledIntegerBound) {
-        // rint rounds to nearest even, like every real-to-integer conversion of the program.
-        scaled = std::rint(scaled / 10);
+    if (!ExtendedLess(scaled, ScaledIntegerBound)) {
+        // Rounded to nearest even, like every real-to-integer conversion of the program.
+        scaled = RoundExtendedToIntegral(DivideExtended(scaled, ExactPowersOfTen[1]));
         ++d;
     }
     // scaled is a whole number below 10^18 now: the conversion is exact.
-    const auto integer = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
+    const auto integer = static_cast<std::uint64_t>(ExtendedToInteger(scaled));
     assert(integer >= ScaledLow && integer < ScaledHigh);
 
     // The first 16 of the 18 digits, all that the largest budget and its rounding digit use.

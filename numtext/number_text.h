@@ -1,9 +1,11 @@
 #pragma once
 // Decimal text forms of numbers: the console form of the report's integers and the file form
-// of the signal values. Values are x87 extended; nothing is allocated.
+// of the signal values. Values are extended reals; nothing is allocated.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "numtext/extended_real.h"
 
 inline constexpr int LongBudget = 15;  // 32-bit and wider integers, signal values
 inline constexpr int ShortBudget = 7;  // 16-bit integers
@@ -20,7 +22,7 @@ struct DecimalDigits {
 // The first `budget` significant digits (1 to 15; the program uses 7 and 15), rounded on the
 // next digit alone. Infinities give all "9" with Point 999; zero, denormals and NaN give all "0"
 // with Point 1 and Zero set. Every normal value, however small, gets its full digits.
-DecimalDigits MakeDigits(long double value, int budget);
+DecimalDigits MakeDigits(ExtendedReal value, int budget);
 
 // A text of at most 24 characters in caller-owned storage.
 struct NumberText {
@@ -32,9 +34,9 @@ struct NumberText {
 };
 
 // Sign position ("-" or blank), the number, one blank.
-NumberText FormatNumber(long double value, int budget);
+NumberText FormatNumber(ExtendedReal value, int budget);
 NumberText ConsoleIntegerForm(std::int16_t value);  // budget 7
 NumberText ConsoleIntegerForm(std::int32_t value);  // budget 15
 NumberText ConsoleIntegerForm(std::int64_t value);  // budget 15
 // FormatNumber with budget 15 without a leading blank and without the trailing blank.
-NumberText FileRealForm(long double value);
+NumberText FileRealForm(ExtendedReal value);

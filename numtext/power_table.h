@@ -1,7 +1,9 @@
 #pragma once
-// Powers of ten that scale a value into an 18-digit integer. Constant data; the large powers
-// are the extended values nearest the exact powers.
+// Powers of ten that scale a value into an 18-digit integer. Constant data, as bit patterns of
+// the extended format; the large powers are the extended values nearest the exact powers.
 #include <cstdint>
+
+#include "numtext/extended_real.h"
 
 inline constexpr int SmallPowerCount = 8;
 // 10^0 .. 10^7, exact.
@@ -9,31 +11,67 @@ inline constexpr std::uint32_t SmallPowersOfTen[SmallPowerCount] = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 
 inline constexpr int LargePowerCount = 10;
-// 10^(8 * 2^i) for i = 0 .. 9. The compiler rounds each literal to the nearest extended value;
+// 10^(8 * 2^i) for i = 0 .. 9, each the extended value nearest the exact power (ties to even);
 // 10^8 and 10^16 are exact, 10^32 and up are not (5^32 needs 75 bits).
-inline constexpr long double LargePowersOfTen[LargePowerCount] = {
-    1e8L, 1e16L, 1e32L, 1e64L, 1e128L, 1e256L, 1e512L, 1e1024L, 1e2048L, 1e4096L};
+inline constexpr ExtendedReal LargePowersOfTen[LargePowerCount] = {
+    {0xBEBC200000000000, 0x4019},  // 10^8
+    {0x8E1BC9BF04000000, 0x4034},  // 10^16
+    {0x9DC5ADA82B70B59E, 0x4069},  // 10^32
+    {0xC2781F49FFCFA6D5, 0x40D3},  // 10^64
+    {0x93BA47C980E98CE0, 0x41A8},  // 10^128
+    {0xAA7EEBFB9DF9DE8E, 0x4351},  // 10^256
+    {0xE319A0AEA60E91C7, 0x46A3},  // 10^512
+    {0xC976758681750C17, 0x4D48},  // 10^1024
+    {0x9E8B3B5DC53D5DE5, 0x5A92},  // 10^2048
+    {0xC46052028A20979B, 0x7525},  // 10^4096
+};
 inline constexpr int LargestPowerExponent = 4096;  // the exponent of the last entry
-
-// The scaled integer has 18 digits: ScaledIntegerFloor <= integer < ScaledIntegerBound.
-inline constexpr long double ScaledIntegerBound = 1e18L;
-inline constexpr long double ScaledIntegerFloor = 1e17L;
 
 inline constexpr int ExactPowerCount = 28;
 // 10^0 .. 10^27, every one exact (5^27 < 2^64): the powers that scale the program's values,
 // looked up rather than multiplied out.
-inline constexpr long double ExactPowersOfTen[ExactPowerCount] = {
-    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
-    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
-    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+inline constexpr ExtendedReal ExactPowersOfTen[ExactPowerCount] = {
+    {0x8000000000000000, 0x3FFF},  // 10^0
+    {0xA000000000000000, 0x4002},  // 10^1
+    {0xC800000000000000, 0x4005},  // 10^2
+    {0xFA00000000000000, 0x4008},  // 10^3
+    {0x9C40000000000000, 0x400C},  // 10^4
+    {0xC350000000000000, 0x400F},  // 10^5
+    {0xF424000000000000, 0x4012},  // 10^6
+    {0x9896800000000000, 0x4016},  // 10^7
+    {0xBEBC200000000000, 0x4019},  // 10^8
+    {0xEE6B280000000000, 0x401C},  // 10^9
+    {0x9502F90000000000, 0x4020},  // 10^10
+    {0xBA43B74000000000, 0x4023},  // 10^11
+    {0xE8D4A51000000000, 0x4026},  // 10^12
+    {0x9184E72A00000000, 0x402A},  // 10^13
+    {0xB5E620F480000000, 0x402D},  // 10^14
+    {0xE35FA931A0000000, 0x4030},  // 10^15
+    {0x8E1BC9BF04000000, 0x4034},  // 10^16
+    {0xB1A2BC2EC5000000, 0x4037},  // 10^17
+    {0xDE0B6B3A76400000, 0x403A},  // 10^18
+    {0x8AC7230489E80000, 0x403E},  // 10^19
+    {0xAD78EBC5AC620000, 0x4041},  // 10^20
+    {0xD8D726B7177A8000, 0x4044},  // 10^21
+    {0x878678326EAC9000, 0x4048},  // 10^22
+    {0xA968163F0A57B400, 0x404B},  // 10^23
+    {0xD3C21BCECCEDA100, 0x404E},  // 10^24
+    {0x84595161401484A0, 0x4052},  // 10^25
+    {0xA56FA5B99019A5C8, 0x4055},  // 10^26
+    {0xCECB8F27F4200F3A, 0x4058},  // 10^27
+};
+
+// The scaled integer has 18 digits: ScaledIntegerFloor <= integer < ScaledIntegerBound.
+inline constexpr ExtendedReal ScaledIntegerFloor = ExactPowersOfTen[17];
+inline constexpr ExtendedReal ScaledIntegerBound = ExactPowersOfTen[18];
 
 // 10^exponent, 0 <= exponent <= LargestPowerExponent: the exact 10^(exponent mod 8) multiplied
 // by the large powers picked by the bits of exponent / 8, lowest bit first, each product
 // rounded. Exact up to 10^27; PowerOfTen needs it only above.
-long double MultipliedPowerOfTen(int exponent);
+ExtendedReal MultipliedPowerOfTen(int exponent);
 
 // 10^exponent, 0 <= exponent <= LargestPowerExponent. The products that make the powers up
 // to 10^27 are exact, so the table gives the very same values.
-inline long double PowerOfTen(int exponent) {
+inline ExtendedReal PowerOfTen(int exponent) {
     return exponent < ExactPowerCount ? ExactPowersOfTen[exponent] : MultipliedPowerOfTen(exponent);
 }

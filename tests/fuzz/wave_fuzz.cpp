@@ -237,7 +237,7 @@ void CheckSignalFile(const Input& in, const WaveHeader& header, const std::strin
             Require(line == "0", "a file of zero samples has a line other than 0");
             continue;
         }
-        double expected = static_cast<double>(static_cast<long double>(samples[i]) / peak);
+        double expected = samples[i] / peak;
         if (std::fabs(samples[i]) == peak) {
             Require(line == (samples[i] > 0 ? "1" : "-1"), "the peak's line is not 1 or -1");
             sawPeakLine = true;

@@ -7,17 +7,13 @@
 #include <string_view>
 
 #include "numtext/number_text.h"
+#include "tests/numtext/extended_values.h"
 
 namespace {
 
-long double DefaultNaN() {
-    volatile long double zero = 0;
-    return zero / zero;
-}
-
 struct ReferenceValue {
     const char* Name;
-    long double Value;       // the extended value nearest the quotient named
+    ExtendedReal Value;      // the extended value nearest the quotient named
     std::string_view Long;   // FormatNumber, budget 15
     std::string_view File;   // FileRealForm
     std::string_view Short;  // FormatNumber, budget 7
@@ -26,43 +22,44 @@ struct ReferenceValue {
 // The reference values: zero text, no "0" before the point, fixed or exponent form chosen by
 // the count of digits after the point, rounding on the digit after the budget only.
 TEST(FormatNumber, ReferenceValuesInAllThreeForms) {
-    const long double infinity = std::numeric_limits<long double>::infinity();
+    const ExtendedReal infinity = ExtendedInfinity;
     const ReferenceValue values[] = {
-        {"0", 0.0L, " 0 ", "0", " 0 "},
-        {"-0", -0.0L, " 0 ", "0", " 0 "},
+        {"0", Whole(0), " 0 ", "0", " 0 "},
+        {"-0", NegateExtended(Whole(0)), " 0 ", "0", " 0 "},
         {"NaN of 0/0", DefaultNaN(), " 0 ", "0", " 0 "},
-        {"1", 1.0L, " 1 ", "1", " 1 "},
-        {"-1", -1.0L, "-1 ", "-1", "-1 "},
-        {"0.5", 0.5L, " .5 ", ".5", " .5 "},
-        {"-0.5", -0.5L, "-.5 ", "-.5", "-.5 "},
-        {"127/128", 127.0L / 128, " .9921875 ", ".9921875", " .9921875 "},
-        {"-1/128", -1.0L / 128, "-.0078125 ", "-.0078125", "-.0078125 "},
-        {"1/3", 1.0L / 3, " .333333333333333 ", ".333333333333333", " .3333333 "},
-        {"2/3", 2.0L / 3, " .666666666666667 ", ".666666666666667", " .6666667 "},
-        {"0.05", 0.05L, " .05 ", ".05", " .05 "},
-        {"10^-5", 1e-5L, " .00001 ", ".00001", " .00001 "},
-        {"10^-15", 1e-15L, " .000000000000001 ", ".000000000000001", " 1E-15 "},
-        {"10^-16", 1e-16L, " 1E-16 ", "1E-16", " 1E-16 "},
-        {"10^-20", 1e-20L, " 1E-20 ", "1E-20", " 1E-20 "},
-        {"1/32768", 1.0L / 32768, " .000030517578125 ", ".000030517578125", " 3.051758E-5 "},
-        {"1/32767", 1.0L / 32767, " 3.05185094759972E-5 ", "3.05185094759972E-5", " 3.051851E-5 "},
-        {"29/32767", 29.0L / 32767, " 8.85036774803918E-4 ", "8.85036774803918E-4",
+        {"1", Whole(1), " 1 ", "1", " 1 "},
+        {"-1", Whole(-1), "-1 ", "-1", "-1 "},
+        {"0.5", Ratio(1, 2), " .5 ", ".5", " .5 "},
+        {"-0.5", Ratio(-1, 2), "-.5 ", "-.5", "-.5 "},
+        {"127/128", Ratio(127, 128), " .9921875 ", ".9921875", " .9921875 "},
+        {"-1/128", Ratio(-1, 128), "-.0078125 ", "-.0078125", "-.0078125 "},
+        {"1/3", Ratio(1, 3), " .333333333333333 ", ".333333333333333", " .3333333 "},
+        {"2/3", Ratio(2, 3), " .666666666666667 ", ".666666666666667", " .6666667 "},
+        {"0.05", Ratio(1, 20), " .05 ", ".05", " .05 "},
+        {"10^-5", Ratio(1, 100000), " .00001 ", ".00001", " .00001 "},
+        {"10^-15", Ratio(1, 1000000000000000), " .000000000000001 ", ".000000000000001", " 1E-15 "},
+        {"10^-16", Ratio(1, 10000000000000000), " 1E-16 ", "1E-16", " 1E-16 "},
+        {"10^-20", FromBits(0xBCE5086492111AEB, 0x3FBC), " 1E-20 ", "1E-20", " 1E-20 "},
+        {"1/32768", Ratio(1, 32768), " .000030517578125 ", ".000030517578125", " 3.051758E-5 "},
+        {"1/32767", Ratio(1, 32767), " 3.05185094759972E-5 ", "3.05185094759972E-5",
+         " 3.051851E-5 "},
+        {"29/32767", Ratio(29, 32767), " 8.85036774803918E-4 ", "8.85036774803918E-4",
          " 8.850368E-4 "},
-        {"1/127", 1.0L / 127, " 7.8740157480315E-3 ", "7.8740157480315E-3", " 7.874016E-3 "},
-        {"1/8388607", 1.0L / 8388607, " 1.19209303761638E-7 ", "1.19209303761638E-7",
+        {"1/127", Ratio(1, 127), " 7.8740157480315E-3 ", "7.8740157480315E-3", " 7.874016E-3 "},
+        {"1/8388607", Ratio(1, 8388607), " 1.19209303761638E-7 ", "1.19209303761638E-7",
          " 1.192093E-7 "},
-        {"12345/32767", 12345.0L / 32767, " .376750999481185 ", ".376750999481185", " .376751 "},
-        {"1.5", 1.5L, " 1.5 ", "1.5", " 1.5 "},
-        {"1234567.5", 1234567.5L, " 1234567.5 ", "1234567.5", " 1234568 "},
-        {"16", 16.0L, " 16 ", "16", " 16 "},
-        {"44100", 44100.0L, " 44100 ", "44100", " 44100 "},
-        {"-250", -250.0L, "-250 ", "-250", "-250 "},
-        {"123456789012345", 123456789012345.0L, " 123456789012345 ", "123456789012345",
+        {"12345/32767", Ratio(12345, 32767), " .376750999481185 ", ".376750999481185", " .376751 "},
+        {"1.5", Ratio(3, 2), " 1.5 ", "1.5", " 1.5 "},
+        {"1234567.5", Ratio(2469135, 2), " 1234567.5 ", "1234567.5", " 1234568 "},
+        {"16", Whole(16), " 16 ", "16", " 16 "},
+        {"44100", Whole(44100), " 44100 ", "44100", " 44100 "},
+        {"-250", Whole(-250), "-250 ", "-250", "-250 "},
+        {"123456789012345", Whole(123456789012345), " 123456789012345 ", "123456789012345",
          " 1.234568E+14 "},
-        {"10^15", 1e15L, " 1E+15 ", "1E+15", " 1E+15 "},
+        {"10^15", Whole(1000000000000000), " 1E+15 ", "1E+15", " 1E+15 "},
         {"+infinity", infinity, " 9.99999999999999E+998 ", "9.99999999999999E+998",
          " 9.999999E+998 "},
-        {"-infinity", -infinity, "-9.99999999999999E+998 ", "-9.99999999999999E+998",
+        {"-infinity", NegateExtended(infinity), "-9.99999999999999E+998 ", "-9.99999999999999E+998",
          "-9.999999E+998 "},
     };
     for (const ReferenceValue& v : values) {
@@ -75,7 +72,7 @@ TEST(FormatNumber, ReferenceValuesInAllThreeForms) {
 
 struct LayoutCase {
     const char* Name;
-    long double Value;
+    ExtendedReal Value;
     int Budget;
     std::string_view Text;
 };
@@ -91,17 +88,20 @@ void ExpectLayouts(const LayoutCase* cases, std::size_t count) {
 // the exponent form.
 TEST(FormatNumber, FormBorders) {
     const LayoutCase cases[] = {
-        {"integer filling the short budget", 1000000.0L, 7, " 1000000 "},
-        {"one digit past the short budget", 10000000.0L, 7, " 1E+7 "},
-        {"carry into an eighth digit", 9999999.5L, 7, " 1E+7 "},
-        {"integer with trailing zeros, long budget", 1e14L, 15, " 100000000000000 "},
-        {"fifteen digits after the point", 0.123456789012345L, 15, " .123456789012345 "},
-        {"point inside the digits", 123.456L, 15, " 123.456 "},
-        {"fifteen digits, point after the first", -1.23456789012345L, 15, "-1.23456789012345 "},
-        {"sixteen after the point forces the exponent", 1.23456789012345e-2L, 15,
+        {"integer filling the short budget", Whole(1000000), 7, " 1000000 "},
+        {"one digit past the short budget", Whole(10000000), 7, " 1E+7 "},
+        {"carry into an eighth digit", Ratio(19999999, 2), 7, " 1E+7 "},
+        {"integer with trailing zeros, long budget", Whole(100000000000000), 15,
+         " 100000000000000 "},
+        {"fifteen digits after the point", Ratio(24691357802469, 200000000000000), 15,
+         " .123456789012345 "},
+        {"point inside the digits", Ratio(15432, 125), 15, " 123.456 "},
+        {"fifteen digits, point after the first", Ratio(-24691357802469, 20000000000000), 15,
+         "-1.23456789012345 "},
+        {"sixteen after the point forces the exponent", Ratio(24691357802469, 2000000000000000), 15,
          " 1.23456789012345E-2 "},
-        {"seven after the point in the short budget", 0.0000001L, 7, " .0000001 "},
-        {"eight after the point in the short budget", 0.00000001L, 7, " 1E-8 "},
+        {"seven after the point in the short budget", Ratio(1, 10000000), 7, " .0000001 "},
+        {"eight after the point in the short budget", Ratio(1, 100000000), 7, " 1E-8 "},
     };
     ExpectLayouts(cases, std::size(cases));
 }
@@ -109,28 +109,27 @@ TEST(FormatNumber, FormBorders) {
 // The exponent has as many digits as it needs, a sign always, never a leading zero.
 TEST(FormatNumber, ExponentDigits) {
     const LayoutCase cases[] = {
-        {"one digit", 2.5e-7L, 7, " 2.5E-7 "},
-        {"two digits", -4e20L, 15, "-4E+20 "},
-        {"three digits", 1e-100L, 15, " 1E-100 "},
-        {"four digits, negative", 1.5e-1000L, 7, " 1.5E-1000 "},
-        {"four digits, positive", 7e4000L, 15, " 7E+4000 "},
-        {"smallest normal", std::numeric_limits<long double>::min(), 15,
-         " 3.36210314311209E-4932 "},
+        {"one digit", Ratio(1, 4000000), 7, " 2.5E-7 "},
+        {"two digits", FromBits(0xAD78EBC5AC620000, 0xC043), 15, "-4E+20 "},
+        {"three digits", FromBits(0xDFF9772470297EBD, 0x3EB2), 15, " 1E-100 "},
+        {"four digits, negative", FromBits(0xC9CFDA4CFCED1E9B, 0x3305), 7, " 1.5E-1000 "},
+        {"four digits, positive", FromBits(0xB78332BF7E8ADAD5, 0x73E9), 15, " 7E+4000 "},
+        {"smallest normal", FromBits(0x8000000000000000, 0x0001), 15, " 3.36210314311209E-4932 "},
     };
     ExpectLayouts(cases, std::size(cases));
 }
 
 TEST(FormatNumber, LongestTextIsTwentyFourCharacters) {
-    const NumberText text = FormatNumber(-1.23456789012345e-1000L, LongBudget);
+    const NumberText text = FormatNumber(FromBits(0xA619B069B548E328, 0xB305), LongBudget);
     EXPECT_EQ(text.View(), "-1.23456789012345E-1000 ");
     EXPECT_EQ(text.Length, 24);
 }
 
 TEST(FileRealForm, DropsOnlyTheBlanks) {
-    EXPECT_EQ(FileRealForm(-0.0L).View(), "0");
-    EXPECT_EQ(FileRealForm(-1e-100L).View(), "-1E-100");
-    EXPECT_EQ(FileRealForm(32767.0L / 32768).View(), ".999969482421875");
-    EXPECT_EQ(FileRealForm(-32768.0L / 32767).View(), "-1.00003051850948");
+    EXPECT_EQ(FileRealForm(NegateExtended(Whole(0))).View(), "0");
+    EXPECT_EQ(FileRealForm(FromBits(0xDFF9772470297EBD, 0xBEB2)).View(), "-1E-100");
+    EXPECT_EQ(FileRealForm(Ratio(32767, 32768)).View(), ".999969482421875");
+    EXPECT_EQ(FileRealForm(Ratio(-32768, 32767)).View(), "-1.00003051850948");
 }
 
 TEST(ConsoleIntegerForm, SixteenBitUsesTheShortBudget) {

@@ -4,16 +4,16 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string>
 
 #include "numtext/number_text.h"
+#include "tests/numtext/extended_values.h"
 
 namespace {
 
 struct DigitsCase {
     const char* Name;
-    long double Value;
+    ExtendedReal Value;
     int Budget;
     const char* Digits;
     int Point;
@@ -31,30 +31,17 @@ void ExpectDigits(const DigitsCase& c) {
     EXPECT_EQ(result.Zero, c.Zero);
 }
 
-long double FromBits(std::uint64_t significand, std::uint16_t signAndExponent) {
-    long double value = 0;
-    std::memcpy(&value, &significand, sizeof significand);
-    std::memcpy(reinterpret_cast<unsigned char*>(&value) + 8, &signAndExponent,
-                sizeof signAndExponent);
-    return value;
-}
-
-long double DefaultNaN() {
-    volatile long double zero = 0;
-    return zero / zero;  // the unit's default NaN has its sign bit set
-}
-
 TEST(MakeDigits, OrdinaryValues) {
     const DigitsCase cases[] = {
-        {"one", 1.0L, 15, "100000000000000", 1, false, false},
-        {"one half", 0.5L, 15, "500000000000000", 0, false, false},
-        {"minus 1/128", -1.0L / 128, 15, "781250000000000", -2, true, false},
-        {"16-bit integer, short budget", 44100.0L, 7, "4410000", 5, false, false},
-        {"largest 32-bit integer", 2147483647.0L, 15, "214748364700000", 10, false, false},
-        {"2/3 rounds up on a 6", 2.0L / 3, 15, "666666666666667", 0, false, false},
+        {"one", Whole(1), 15, "100000000000000", 1, false, false},
+        {"one half", Ratio(1, 2), 15, "500000000000000", 0, false, false},
+        {"minus 1/128", Ratio(-1, 128), 15, "781250000000000", -2, true, false},
+        {"16-bit integer, short budget", Whole(44100), 7, "4410000", 5, false, false},
+        {"largest 32-bit integer", Whole(2147483647), 15, "214748364700000", 10, false, false},
+        {"2/3 rounds up on a 6", Ratio(2, 3), 15, "666666666666667", 0, false, false},
         // 0.1 scales to 10^18 or a hair under: the tenfold correction applies.
-        {"one tenth", 0.1L, 15, "100000000000000", 0, false, false},
-        {"smallest 24-bit quotient", 1.0L / 8388608, 7, "1192093", -6, false, false},
+        {"one tenth", Ratio(1, 10), 15, "100000000000000", 0, false, false},
+        {"smallest 24-bit quotient", Ratio(1, 8388608), 7, "1192093", -6, false, false},
     };
     for (const DigitsCase& c : cases) {
         ExpectDigits(c);
@@ -65,14 +52,14 @@ TEST(MakeDigits, OrdinaryValues) {
 TEST(MakeDigits, RoundingOnTheNextDigitAlone) {
     const DigitsCase cases[] = {
         // 885036774803918|577: the 5 follows an even 8 and is cut, though 577 > 500.
-        {"29/32767 is cut on its 16th digit", 29.0L / 32767, 15, "885036774803918", -3, false,
+        {"29/32767 is cut on its 16th digit", Ratio(29, 32767), 15, "885036774803918", -3, false,
          false},
-        {"5 after an odd digit 7 rounds up", 1234567.5L, 7, "1234568", 7, false, false},
-        {"5 after an even digit 7 is cut", 1234566.5L, 7, "1234566", 7, false, false},
-        {"5 followed by more digits after an even digit is cut", 1234566.51L, 7, "1234566", 7,
-         false, false},
-        {"6 rounds up", 1234566.6L, 7, "1234567", 7, false, false},
-        {"4 is cut", 1234567.4L, 7, "1234567", 7, false, false},
+        {"5 after an odd digit 7 rounds up", Ratio(2469135, 2), 7, "1234568", 7, false, false},
+        {"5 after an even digit 7 is cut", Ratio(2469133, 2), 7, "1234566", 7, false, false},
+        {"5 followed by more digits after an even digit is cut", Ratio(123456651, 100), 7,
+         "1234566", 7, false, false},
+        {"6 rounds up", Ratio(6172833, 5), 7, "1234567", 7, false, false},
+        {"4 is cut", Ratio(6172837, 5), 7, "1234567", 7, false, false},
     };
     for (const DigitsCase& c : cases) {
         ExpectDigits(c);
@@ -81,9 +68,10 @@ TEST(MakeDigits, RoundingOnTheNextDigitAlone) {
 
 TEST(MakeDigits, CarryOutOfTheFirstDigitRaisesThePoint) {
     const DigitsCase cases[] = {
-        {"seven nines and a half", 9999999.5L, 7, "1000000", 8, false, false},
-        {"fifteen nines and a half", 999999999999999.5L, 15, "100000000000000", 16, false, false},
-        {"negative small value", -0.0000999999996L, 7, "1000000", -3, true, false},
+        {"seven nines and a half", Ratio(19999999, 2), 7, "1000000", 8, false, false},
+        {"fifteen nines and a half", Ratio(1999999999999999, 2), 15, "100000000000000", 16, false,
+         false},
+        {"negative small value", Ratio(-249999999, 2500000000000), 7, "1000000", -3, true, false},
     };
     for (const DigitsCase& c : cases) {
         ExpectDigits(c);
@@ -95,11 +83,11 @@ TEST(MakeDigits, CarryOutOfTheFirstDigitRaisesThePoint) {
 TEST(MakeDigits, ScaledIntegerIsRoundedToNearest) {
     const DigitsCase cases[] = {
         // Scaled by 10^0: ...457499.5 rounds to ...457500, whose 5 then rounds up the odd 7.
-        {"half at the 18-digit integer", 234567890123457499.5L, 15, "234567890123458", 18, false,
-         false},
-        // Scaled by 10 to 10^18 or more, divided back by 10: ...345499.5 rounds to ...345500.
-        {"half after the tenfold correction", 123456789012345499.5L, 15, "123456789012346", 18,
+        {"half at the 18-digit integer", Ratio(469135780246914999, 2), 15, "234567890123458", 18,
          false, false},
+        // Scaled by 10 to 10^18 or more, divided back by 10: ...345499.5 rounds to ...345500.
+        {"half after the tenfold correction", Ratio(246913578024690999, 2), 15, "123456789012346",
+         18, false, false},
     };
     for (const DigitsCase& c : cases) {
         ExpectDigits(c);
@@ -109,21 +97,20 @@ TEST(MakeDigits, ScaledIntegerIsRoundedToNearest) {
 // Zero, denormals and every NaN give the zero digits with the sign cleared; only the exact
 // infinity pattern in the top 16 bits of the significand gives the nines.
 TEST(MakeDigits, SpecialValuesByExponentField) {
-    const long double infinity = std::numeric_limits<long double>::infinity();
+    const ExtendedReal infinity = ExtendedInfinity;
     const DigitsCase cases[] = {
-        {"zero", 0.0L, 15, "000000000000000", 1, false, true},
-        {"negative zero", -0.0L, 7, "0000000", 1, false, true},
+        {"zero", Whole(0), 15, "000000000000000", 1, false, true},
+        {"negative zero", NegateExtended(Whole(0)), 7, "0000000", 1, false, true},
         {"default NaN of 0/0", DefaultNaN(), 15, "000000000000000", 1, false, true},
-        {"quiet NaN", std::numeric_limits<long double>::quiet_NaN(), 7, "0000000", 1, false, true},
-        {"smallest denormal", std::numeric_limits<long double>::denorm_min(), 15, "000000000000000",
-         1, false, true},
+        {"quiet NaN", FromBits(0xC000000000000000, 0x7FFF), 7, "0000000", 1, false, true},
+        {"smallest denormal", FromBits(1, 0), 15, "000000000000000", 1, false, true},
         {"largest denormal", FromBits(0x7FFFFFFFFFFFFFFF, 0x0000), 7, "0000000", 1, false, true},
-        {"pseudo-infinity (leading bit clear) counts as a NaN", FromBits(0, 0x7FFF), 7, "0000000",
-         1, false, true},
+        {"pseudoNegateExtended(infinity) (leading bit clear) counts as a NaN", FromBits(0, 0x7FFF),
+         7, "0000000", 1, false, true},
         {"unnormal counts as a NaN", FromBits(0x4000000000000000, 0x3FFF), 7, "0000000", 1, false,
          true},
         {"plus infinity", infinity, 15, "999999999999999", 999, false, false},
-        {"minus infinity", -infinity, 7, "9999999", 999, true, false},
+        {"minus infinity", NegateExtended(infinity), 7, "9999999", 999, true, false},
         {"NaN with the infinity's top 16 bits", FromBits(0x8000000000000001, 0xFFFF), 7, "9999999",
          999, true, false},
         {"NaN with other top bits", FromBits(0x8001000000000000, 0x7FFF), 7, "0000000", 1, false,
@@ -136,13 +123,13 @@ TEST(MakeDigits, SpecialValuesByExponentField) {
 
 TEST(MakeDigits, ExtremesOfTheExtendedRange) {
     const DigitsCase cases[] = {
-        {"smallest normal", std::numeric_limits<long double>::min(), 15, "336210314311209", -4931,
+        {"smallest normal", FromBits(0x8000000000000000, 0x0001), 15, "336210314311209", -4931,
          false, false},
-        {"largest finite", -std::numeric_limits<long double>::max(), 15, "118973149535723", 4933,
-         true, false},
-        // 2^-1166: an exponent whose estimate is one too high, so the value is scaled again.
-        {"estimate one too high", std::ldexp(1.0L, -1166), 15, "997757625899340", -351, false,
+        {"largest finite", FromBits(0xFFFFFFFFFFFFFFFF, 0xFFFE), 15, "118973149535723", 4933, true,
          false},
+        // 2^-1166: an exponent whose estimate is one too high, so the value is scaled again.
+        {"estimate one too high", FromBits(0x8000000000000000, 16383 - 1166), 15, "997757625899340",
+         -351, false, false},
     };
     for (const DigitsCase& c : cases) {
         ExpectDigits(c);

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -16,13 +14,8 @@ struct Extended {
     int Exponent;  // unbiased: value = Significand x 2^(Exponent - 63)
 };
 
-Extended Decompose(long double value) {
-    Extended result{};
-    std::uint16_t word = 0;
-    std::memcpy(&result.Significand, &value, sizeof result.Significand);
-    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&value) + 8, sizeof word);
-    result.Exponent = (word & 0x7FFF) - 16383;
-    return result;
+Extended Decompose(ExtendedReal value) {
+    return Extended{value.Significand, ExtendedExponentField(value) - ExtendedExponentBias};
 }
 
 // Little-endian 32-bit limbs, enough for 5^4096 (9510 bits).
@@ -85,8 +78,8 @@ Extended NearestPowerOfTen(int exponent) {
     return Extended{significand, top};
 }
 
-// 10^8 and 10^16 are exact; from 10^32 on (5^32 needs 75 bits) the literal must have been
-// rounded to the nearest.
+// 10^8 and 10^16 are exact; from 10^32 on (5^32 needs 75 bits) the pattern must be the
+// nearest.
 TEST(PowerTable, LargePowersAreTheNearestExtendedValues) {
     EXPECT_EQ(BitLength(PowerOfFive(32)), 75);
     for (int i = 0; i < LargePowerCount; ++i) {
@@ -104,12 +97,13 @@ TEST(PowerTable, LargePowersAreTheNearestExtendedValues) {
 TEST(PowerTable, PowersUpToTwentySevenAreExact) {
     for (int k = 0; k <= 27; ++k) {
         SCOPED_TRACE(k);
-        std::uint64_t five = 1;
-        for (int i = 0; i < k; ++i) {
-            five *= 5;
-        }
-        EXPECT_EQ(PowerOfTen(k), std::ldexp(static_cast<long double>(five), k));
-        EXPECT_EQ(MultipliedPowerOfTen(k), PowerOfTen(k));  // the table is the products' values
+        const Extended expected = NearestPowerOfTen(k);
+        EXPECT_EQ(BitLength(PowerOfFive(k)) <= 64, true);
+        EXPECT_EQ(Decompose(PowerOfTen(k)).Significand, expected.Significand);
+        EXPECT_EQ(Decompose(PowerOfTen(k)).Exponent, expected.Exponent);
+        EXPECT_FALSE(ExtendedNegative(PowerOfTen(k)));
+        // the table is the products' values
+        EXPECT_TRUE(SameBits(MultipliedPowerOfTen(k), PowerOfTen(k)));
     }
 }
 

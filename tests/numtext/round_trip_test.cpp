@@ -1,7 +1,10 @@
 // Properties over many values: every file form text is well shaped and reads back as the
-// value it stands for, to within one unit of the 15th significant digit.
+// value it stands for, to within one unit of the 15th significant digit. The texts are read
+// back as long double, which holds every extended value exactly wherever the tests run: the
+// x87 type itself or a 128-bit quad.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -10,11 +13,47 @@
 #include <string>
 #include <string_view>
 
+#include "numtext/extended_real.h"
 #include "numtext/number_text.h"
 
 namespace {
 
+static_assert(LDBL_MANT_DIG >= 64 && LDBL_MAX_EXP >= 16384,
+              "long double must hold extended values");
+
 constexpr int MaxReportedFaults = 10;
+
+long double Reference(ExtendedReal value) {
+    const int field = ExtendedExponentField(value);
+    const int exponent = (field == 0 ? 1 : field) - ExtendedExponentBias - 63;
+    const long double magnitude = std::ldexp(static_cast<long double>(value.Significand), exponent);
+    return ExtendedNegative(value) ? -magnitude : magnitude;
+}
+
+// A positive finite long double rounded to the nearest extended value, ties to even.
+ExtendedReal NearestExtended(long double value) {
+    int exponent = 0;
+    const long double fraction = std::frexp(value, &exponent);  // in [1/2, 1)
+    const long double scaled = std::nearbyint(std::ldexp(fraction, 64));
+    if (scaled >= std::ldexp(1.0L, 64)) {
+        return ExtendedReal{ExtendedLeadingBit,
+                            static_cast<std::uint16_t>(exponent + ExtendedExponentBias)};
+    }
+    return ExtendedReal{static_cast<std::uint64_t>(scaled),
+                        static_cast<std::uint16_t>(exponent - 1 + ExtendedExponentBias)};
+}
+
+// The next extended value towards zero from a positive normal one.
+ExtendedReal NextDown(ExtendedReal value) {
+    if (value.Significand == ExtendedLeadingBit) {
+        return ExtendedReal{~std::uint64_t{0}, static_cast<std::uint16_t>(value.SignExponent - 1)};
+    }
+    return ExtendedReal{value.Significand - 1, value.SignExponent};
+}
+
+ExtendedReal Quotient(std::int64_t sample, std::int64_t peak) {
+    return DivideExtended(ExtendedFromInteger(sample), ExtendedFromInteger(peak));
+}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -101,8 +140,9 @@ struct FaultLog {
 };
 
 // Shape and read-back within one unit of the 15th digit.
-void CheckQuotient(long double value, FaultLog& faults) {
-    const NumberText text = FileRealForm(value);
+void CheckQuotient(ExtendedReal extended, FaultLog& faults) {
+    const NumberText text = FileRealForm(extended);
+    const long double value = Reference(extended);
     const std::string fault = ShapeFault(text.View());
     if (!fault.empty()) {
         faults.Add(value, text.View(), fault);
@@ -123,10 +163,10 @@ TEST(RoundTrip, AllSixteenBitSamplesOverSeveralPeaks) {
         SCOPED_TRACE(peak);
         FaultLog faults;
         for (int sample = -32768; sample <= 32767; ++sample) {
-            const long double quotient =
-                static_cast<long double>(sample) / static_cast<long double>(peak);
-            CheckQuotient(quotient, faults);
-            const NumberText form = FileRealForm(quotient);
+            const ExtendedReal extended = Quotient(sample, peak);
+            const long double quotient = Reference(extended);
+            CheckQuotient(extended, faults);
+            const NumberText form = FileRealForm(extended);
             const std::string_view text = form.View();
             if (sample == peak && text != "1") {
                 faults.Add(quotient, text, "peak not \"1\"");
@@ -153,11 +193,13 @@ TEST(RoundTrip, TwentyFourBitQuotientsAndPowersOfTwo) {
     for (int i = 0; i < 200000; ++i) {
         const int peak = peaks(generator);
         const int sample = std::uniform_int_distribution<int>(-peak, peak)(generator);
-        CheckQuotient(static_cast<long double>(sample) / peak, faults);
+        CheckQuotient(Quotient(sample, peak), faults);
     }
     for (int exponent = -24; exponent <= 0; ++exponent) {
-        CheckQuotient(std::ldexp(1.0L, exponent), faults);
-        CheckQuotient(-std::ldexp(1.0L, exponent), faults);
+        const ExtendedReal power{ExtendedLeadingBit,
+                                 static_cast<std::uint16_t>(ExtendedExponentBias + exponent)};
+        CheckQuotient(power, faults);
+        CheckQuotient(NegateExtended(power), faults);
     }
     EXPECT_EQ(faults.Count, 0);
 }
@@ -224,15 +266,18 @@ TEST(RoundTrip, ThirtyTwoBitIntegersAreExact) {
 // still read back within 1e-14 of the value.
 TEST(RoundTrip, EveryBinaryExponentOfTheFormat) {
     FaultLog faults;
-    const long double belowTwo = 2.0L - std::ldexp(1.0L, -63);
     for (int exponent = -16382; exponent <= 16383; ++exponent) {
-        for (long double significand : {1.0L, 1.25L, belowTwo}) {
-            const long double value = std::ldexp(significand, exponent);
-            const DecimalDigits digits = MakeDigits(value, LongBudget);
+        // 1, 1.25 and the largest significand below 2
+        for (std::uint64_t significand :
+             {ExtendedLeadingBit, std::uint64_t{0xA000000000000000}, ~std::uint64_t{0}}) {
+            const ExtendedReal extended{
+                significand, static_cast<std::uint16_t>(exponent + ExtendedExponentBias)};
+            const long double value = Reference(extended);
+            const DecimalDigits digits = MakeDigits(extended, LongBudget);
             if (digits.Digits[0] == '0') {
                 faults.Add(value, "", "leading digit 0");
             }
-            const NumberText text = FileRealForm(value);
+            const NumberText text = FileRealForm(extended);
             const std::string fault = ShapeFault(text.View());
             if (!fault.empty()) {
                 faults.Add(value, text.View(), fault);
@@ -256,13 +301,13 @@ TEST(RoundTrip, PowersOfTenAcrossTheRange) {
         const std::string sign = exponent < 0 ? "-" : "+";
         const std::string expected = "1E" + sign + std::to_string(std::abs(exponent));
         const std::string power = "1e" + std::to_string(exponent);
-        const long double nearest = std::strtold(power.c_str(), nullptr);
+        const ExtendedReal nearest = NearestExtended(std::strtold(power.c_str(), nullptr));
         if (FileRealForm(nearest).View() != expected) {
-            faults.Add(nearest, FileRealForm(nearest).View(), "power of ten");
+            faults.Add(Reference(nearest), FileRealForm(nearest).View(), "power of ten");
         }
-        const long double under = std::nextafter(nearest, 0.0L);
+        const ExtendedReal under = NextDown(nearest);
         if (FileRealForm(under).View() != expected) {
-            faults.Add(under, FileRealForm(under).View(), "just under a power of ten");
+            faults.Add(Reference(under), FileRealForm(under).View(), "just under a power of ten");
         }
     }
     EXPECT_EQ(faults.Count, 0);

@@ -1,0 +1,293 @@
+// Extended arithmetic in integers. Operands are unpacked into a sign, an unbounded biased
+// exponent and a significand with its leading bit set; the exact result (or its 64 leading
+// bits and a word that tells where the rest lies) goes to one routine that rounds and packs.
+#include "numtext/extended_real.h"
+
+#include <bit>
+
+#include "numtext/wide_integer.h"
+
+namespace {
+
+constexpr std::uint64_t QuietBit = std::uint64_t{1} << 62;
+constexpr std::uint64_t HalfWord = std::uint64_t{1} << 63;  // the extra word of an exact half
+constexpr int MaxFiniteField = 0x7FFE;
+constexpr int IntegralField = ExtendedExponentBias + 63;  // from here on, no fraction bits
+
+enum class Kind { Zero, Finite, Infinite, NaN, Invalid };
+
+// An operand taken apart. Finite values are normalised: Significand has its leading bit set
+// and Exponent may go below 1 for denormals.
+struct Unpacked {
+    Kind Class;
+    bool Negative;
+    int Exponent;
+    std::uint64_t Significand;
+};
+
+Unpacked Unpack(ExtendedReal value) {
+    const int field = ExtendedExponentField(value);
+    const bool negative = ExtendedNegative(value);
+    const std::uint64_t significand = value.Significand;
+    if (field == ExtendedExponentMask) {
+        // An all-ones field without the leading bit is no value the unit accepts.
+        if ((significand & ExtendedLeadingBit) == 0) return Unpacked{Kind::Invalid, negative, 0, 0};
+        const Kind kind = (significand << 1) == 0 ? Kind::Infinite : Kind::NaN;
+        return Unpacked{kind, negative, field, significand};
+    }
+    if (field == 0) {
+        if (significand == 0) return Unpacked{Kind::Zero, negative, 0, 0};
+        // Denormals count with exponent 1, as does a denormal with its leading bit set.
+        const int shift = std::countl_zero(significand);
+        return Unpacked{Kind::Finite, negative, 1 - shift, significand << shift};
+    }
+    // A clear leading bit with any other field is an unnormal: not accepted either.
+    if ((significand & ExtendedLeadingBit) == 0) return Unpacked{Kind::Invalid, negative, 0, 0};
+    return Unpacked{Kind::Finite, negative, field, significand};
+}
+
+ExtendedReal Pack(bool negative, int field, std::uint64_t significand) {
+    return ExtendedReal{significand,
+                        static_cast<std::uint16_t>((negative ? ExtendedSignBit : 0) | field)};
+}
+
+ExtendedReal SignedZero(bool negative) {
+    return Pack(negative, 0, 0);
+}
+
+ExtendedReal SignedInfinity(bool negative) {
+    return Pack(negative, ExtendedExponentMask, ExtendedLeadingBit);
+}
+
+// The value significand.extra x 2^(exponent - bias - 63), rounded to nearest, ties to even.
+// extra holds the bits below the significand: HalfWord is an exact half, more is above it and
+// anything non-zero below it is below it. The exponent may lie outside the format's range:
+// above, the result is an infinity; below, a denormal or zero rounded at its own position.
+ExtendedReal RoundAndPack(bool negative, int exponent, std::uint64_t significand,
+                          std::uint64_t extra) {
+    if (exponent <= 0) {
+        const int shift = 1 - exponent;
+        if (shift < 64) {
+            extra = (significand << (64 - shift)) | (extra != 0 ? 1 : 0);
+            significand >>= shift;
+        } else {
+            extra = (shift == 64 ? significand : (significand != 0 ? 1 : 0)) | (extra != 0 ? 1 : 0);
+            significand = 0;
+        }
+        if (extra >= HalfWord) {
+            ++significand;
+            if (extra == HalfWord) significand &= ~std::uint64_t{1};
+        }
+        // Rounding up into the leading bit makes the smallest normal value.
+        return Pack(negative, (significand & ExtendedLeadingBit) != 0 ? 1 : 0, significand);
+    }
+    if (extra >= HalfWord) {
+        ++significand;
+        if (significand == 0) {
+            ++exponent;
+            significand = ExtendedLeadingBit;
+        } else if (extra == HalfWord) {
+            significand &= ~std::uint64_t{1};
+        }
+    }
+    if (exponent > MaxFiniteField) return SignedInfinity(negative);
+    return Pack(negative, exponent, significand);
+}
+
+// The result of an operation with a NaN operand: the NaN made quiet; of two NaNs, a quiet one
+// before a signalling one, then the larger significand, then the positive one.
+ExtendedReal PropagateNaN(ExtendedReal a, const Unpacked& ua, ExtendedReal b, const Unpacked& ub) {
+    if (ua.Class == Kind::Invalid || ub.Class == Kind::Invalid) return ExtendedDefaultNaN;
+    ExtendedReal pick = a;
+    if (ua.Class != Kind::NaN) {
+        pick = b;
+    } else if (ub.Class == Kind::NaN) {
+        const bool quietA = (a.Significand & QuietBit) != 0;
+        const bool quietB = (b.Significand & QuietBit) != 0;
+        if (quietA != quietB) {
+            pick = quietA ? a : b;
+        } else if (a.Significand != b.Significand) {
+            pick = a.Significand > b.Significand ? a : b;
+        } else {
+            pick = ExtendedNegative(a) ? b : a;
+        }
+    }
+    pick.Significand |= QuietBit;
+    return pick;
+}
+
+bool HasNaN(const Unpacked& a, const Unpacked& b) {
+    return a.Class == Kind::NaN || a.Class == Kind::Invalid || b.Class == Kind::NaN ||
+           b.Class == Kind::Invalid;
+}
+
+}  // namespace
+
+ExtendedReal ExtendedFromUnsigned(std::uint64_t value) {
+    if (value == 0) return SignedZero(false);
+    const int shift = std::countl_zero(value);
+    return Pack(false, ExtendedExponentBias + 63 - shift, value << shift);
+}
+
+ExtendedReal ExtendedFromInteger(std::int64_t value) {
+    const bool negative = value < 0;
+    const std::uint64_t magnitude =
+        negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+    ExtendedReal result = ExtendedFromUnsigned(magnitude);
+    if (negative) result.SignExponent |= ExtendedSignBit;
+    return result;
+}
+
+ExtendedReal ExtendedFromDouble(double value) {
+    constexpr int FractionBits = 52;
+    constexpr std::uint64_t FractionMask = (std::uint64_t{1} << FractionBits) - 1;
+    constexpr int DoubleField = 0x7FF;
+    constexpr int DoubleBias = 1023;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const bool negative = (bits >> 63) != 0;
+    const int field = static_cast<int>((bits >> FractionBits) & DoubleField);
+    const std::uint64_t fraction = bits & FractionMask;
+    if (field == DoubleField) {
+        // A signalling NaN is made quiet on the way in, as the unit's load does.
+        if (fraction == 0) return SignedInfinity(negative);
+        return Pack(negative, ExtendedExponentMask,
+                    ExtendedLeadingBit | QuietBit | (fraction << (63 - FractionBits)));
+    }
+    if (field == 0) {
+        if (fraction == 0) return SignedZero(negative);
+        const int shift = std::countl_zero(fraction);
+        // fraction x 2^-1074, its leading bit at 63 - shift.
+        return Pack(negative, ExtendedExponentBias + (63 - shift) - 1074, fraction << shift);
+    }
+    return Pack(negative, field - DoubleBias + ExtendedExponentBias,
+                ExtendedLeadingBit | (fraction << (63 - FractionBits)));
+}
+
+ExtendedReal MultiplyExtended(ExtendedReal a, ExtendedReal b) {
+    const Unpacked ua = Unpack(a);
+    const Unpacked ub = Unpack(b);
+    if (HasNaN(ua, ub)) return PropagateNaN(a, ua, b, ub);
+    const bool negative = ua.Negative != ub.Negative;
+    if (ua.Class == Kind::Infinite || ub.Class == Kind::Infinite) {
+        if (ua.Class == Kind::Zero || ub.Class == Kind::Zero) return ExtendedDefaultNaN;
+        return SignedInfinity(negative);
+    }
+    if (ua.Class == Kind::Zero || ub.Class == Kind::Zero) return SignedZero(negative);
+    int exponent = ua.Exponent + ub.Exponent - (ExtendedExponentBias - 1);
+    WideValue product = MultiplyWide(ua.Significand, ub.Significand);
+    if ((product.High & ExtendedLeadingBit) == 0) {
+        --exponent;
+        product.High = (product.High << 1) | (product.Low >> 63);
+        product.Low <<= 1;
+    }
+    return RoundAndPack(negative, exponent, product.High, product.Low);
+}
+
+ExtendedReal DivideExtended(ExtendedReal a, ExtendedReal b) {
+    const Unpacked ua = Unpack(a);
+    const Unpacked ub = Unpack(b);
+    if (HasNaN(ua, ub)) return PropagateNaN(a, ua, b, ub);
+    const bool negative = ua.Negative != ub.Negative;
+    if (ua.Class == Kind::Infinite) {
+        return ub.Class == Kind::Infinite ? ExtendedDefaultNaN : SignedInfinity(negative);
+    }
+    if (ub.Class == Kind::Infinite) return SignedZero(negative);
+    if (ub.Class == Kind::Zero) {
+        return ua.Class == Kind::Zero ? ExtendedDefaultNaN : SignedInfinity(negative);
+    }
+    if (ua.Class == Kind::Zero) return SignedZero(negative);
+    // The quotient of the significands lies in [1/2, 2): 64 bits of it, and the remainder.
+    int exponent = ua.Exponent - ub.Exponent + ExtendedExponentBias;
+    WideQuotient quotient{};
+    if (ua.Significand < ub.Significand) {
+        --exponent;
+        quotient = DivideWide(ua.Significand, 0, ub.Significand);
+    } else {
+        quotient = DivideWide(ua.Significand >> 1, ua.Significand << 63, ub.Significand);
+    }
+    // Where the remainder lies against half the divisor tells the rounding all it needs.
+    std::uint64_t extra = 0;
+    if (quotient.Remainder != 0) {
+        const std::uint64_t rest = ub.Significand - quotient.Remainder;
+        extra =
+            quotient.Remainder > rest ? HalfWord | 1 : (quotient.Remainder == rest ? HalfWord : 1);
+    }
+    return RoundAndPack(negative, exponent, quotient.Quotient, extra);
+}
+
+ExtendedReal RoundExtendedToIntegral(ExtendedReal value) {
+    const Unpacked u = Unpack(value);
+    switch (u.Class) {
+        case Kind::Invalid:
+            return ExtendedDefaultNaN;
+        case Kind::NaN:
+            value.Significand |= QuietBit;
+            return value;
+        case Kind::Zero:
+        case Kind::Infinite:
+            return value;
+        case Kind::Finite:
+            break;
+    }
+    if (u.Exponent >= IntegralField) return value;
+    if (u.Exponent < ExtendedExponentBias) {
+        // Below 1: above one half gives 1, one half and less give 0.
+        if (u.Exponent == ExtendedExponentBias - 1 && u.Significand > ExtendedLeadingBit) {
+            return Pack(u.Negative, ExtendedExponentBias, ExtendedLeadingBit);
+        }
+        return SignedZero(u.Negative);
+    }
+    const std::uint64_t lastBit = std::uint64_t{1} << (IntegralField - u.Exponent);
+    const std::uint64_t fractionMask = lastBit - 1;
+    std::uint64_t significand = u.Significand + (lastBit >> 1);
+    if ((significand & fractionMask) == 0) significand &= ~lastBit;  // a tie: keep it even
+    significand &= ~fractionMask;
+    if (significand == 0) {  // rounded up past the top bit
+        return Pack(u.Negative, u.Exponent + 1, ExtendedLeadingBit);
+    }
+    return Pack(u.Negative, u.Exponent, significand);
+}
+
+std::int64_t ExtendedToInteger(ExtendedReal value) {
+    constexpr std::int64_t Indefinite = INT64_MIN;
+    const ExtendedReal integral = RoundExtendedToIntegral(value);
+    const Unpacked u = Unpack(integral);
+    if (u.Class == Kind::Zero) return 0;
+    if (u.Class != Kind::Finite || u.Exponent >= IntegralField) {
+        return Indefinite;  // also -2^63 itself, which is the same integer
+    }
+    const std::uint64_t magnitude = u.Significand >> (IntegralField - u.Exponent);
+    return u.Negative ? static_cast<std::int64_t>(~magnitude + 1)
+                      : static_cast<std::int64_t>(magnitude);
+}
+
+bool ExtendedLess(ExtendedReal a, ExtendedReal b) {
+    const Unpacked ua = Unpack(a);
+    const Unpacked ub = Unpack(b);
+    if (HasNaN(ua, ub)) return false;
+    if (ua.Class == Kind::Zero && ub.Class == Kind::Zero) return false;
+    // Magnitudes order as (field, significand) pairs; zeros have the pair (0, 0).
+    const bool negativeA = ua.Negative && ua.Class != Kind::Zero;
+    const bool negativeB = ub.Negative && ub.Class != Kind::Zero;
+    if (negativeA != negativeB) return negativeA;
+    const int fieldA = ExtendedExponentField(a);
+    const int fieldB = ExtendedExponentField(b);
+    const bool magnitudeLess = fieldA != fieldB ? fieldA < fieldB : a.Significand < b.Significand;
+    const bool magnitudeEqual = fieldA == fieldB && a.Significand == b.Significand;
+    return negativeA ? !magnitudeLess && !magnitudeEqual : magnitudeLess;
+}
+
+ExtendedReal ExtendedFromImage(const unsigned char* image) {
+    ExtendedReal value{};
+    std::uint64_t significand = 0;
+    for (int i = 7; i >= 0; --i) significand = (significand << 8) | image[i];
+    value.Significand = significand;
+    value.SignExponent = static_cast<std::uint16_t>(image[8] | (image[9] << 8));
+    return value;
+}
+
+void ExtendedToImage(ExtendedReal value, unsigned char* image) {
+    for (int i = 0; i < 8; ++i) image[i] = static_cast<unsigned char>(value.Significand >> (8 * i));
+    image[8] = static_cast<unsigned char>(value.SignExponent & 0xFF);
+    image[9] = static_cast<unsigned char>(value.SignExponent >> 8);
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The 128-bit steps of the extended arithmetic: a full 64 x 64 product and a 128 / 64
+// division. GCC and Clang have a 128-bit integer type; other compilers get the plain
+// 64-bit code below.
+#include <cstdint>
+
+// A 128-bit value as two 64-bit halves.
+struct WideValue {
+    std::uint64_t High;  // bits 64 to 127
+    std::uint64_t Low;   // bits 0 to 63
+};
+
+// The quotient and remainder of a 128-bit value divided by a 64-bit one.
+struct WideQuotient {
+    std::uint64_t Quotient;
+    std::uint64_t Remainder;
+};
+
+#if defined(__SIZEOF_INT128__)
+
+__extension__ typedef unsigned __int128 UnsignedWide;
+
+inline WideValue MultiplyWide(std::uint64_t a, std::uint64_t b) {
+    const UnsignedWide product = static_cast<UnsignedWide>(a) * b;
+    return WideValue{static_cast<std::uint64_t>(product >> 64),
+                     static_cast<std::uint64_t>(product)};
+}
+
+// (high:low) / divisor; high < divisor, so the quotient fits in 64 bits.
+inline WideQuotient DivideWide(std::uint64_t high, std::uint64_t low, std::uint64_t divisor) {
+    const UnsignedWide dividend = (static_cast<UnsignedWide>(high) << 64) | low;
+    return WideQuotient{static_cast<std::uint64_t>(dividend / divisor),
+                        static_cast<std::uint64_t>(dividend % divisor)};
+}
+
+#else
+
+inline WideValue MultiplyWide(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t mask = 0xFFFFFFFF;
+    const std::uint64_t aLow = a & mask, aHigh = a >> 32, bLow = b & mask, bHigh = b >> 32;
+    const std::uint64_t lowLow = aLow * bLow;
+    const std::uint64_t middle = aHigh * bLow + (lowLow >> 32);  // cannot overflow
+    const std::uint64_t middle2 = aLow * bHigh + (middle & mask);
+    return WideValue{aHigh * bHigh + (middle >> 32) + (middle2 >> 32),
+                     (middle2 << 32) | (lowLow & mask)};
+}
+
+// One quotient bit at a time: slow, but plain.
+inline WideQuotient DivideWide(std::uint64_t high, std::uint64_t low, std::uint64_t divisor) {
+    std::uint64_t quotient = 0;
+    for (int i = 0; i < 64; ++i) {
+        const bool carry = (high >> 63) != 0;
+        high = (high << 1) | (low >> 63);
+        low <<= 1;
+        quotient <<= 1;
+        if (carry || high >= divisor) {
+            high -= divisor;
+            quotient |= 1;
+        }
+    }
+    return WideQuotient{quotient, high};
+}
+
+#endif
