@@ -15,7 +15,6 @@
 #include "converter/conversion.h"
 #include "converter/header_check.h"
 #include "platform/console_api.h"
-#include "platform/floating_point.h"
 #include "tests/support/wave_builder.h"
 
 struct Run {
@@ -85,7 +84,6 @@ Run InChild(Work work) {
 inline int ConvertInChild(const std::string& wave) {
     platform::ResetConsole(81, 30);
     PrepareConsole();
-    SetProgramFloatingPoint();
     WaveHeader header{};
     if (!CheckWaveHeader(wave, header).Accepted) return 2;
     return ConvertToSignalFile(wave, header) == ConversionOutcome::Finished ? 0 : 1;

@@ -26,7 +26,6 @@
 #include "bench/bench_support.h"
 #include "converter/sample_decoding.h"
 #include "converter/signal_line.h"
-#include "platform/floating_point.h"
 
 namespace {
 
@@ -138,7 +137,6 @@ double ProcessorSeconds() {
 
 // The text of one 24-bit line, timed over the samples of the same pseudo-random sequence.
 LineCost TimeLineText(std::int32_t samples) {
-    SetProgramFloatingPoint();
     std::vector<std::int32_t> values(static_cast<std::size_t>(samples));
     std::uint32_t state = 12345;
     double peak = 0;

@@ -10,28 +10,20 @@
 #include "converter/report.h"
 #include "converter/screen_script.h"
 #include "platform/console_tools.h"
-#include "platform/floating_point.h"
 
 namespace {
 
-// The tools may leave the floating-point unit in another mode, so it is set again after each
-// call. Their results are of no interest.
+// The results of the tools are of no interest.
 void DecorateWindow(void* instance) {
     std::int32_t noOptions = 0;
     InitConsoleTools(instance, 0, 0, 0, &noOptions, 0);
-    SetProgramFloatingPoint();
     ConsoleToolBar(0, 5);
-    SetProgramFloatingPoint();
     ConsoleTitle("Norvistrand");
-    SetProgramFloatingPoint();
     ConsoleMove(30, 30);
-    SetProgramFloatingPoint();
     ConsoleIcon(32512);  // the standard application icon
-    SetProgramFloatingPoint();
     // Restore, size, a separator, the last two items and maximize leave the system menu.
     for (std::int32_t item : {61728, 0, 61440, -2, -1, 61488}) {
         DeleteWindowMenuItem(item);
-        SetProgramFloatingPoint();
     }
 }
 

@@ -1,15 +1,13 @@
 // The process: with arguments, the command-line mode, which never touches the terminal;
-// without, prepare the console, set the arithmetic convention, run the screen program.
+// without, prepare the console and run the screen program.
 #include "console/screen.h"
 #include "converter/command_line.h"
 #include "converter/main_flow.h"
-#include "platform/floating_point.h"
 #include "platform/standard_streams.h"
 #include "platform/terminal/terminal.h"
 
 int main(int argc, char** argv) {
     if (argc > 1) {
-        SetProgramFloatingPoint();
         return RunCommandLine(argc - 1, argv + 1);
     }
     if (!platform::AttachTerminal()) {
@@ -18,7 +16,6 @@ int main(int argc, char** argv) {
         return KeyboardLostExitCode;
     }
     PrepareConsole();
-    SetProgramFloatingPoint();
     int result = WINMAIN(nullptr, nullptr, "", 0);
     platform::DetachTerminal();
     if (result == KeyboardLostExitCode) {

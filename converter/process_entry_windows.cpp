@@ -1,12 +1,11 @@
 // The process on Windows: with arguments, the command-line mode, which never touches the
-// console; without, prepare the console, set the arithmetic convention, run the program with
-// the instance handle, and end with its result. The C runtime splits the command line into
+// console; without, prepare the console, run the program with the instance handle, and end
+// with its result. The C runtime splits the command line into
 // argv in the system's ANSI code page.
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "converter/command_line.h"
 #include "converter/main_flow.h"
-#include "platform/floating_point.h"
 #include "platform/windows/api.h"
 
 namespace {
@@ -22,7 +21,6 @@ void SayOnStandardError(const char* line) {
 
 int main(int argc, char** argv) {
     if (argc > 1) {
-        SetProgramFloatingPoint();
         ExitProcess(static_cast<UINT>(RunCommandLine(argc - 1, argv + 1)));
     }
     PrepareConsole();
@@ -31,7 +29,6 @@ int main(int argc, char** argv) {
         SayOnStandardError("norvistrand: no console to read the keyboard from\r\n");
         ExitProcess(KeyboardLostExitCode);
     }
-    SetProgramFloatingPoint();
     const int result =
         WINMAIN(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT);
     if (result == KeyboardLostExitCode) {

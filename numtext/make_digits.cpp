@@ -5,29 +5,15 @@
 
 #include "numtext/extended_real.h"
 #include "numtext/number_text.h"
-#include "numtext/power_table.h"
+#include "numtext/scaled_integer.h"
 
 namespace {
 
 constexpr std::uint16_t ExponentField = ExtendedExponentMask;  // all ones: infinity or NaN
-constexpr int ExponentBias = ExtendedExponentBias;
-[[maybe_unused]] constexpr int MinBinaryExponent = 1 - ExponentBias;  // field 1
-[[maybe_unused]] constexpr int MaxBinaryExponent = ExponentBias;      // field 7FFE
 constexpr std::uint64_t LeadingBit = ExtendedLeadingBit;
 constexpr int TopBitsShift = 48;
 constexpr std::uint64_t InfinityTopBits = 0x8000;  // top 16 bits of an infinity's significand
 
-// 19728 / 2^16 = 0.301025390625, just under log10 2 = 0.30102999..., so the estimate
-// floor(e2 * 19728 / 2^16) is the decimal exponent or one less. Below 2^-680 the shortfall
-// of the constant can make it one more; MakeDigits rescales then. Over the whole exponent
-// range |e2 * 19728| < 2^29, so the product fits in 32 bits.
-constexpr std::int32_t Log2Scaled = 19728;
-constexpr int Log2ScaleShift = 16;
-[[maybe_unused]] constexpr int MinDecimalEstimate = -4932;  // estimate at MinBinaryExponent
-[[maybe_unused]] constexpr int MaxDecimalEstimate = 4931;   // estimate at MaxBinaryExponent
-
-constexpr int ScaledDigits = 18;               // digits of the scaled integer
-constexpr int ScaleTarget = ScaledDigits - 1;  // k = 17 - d
 [[maybe_unused]] constexpr std::uint64_t ScaledLow = 100000000000000000;    // 10^17
 [[maybe_unused]] constexpr std::uint64_t ScaledHigh = 1000000000000000000;  // 10^18
 constexpr int UsedDigits = 16;  // the largest budget and the digit that rounds it
@@ -48,32 +34,6 @@ void Fill(DecimalDigits& result, char digit, int point, bool negative, bool zero
 
 void FillZero(DecimalDigits& result) {
     Fill(result, '0', 1, false, true);
-}
-
-int EstimateDecimalExponent(int e2) {
-    assert(e2 >= MinBinaryExponent && e2 <= MaxBinaryExponent);
-    std::int32_t product = static_cast<std::int32_t>(e2) * Log2Scaled;
-    // Arithmetic shift: the high 16 bits, rounded towards minus infinity (-1 gives -1).
-    int estimate = product >> Log2ScaleShift;
-    assert(estimate >= MinDecimalEstimate && estimate <= MaxDecimalEstimate);
-    return estimate;
-}
-
-// a * 10^k, k = 17 - d. Beyond 10^4096 the table's last power is applied first on its own.
-ExtendedReal Scale(ExtendedReal a, int k) {
-    int magnitude = k < 0 ? -k : k;
-    if (magnitude > LargestPowerExponent) {
-        const ExtendedReal largest = LargePowersOfTen[LargePowerCount - 1];
-        a = k < 0 ? DivideExtended(a, largest) : MultiplyExtended(a, largest);
-        magnitude -= LargestPowerExponent;
-    }
-    const ExtendedReal power = PowerOfTen(magnitude);
-    return k < 0 ? DivideExtended(a, power) : MultiplyExtended(a, power);
-}
-
-// a x 10^k rounded to an integral value, ties to even.
-ExtendedReal ScaledIntegral(ExtendedReal a, int k) {
-    return RoundExtendedToIntegral(Scale(a, k));
 }
 
 // "00" to "99": the two digits of every value below 100, side by side.
@@ -147,21 +107,9 @@ DecimalDigits MakeDigits(ExtendedReal value, int budget) {
         return result;
     }
 
-    const ExtendedReal a = AbsoluteExtended(value);
-    int d = EstimateDecimalExponent(field - ExponentBias);
-    ExtendedReal scaled = ScaledIntegral(a, ScaleTarget - d);
-    if (ExtendedLess(scaled, ScaledIntegerFloor)) {
-        // Only below 2^-680: the estimate was one too high. Scale once more, one power up.
-        --d;
-        scaled = ScaledIntegral(a, ScaleTarget - d);
-    }
-    if (!ExtendedLess(scaled, ScaledIntegerBound)) {
-        // Rounded to nearest even, like every real-to-integer conversion of the program.
-        scaled = RoundExtendedToIntegral(DivideExtended(scaled, ExactPowersOfTen[1]));
-        ++d;
-    }
-    // scaled is a whole number below 10^18 now: the conversion is exact.
-    const auto integer = static_cast<std::uint64_t>(ExtendedToInteger(scaled));
+    const ScaledInteger scaled = ScaleToInteger(AbsoluteExtended(value));
+    const std::uint64_t integer = scaled.Integer;
+    int d = scaled.Exponent;
     assert(integer >= ScaledLow && integer < ScaledHigh);
 
     // The first 16 of the 18 digits, all that the largest budget and its rounding digit use.

@@ -11,11 +11,10 @@
 
 #include "files/busy_lock.h"
 #include "files/file_error.h"
-#include "platform/floating_point.h"
 
 namespace {
 
-// Guards the gate, the saved floating-point words included.
+// Guards the gate.
 BusyLock GateLock;
 
 // Longest folder part the missing-folder check looks at; longer ones count as present.
@@ -156,11 +155,6 @@ std::uint8_t FileErrorForErrno(int error, const char* path) {
 
 SystemCallResult FileSystemCall(const SystemCall& call) {
     BusyLockHold hold(GateLock);
-    // A system call cannot touch the x87 or SSE state, so the three words are enough to keep
-    // the promise that the state after the gate is the state before it; the cheap check
-    // keeps the gate near the cost of the call itself.
-    const FloatingPointWords saved = ReadFloatingPointWords();
-
     if (OpensForWriting(call)) {
         IgnoreWriteSignals();
     }
@@ -181,6 +175,5 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
                      call.Kind == SystemCallKind::LinkStatus;
         result.ErrorNumber = FileErrorForErrno(result.Errno, named ? call.Path : nullptr);
     }
-    KeepFloatingPointWords(saved);
     return result;
 }

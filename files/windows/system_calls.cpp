@@ -4,11 +4,10 @@
 
 #include "files/busy_lock.h"
 #include "files/file_error.h"
-#include "platform/floating_point.h"
 
 namespace {
 
-// Guards the gate, the saved floating-point state included.
+// Guards the gate.
 BusyLock GateLock;
 
 // SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX: a missing disk, an unready drive or a
@@ -133,13 +132,11 @@ std::uint8_t FileErrorForSystemError(std::uint32_t lastError) {
 
 WindowsCallResult WindowsFileCall(const WindowsCall& call) {
     BusyLockHold hold(GateLock);
-    SavedFloatingPoint saved = SaveFloatingPoint();
     UINT previousMode = SetErrorMode(QuietErrorMode);
     SetLastError(0);
 
     std::uintptr_t value = MakeCall(call);
 
-    RestoreFloatingPoint(saved);
     DWORD lastError = GetLastError();
     SetErrorMode(previousMode);
 

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-#include "platform/floating_point.h"
-
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
 #endif
@@ -43,14 +41,12 @@ bool WriteAll(HANDLE handle, const char* data, std::size_t length) {
 bool WriteToStream(StandardStream stream, std::string_view text) {
     const HANDLE handle = HandleOf(stream);
     if (!Usable(handle)) return false;
-    SavedFloatingPoint saved = SaveFloatingPoint();
     DWORD mode = 0;
     const bool console = GetConsoleMode(handle, &mode) != 0;
     const bool switched = console && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0 &&
                           SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
     const bool whole = WriteAll(handle, text.data(), text.size());
     if (switched) SetConsoleMode(handle, mode);
-    RestoreFloatingPoint(saved);
     return whole;
 }
 

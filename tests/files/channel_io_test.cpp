@@ -2,14 +2,12 @@
 // unbuffered line output and the failures of full disks, size limits and broken pipes.
 #include <fcntl.h>
 
-#include <cfenv>
 #include <cstring>
 
 #include "files/byte_string.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "files/typed_array.h"
-#include "platform/floating_point.h"
 #include "tests/files/file_test_support.h"
 
 namespace {
@@ -186,41 +184,6 @@ TEST_F(ChannelIoTest, WritingToAPipeNobodyReadsFailsWithoutEndingTheProcess) {
         _exit(TakeFileError());
     }
     EXPECT_EQ(WaitForChild(pid), BadSystemName);
-}
-
-TEST_F(ChannelIoTest, FileCallsLeaveTheFloatingPointStateAsTheyFoundIt) {
-    const std::string path = PathOf("take1.wav");
-    WriteWholeFile(path, CountingBytes(100));
-    fenv_t original;
-    fegetenv(&original);
-    // Not the program's convention, so that a gate which put back a default would be seen:
-    // round toward zero, 53-bit precision, the inexact flag raised.
-    const std::uint16_t unusual = 0x0E7F;
-    asm volatile("fldcw %0" : : "m"(unusual));
-    feraiseexcept(FE_INEXACT);
-
-    OpenChannel(1, PathOf("absent.wav"), OpenMode::Test);
-    OpenChannel(1, path, OpenMode::Test);
-    CloseChannel(1);
-    OpenChannel(1, path, OpenMode::Binary);
-    ReadBytes(1, 4);
-    SeekChannel(1, 25);
-    TypedArray array = CreateArray(ElementType::Double, 4);
-    ReadArray(1, 45, array, 4);
-    ReleaseArray(array);
-    CloseChannel(1);
-    OpenChannel(1, PathOf("take1.sig"), OpenMode::Output);
-    WriteItem(1, "1");
-    EndLine(1);
-    CloseChannel(1);
-    SameFile(path, PathOf("take1.sig"));
-
-    std::uint16_t after = ReadControlWord();
-    int raisedAfter = fetestexcept(FE_ALL_EXCEPT);
-    fesetenv(&original);
-    EXPECT_EQ(after, unusual);
-    EXPECT_EQ(raisedAfter, FE_INEXACT);
-    EXPECT_EQ(TakeFileError(), FileNotFound);
 }
 
 }  // namespace

@@ -25,7 +25,6 @@
 #include "converter/streamed_conversion.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
-#include "platform/floating_point.h"
 
 namespace {
 
@@ -260,7 +259,6 @@ void CheckChannelFree(const char* what) {
 void RunOne(const Input& in) {
     platform::ResetConsole(81, 30);
     PrepareConsole();
-    SetProgramFloatingPoint();
     CloseChannel(WaveChannel);
     TakeFileError();
 
@@ -311,7 +309,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Scratch.WaveName = Scratch.Folder + "/take.wav";
     Scratch.SignalName = Scratch.Folder + "/take.sig";
     std::atexit(RemoveScratchFolder);
-    SetProgramFloatingPoint();
     return 0;
 }
 
