@@ -63,38 +63,16 @@ for label in native arm64; do
   cp "$work"/made/*.wav "$work/$label/"
 done
 
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
+labels=(native arm64)
+native_program="$PWD/build/norvistrand"
+arm64_program="$PWD/build-arm64/norvistrand"
+start_program() {
+  local program=("$native_program")
+  [ "$1" = arm64 ] && program=("${emulator[@]}" "$arm64_program")
+  shift
+  timeout 300 "${program[@]}" "$@"
 }
-
-# run <label> <name> <arguments...>: one run in <label>'s folder; its output, error and exit
-# code go to <name>.out, <name>.err and <name>.status beside the folder.
-run() {
-  local label=$1 name=$2 status=0
-  shift 2
-  local program=("$PWD/build/norvistrand")
-  [ "$label" = arm64 ] && program=("${emulator[@]}" "$PWD/build-arm64/norvistrand")
-  (cd "$work/$label" && timeout 300 "${program[@]}" "$@" </dev/null \
-    >"$work/$label-$name.out" 2>"$work/$label-$name.err") || status=$?
-  echo "$status" >"$work/$label-$name.status"
-}
-
-# expect_both <name> <status>: both builds ended with status and said the same.
-expect_both() {
-  local name=$1 status=$2 label stream
-  for label in native arm64; do
-    [ "$(cat "$work/$label-$name.status")" = "$status" ] ||
-      fail "$name: $label ended with $(cat "$work/$label-$name.status"), not $status"
-  done
-  for stream in out err; do
-    cmp -s "$work/native-$name.$stream" "$work/arm64-$name.$stream" || {
-      fail "$name: the standard $stream lines differ"
-      diff "$work/native-$name.$stream" "$work/arm64-$name.$stream" >&2 || true
-    }
-  done
-}
+source tests/support/two_builds.sh
 
 # Every file at once (some are refused: exit 1), the examples alone (exit 0), a usage error.
 names=$(cd "$work/made" && ls -- *.wav)
