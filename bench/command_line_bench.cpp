@@ -147,11 +147,12 @@ LineCost TimeLineText(std::int32_t samples) {
     }
     LineCost fastest{1e30, 1e30};
     std::size_t checksum = 0;
+    const ExtendedDivisor divisor = SignalDivisor(peak);
     for (int repetition = 0; repetition < Repetitions; ++repetition) {
         const double cpuBegan = ProcessorSeconds();
         const auto began = std::chrono::steady_clock::now();
         for (std::int32_t value : values) {
-            NumberText line = SignalLine(value, peak);
+            NumberText line = SignalLine(value, divisor);
             checksum +=
                 static_cast<std::size_t>(line.Length) + static_cast<unsigned char>(line.Text[1]);
         }

@@ -19,11 +19,12 @@ ConversionOutcome WriteSignalFile(const ByteString& signalName, const TypedArray
     OpenChannel(Channel, signalName, OpenMode::Output);
     if (TakeFileError() != 0) return ConversionOutcome::WriteFailed;
     bool failed = false;
+    const ExtendedDivisor divisor = SignalDivisor(peak);
     for (std::uint32_t i = 0; i < samples.Count && !failed; ++i) {
         double sample;
         std::memcpy(&sample, samples.Storage + static_cast<std::size_t>(i) * sizeof sample,
                     sizeof sample);
-        NumberText line = SignalLine(sample, peak);
+        NumberText line = SignalLine(sample, divisor);
         WriteItem(Channel, line.View());
         EndLine(Channel);
         failed = TakeFileError() != 0;

@@ -32,6 +32,6 @@ void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
                                       static_cast<unsigned char>(code >> 8)};
     double sample =
         DecodeElement(element, eightBit ? ElementType::UnsignedByte : ElementType::SignedInt16);
-    table.Lines[code] = WithLineEnd(SignalLine(sample, table.Peak));
+    table.Lines[code] = WithLineEnd(SignalLine(sample, SignalDivisor(table.Peak)));
     table.Made[code] = true;
 }

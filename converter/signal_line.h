@@ -7,8 +7,13 @@
 #include "numtext/extended_real.h"
 #include "numtext/number_text.h"
 
-inline NumberText SignalLine(double sample, double peak) {
-    return FileRealForm(DivideExtended(ExtendedFromDouble(sample), ExtendedFromDouble(peak)));
+// The peak made ready to divide every sample of a file by.
+inline ExtendedDivisor SignalDivisor(double peak) {
+    return PrepareDivisor(ExtendedFromDouble(peak));
+}
+
+inline NumberText SignalLine(double sample, const ExtendedDivisor& peak) {
+    return FileRealForm(DivideByPrepared(ExtendedFromDouble(sample), peak));
 }
 
 // The line followed by its line end, CR LF, as the signal file holds them: one text of at most

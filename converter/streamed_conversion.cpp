@@ -51,8 +51,9 @@ void AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTab
 
 void AppendComputedLines(const TypedArray& chunk, std::int32_t count, double peak,
                          ReplacementFile& out) {
+    const ExtendedDivisor divisor = SignalDivisor(peak);
     for (std::int32_t i = 0; i < count; ++i) {
-        const NumberText line = WithLineEnd(SignalLine(DecodeSample(chunk, i), peak));
+        const NumberText line = WithLineEnd(SignalLine(DecodeSample(chunk, i), divisor));
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
     }
 }

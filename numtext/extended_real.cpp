@@ -81,14 +81,13 @@ ExtendedReal RoundAndPack(bool negative, int exponent, std::uint64_t significand
         // Rounding up into the leading bit makes the smallest normal value.
         return Pack(negative, (significand & ExtendedLeadingBit) != 0 ? 1 : 0, significand);
     }
-    if (extra >= HalfWord) {
-        ++significand;
-        if (significand == 0) {
-            ++exponent;
-            significand = ExtendedLeadingBit;
-        } else if (extra == HalfWord) {
-            significand &= ~std::uint64_t{1};
-        }
+    // Up by the top bit of extra, without a branch; a carry out and a tie are rare.
+    significand += extra >> 63;
+    if (significand == 0) {
+        ++exponent;
+        significand = ExtendedLeadingBit;
+    } else if (extra == HalfWord) {
+        significand &= ~std::uint64_t{1};
     }
     if (exponent > MaxFiniteField) return SignedInfinity(negative);
     return Pack(negative, exponent, significand);
@@ -114,6 +113,32 @@ ExtendedReal PropagateNaN(ExtendedReal a, const Unpacked& ua, ExtendedReal b, co
     }
     pick.Significand |= QuietBit;
     return pick;
+}
+
+constexpr std::uint64_t NoReciprocal = 0;  // no significand's reciprocal is 0
+
+// a / divisor for a finite non-zero a and a normalised divisor significand: the quotient of
+// the significands, which lies in [1/2, 2), to 64 bits, and the remainder against half the
+// divisor, which tells the rounding all it needs. With a reciprocal, no hardware division.
+ExtendedReal DivideFinite(bool negative, const Unpacked& ua, std::uint64_t divisor,
+                          int divisorExponent, std::uint64_t reciprocal) {
+    int exponent = ua.Exponent - divisorExponent + ExtendedExponentBias;
+    std::uint64_t high = ua.Significand >> 1;
+    std::uint64_t low = ua.Significand << 63;
+    if (ua.Significand < divisor) {
+        --exponent;
+        high = ua.Significand;
+        low = 0;
+    }
+    const WideQuotient quotient = reciprocal == NoReciprocal
+                                      ? DivideWide(high, low, divisor)
+                                      : DivideWideBy(high, low, divisor, reciprocal);
+    // Computed without branches: which way it goes is anyone's guess.
+    const std::uint64_t remainder = quotient.Remainder;
+    const std::uint64_t rest = divisor - remainder;
+    const std::uint64_t extra = (std::uint64_t{remainder >= rest} << 63) |
+                                std::uint64_t{remainder != rest && remainder != 0};
+    return RoundAndPack(negative, exponent, quotient.Quotient, extra);
 }
 
 bool HasNaN(const Unpacked& a, const Unpacked& b) {
@@ -196,23 +221,22 @@ ExtendedReal DivideExtended(ExtendedReal a, ExtendedReal b) {
         return ua.Class == Kind::Zero ? ExtendedDefaultNaN : SignedInfinity(negative);
     }
     if (ua.Class == Kind::Zero) return SignedZero(negative);
-    // The quotient of the significands lies in [1/2, 2): 64 bits of it, and the remainder.
-    int exponent = ua.Exponent - ub.Exponent + ExtendedExponentBias;
-    WideQuotient quotient{};
-    if (ua.Significand < ub.Significand) {
-        --exponent;
-        quotient = DivideWide(ua.Significand, 0, ub.Significand);
-    } else {
-        quotient = DivideWide(ua.Significand >> 1, ua.Significand << 63, ub.Significand);
+    return DivideFinite(negative, ua, ub.Significand, ub.Exponent, NoReciprocal);
+}
+
+ExtendedDivisor PrepareDivisor(ExtendedReal divisor) {
+    const Unpacked u = Unpack(divisor);
+    if (u.Class != Kind::Finite) return ExtendedDivisor{divisor, 0, 0, 0};
+    return ExtendedDivisor{divisor, u.Significand, u.Exponent, WideReciprocal(u.Significand)};
+}
+
+ExtendedReal DivideByPrepared(ExtendedReal a, const ExtendedDivisor& divisor) {
+    const Unpacked ua = Unpack(a);
+    if (divisor.Significand == 0 || ua.Class != Kind::Finite) {
+        return DivideExtended(a, divisor.Value);
     }
-    // Where the remainder lies against half the divisor tells the rounding all it needs.
-    std::uint64_t extra = 0;
-    if (quotient.Remainder != 0) {
-        const std::uint64_t rest = ub.Significand - quotient.Remainder;
-        extra =
-            quotient.Remainder > rest ? HalfWord | 1 : (quotient.Remainder == rest ? HalfWord : 1);
-    }
-    return RoundAndPack(negative, exponent, quotient.Quotient, extra);
+    const bool negative = ua.Negative != ExtendedNegative(divisor.Value);
+    return DivideFinite(negative, ua, divisor.Significand, divisor.Exponent, divisor.Reciprocal);
 }
 
 ExtendedReal RoundExtendedToIntegral(ExtendedReal value) {

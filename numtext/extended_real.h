@@ -39,6 +39,17 @@ ExtendedReal ExtendedFromDouble(double value);
 ExtendedReal MultiplyExtended(ExtendedReal a, ExtendedReal b);
 ExtendedReal DivideExtended(ExtendedReal a, ExtendedReal b);
 
+// A divisor made ready for many divisions: DivideByPrepared(a, PrepareDivisor(b)) is
+// DivideExtended(a, b), bit for bit, without a hardware division when b is finite and not 0.
+struct ExtendedDivisor {
+    ExtendedReal Value;         // the divisor
+    std::uint64_t Significand;  // normalised, its leading bit set; 0 for zeros, infinities, NaNs
+    int Exponent;               // the biased exponent of that significand, below 1 for denormals
+    std::uint64_t Reciprocal;   // of the significand, as the 128-bit steps use it
+};
+ExtendedDivisor PrepareDivisor(ExtendedReal divisor);
+ExtendedReal DivideByPrepared(ExtendedReal a, const ExtendedDivisor& divisor);
+
 // The nearest integer, ties to even, as an extended value (its sign kept, so -0.4 gives -0).
 ExtendedReal RoundExtendedToIntegral(ExtendedReal value);
 

@@ -58,7 +58,7 @@ ExtendedReal ScaledIntegral(ExtendedReal a, int k) {
 std::uint64_t TenthRoundedToEven(std::uint64_t n) {
     const std::uint64_t quotient = n / 10;
     const std::uint64_t remainder = n % 10;
-    return quotient + ((remainder > 5 || (remainder == 5 && (quotient & 1) != 0)) ? 1 : 0);
+    return quotient + std::uint64_t{remainder > 5 || (remainder == 5 && (quotient & 1) != 0)};
 }
 
 // The product a x 10^k for 0 <= k <= 27, where 10^k is exact and the product lies between
@@ -75,15 +75,13 @@ bool ScaleByExactPower(ExtendedReal a, int d, ScaledInteger& result) {
         product.High = (product.High << 1) | (product.Low >> 63);
         product.Low <<= 1;
     }
-    std::uint64_t significand = product.High;
-    if (product.Low >= HalfWord) {
-        ++significand;
-        if (significand == 0) {
-            ++exponent;
-            significand = ExtendedLeadingBit;
-        } else if (product.Low == HalfWord) {
-            significand &= ~std::uint64_t{1};
-        }
+    // Up by the top bit of the low half; a carry out and a tie are rare.
+    std::uint64_t significand = product.High + (product.Low >> 63);
+    if (significand == 0) {
+        ++exponent;
+        significand = ExtendedLeadingBit;
+    } else if (product.Low == HalfWord) {
+        significand &= ~std::uint64_t{1};
     }
     const int fraction = ExponentBias + 63 - exponent;  // bits after the point
     if (fraction < 0 || fraction > 62) return false;
@@ -92,13 +90,14 @@ bool ScaleByExactPower(ExtendedReal a, int d, ScaledInteger& result) {
         integer = significand >> fraction;
         const std::uint64_t rest = significand & ((std::uint64_t{1} << fraction) - 1);
         const std::uint64_t half = std::uint64_t{1} << (fraction - 1);
-        if (rest > half || (rest == half && (integer & 1) != 0)) ++integer;
+        integer += std::uint64_t{rest > half || (rest == half && (integer & 1) != 0)};
     }
     if (integer < ScaledLow) return false;
-    if (integer >= ScaledHigh) {
-        integer = TenthRoundedToEven(integer);
-        ++d;
-    }
+    // Both results are made and one is picked: the choice is hard to foresee.
+    const bool tooLong = integer >= ScaledHigh;
+    const std::uint64_t tenth = TenthRoundedToEven(integer);
+    integer = tooLong ? tenth : integer;
+    d += tooLong ? 1 : 0;
     result = ScaledInteger{integer, d};
     return true;
 }

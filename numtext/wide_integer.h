@@ -26,11 +26,20 @@ inline WideValue MultiplyWide(std::uint64_t a, std::uint64_t b) {
                      static_cast<std::uint64_t>(product)};
 }
 
-// (high:low) / divisor; high < divisor, so the quotient fits in 64 bits.
+// (high:low) / divisor; high < divisor, so the quotient fits in 64 bits. x86-64 divides 128
+// bits by 64 in one instruction, which the compiler's general 128-bit division only reaches
+// after a call and some tests.
 inline WideQuotient DivideWide(std::uint64_t high, std::uint64_t low, std::uint64_t divisor) {
+#if defined(__x86_64__)
+    std::uint64_t quotient = 0;
+    std::uint64_t remainder = 0;
+    asm("divq %4" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), "rm"(divisor));
+    return WideQuotient{quotient, remainder};
+#else
     const UnsignedWide dividend = (static_cast<UnsignedWide>(high) << 64) | low;
     return WideQuotient{static_cast<std::uint64_t>(dividend / divisor),
                         static_cast<std::uint64_t>(dividend % divisor)};
+#endif
 }
 
 #else
@@ -62,3 +71,29 @@ inline WideQuotient DivideWide(std::uint64_t high, std::uint64_t low, std::uint6
 }
 
 #endif
+
+// For many divisions by one divisor with its top bit set: floor((2^128 - 1) / divisor) - 2^64,
+// the reciprocal DivideWideBy needs.
+inline std::uint64_t WideReciprocal(std::uint64_t divisor) {
+    return DivideWide(~divisor, ~std::uint64_t{0}, divisor).Quotient;
+}
+
+// DivideWide's quotient and remainder by a divisor with its top bit set, from its reciprocal:
+// two multiplications and at most two corrections instead of a division (the 2-by-1 division
+// of Moller and Granlund, "Improved division by invariant integers", 2011). high < divisor.
+inline WideQuotient DivideWideBy(std::uint64_t high, std::uint64_t low, std::uint64_t divisor,
+                                 std::uint64_t reciprocal) {
+    const WideValue product = MultiplyWide(reciprocal, high);
+    const std::uint64_t estimateLow = product.Low + low;
+    std::uint64_t quotient = product.High + high + 1 + (estimateLow < low ? 1 : 0);
+    std::uint64_t remainder = low - quotient * divisor;
+    // Half the time, so done with a mask rather than a branch.
+    const std::uint64_t over = 0 - std::uint64_t{remainder > estimateLow};
+    quotient += over;
+    remainder += over & divisor;
+    if (remainder >= divisor) {
+        ++quotient;
+        remainder -= divisor;
+    }
+    return WideQuotient{quotient, remainder};
+}

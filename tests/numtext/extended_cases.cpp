@@ -156,7 +156,8 @@ bool ReadBits(const char*& at, std::uint64_t& bits) {
 }
 
 bool TwoOperands(ExtendedOp op) {
-    return op == ExtendedOp::Multiply || op == ExtendedOp::Divide || op == ExtendedOp::Less;
+    return op == ExtendedOp::Multiply || op == ExtendedOp::Divide ||
+           op == ExtendedOp::DivideByPrepared || op == ExtendedOp::Less;
 }
 
 bool Conversion(ExtendedOp op) {
@@ -176,6 +177,8 @@ CaseResult EvaluateCase(const ExtendedCase& c) {
             return CaseResult{MultiplyExtended(c.A, c.B), 0};
         case ExtendedOp::Divide:
             return CaseResult{DivideExtended(c.A, c.B), 0};
+        case ExtendedOp::DivideByPrepared:
+            return CaseResult{DivideByPrepared(c.A, PrepareDivisor(c.B)), 0};
         case ExtendedOp::Round:
             return CaseResult{RoundExtendedToIntegral(c.A), 0};
         case ExtendedOp::Integer:
@@ -249,8 +252,9 @@ ExtendedCase RandomCase(std::mt19937_64& random) {
     ExtendedCase c{ExtendedOp::Multiply, {}, {}, 0};
     const int pick = Between(random, 0, 99);
     if (pick < 60) {
-        c.Op = pick < 30 ? ExtendedOp::Multiply : ExtendedOp::Divide;
-        const bool divide = c.Op == ExtendedOp::Divide;
+        c.Op = pick < 30 ? ExtendedOp::Multiply
+                         : (pick < 45 ? ExtendedOp::Divide : ExtendedOp::DivideByPrepared);
+        const bool divide = c.Op != ExtendedOp::Multiply;
         c.A = Operand(random);
         switch (Between(random, 0, 5)) {
             case 0:

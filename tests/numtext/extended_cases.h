@@ -12,8 +12,9 @@
 enum class ExtendedOp : char {
     Multiply = 'M',
     Divide = 'D',
-    Round = 'R',    // to an integral value
-    Integer = 'I',  // to a 64-bit integer
+    DivideByPrepared = 'P',  // the same quotient through a prepared divisor
+    Round = 'R',             // to an integral value
+    Integer = 'I',           // to a 64-bit integer
     Less = 'L',
     FromInteger = 'N',   // Bits as a signed 64-bit integer
     FromUnsigned = 'U',  // Bits as an unsigned one

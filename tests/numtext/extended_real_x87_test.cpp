@@ -67,6 +67,7 @@ CaseResult UnitResult(const ExtendedCase& c) {
         case ExtendedOp::Multiply:
             return CaseResult{FromX87(UnitMultiply(a, b)), 0};
         case ExtendedOp::Divide:
+        case ExtendedOp::DivideByPrepared:
             return CaseResult{FromX87(UnitDivide(a, b)), 0};
         case ExtendedOp::Round:
             return CaseResult{FromX87(UnitRound(a)), 0};
