@@ -56,14 +56,14 @@ step_done "unit tests under qemu"
 
 work=$(mktemp -d /tmp/norvistrand-arm64-XXXXXX)
 trap 'rm -rf "$work"' EXIT
+labels=(native arm64)
 mkdir "$work/made" "$work/native" "$work/arm64"
 cp examples/*.wav "$work/made/"
 build/tests/write_real_files "$work/made" >/dev/null
-for label in native arm64; do
+for label in "${labels[@]}"; do
   cp "$work"/made/*.wav "$work/$label/"
 done
 
-labels=(native arm64)
 native_program="$PWD/build/norvistrand"
 arm64_program="$PWD/build-arm64/norvistrand"
 start_program() {
@@ -75,10 +75,9 @@ start_program() {
 source tests/support/two_builds.sh
 
 # Every file at once (some are refused: exit 1), the examples alone (exit 0), a usage error.
-names=$(cd "$work/made" && ls -- *.wav)
-for label in native arm64; do
-  # shellcheck disable=SC2086 # the names are plain words made above
-  run "$label" all $names
+mapfile -t names < <(cd "$work/made" && ls -- *.wav)
+for label in "${labels[@]}"; do
+  run "$label" all "${names[@]}"
   run "$label" examples -q chirp8.wav chirp16.wav chirp24.wav
   run "$label" usage --fast chirp8.wav
 done
@@ -98,7 +97,7 @@ done
 [ "$signals" -gt 0 ] || fail "this machine's build wrote no signal file"
 [ "$(cd "$work/native" && ls -A)" = "$(cd "$work/arm64" && ls -A)" ] ||
   fail "the folders hold different files"
-step_done "converted $(wc -w <<<"$names") files with both builds"
+step_done "converted ${#names[@]} files with both builds"
 if [ "$failures" -ne 0 ]; then
   echo "arm64: $failures failure(s)" >&2
   exit 1

@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Shared by the scripts that run two builds of the program side by side in the command-line
 # mode and compare what they do (tests/windows/command_line_test.sh, scripts/test_arm64.sh).
 # Before sourcing, set `work` (a scratch folder with a folder of files per build, named by its
