@@ -1,5 +1,6 @@
 // Digit generation: the value is scaled by a power of ten into an 18-digit integer, whose
 // leading digits are then rounded to the budget by looking at the next digit only.
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -19,9 +20,7 @@ constexpr std::uint64_t InfinityTopBits = 0x8000;  // top 16 bits of an infinity
 constexpr int UsedDigits = 16;  // the largest budget and the digit that rounds it
 static_assert(LongBudget + 1 <= UsedDigits);
 constexpr std::uint64_t LeftOutScale = 100;  // 10^(18 - 16): drops the two digits never used
-constexpr int EightDigits = 8;
 constexpr std::uint64_t EightDigitSplit = 100000000;  // 10^8: the 16 digits as two halves
-static_assert(2 * EightDigits == UsedDigits);
 constexpr int InfinityPoint = 999;
 
 // Sets result's Count digits to digit.
@@ -36,50 +35,53 @@ void FillZero(DecimalDigits& result) {
     Fill(result, '0', 1, false, true);
 }
 
-// "00" to "99": the two digits of every value below 100, side by side.
-struct DigitPairTable {
-    char Pairs[200];
+// The eight digits of a value below 10^8 as eight characters, most significant first, in one
+// word: the value is split into halves below 10^4, those into pairs of digits, those into
+// digits, each split done for all parts at once by one multiplication in the word's lanes
+// (x / 100 is (x * 10486) >> 20 below 10^4, x / 10 is (x * 103) >> 10 below 100).
+std::uint64_t EightDigitCharacters(std::uint32_t value) {
+    static_assert(std::endian::native == std::endian::little, "the first digit is the low byte");
+    std::uint64_t lanes = (value / 10000) | (std::uint64_t{value % 10000} << 32);
+    std::uint64_t high = ((lanes * 10486) >> 20) & 0x0000007F0000007F;
+    lanes = high | ((lanes - high * 100) << 16);
+    high = ((lanes * 103) >> 10) & 0x000F000F000F000F;
+    lanes = high | ((lanes - high * 10) << 8);
+    return lanes + 0x3030303030303030;  // '0' in every byte
+}
+
+// 10^0 .. 10^16.
+constexpr std::uint64_t PowersOfTen[UsedDigits + 1] = {1,
+                                                       10,
+                                                       100,
+                                                       1000,
+                                                       10000,
+                                                       100000,
+                                                       1000000,
+                                                       10000000,
+                                                       100000000,
+                                                       1000000000,
+                                                       10000000000,
+                                                       100000000000,
+                                                       1000000000000,
+                                                       10000000000000,
+                                                       100000000000000,
+                                                       1000000000000000,
+                                                       10000000000000000};
+
+struct KeptDigits {
+    std::uint64_t Digits;  // below 10^budget
+    bool Carried;          // the rounding carried out of the first digit
 };
 
-constexpr DigitPairTable MakeDigitPairs() {
-    DigitPairTable table{};
-    for (int value = 0; value < 100; ++value) {
-        table.Pairs[2 * value] = static_cast<char>('0' + value / 10);
-        table.Pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
-    }
-    return table;
-}
-
-constexpr DigitPairTable DigitPairs = MakeDigitPairs();
-
-void WriteTwoDigits(char* out, std::uint32_t value) {
-    std::memcpy(out, DigitPairs.Pairs + 2 * value, 2);
-}
-
-// The eight digits of a value below 10^8, most significant first, two at a time from its two
-// halves below 10^4: short, independent runs of divisions, which the processor overlaps.
-void WriteEightDigits(char* out, std::uint32_t value) {
-    const std::uint32_t high = value / 10000;
-    const std::uint32_t low = value % 10000;
-    WriteTwoDigits(out, high / 100);
-    WriteTwoDigits(out + 2, high % 100);
-    WriteTwoDigits(out + 4, low / 100);
-    WriteTwoDigits(out + 6, low % 100);
-}
-
-// Adds one to the last digit. A "9" becomes "0" and passes the one to the digit before it.
-// Returns true when the one passes out of the first digit: the digits are then all "0" and the
-// first is set to "1", and the caller raises the exponent.
-bool AddOneAtEnd(char* digits, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-        if (digits[i] != '9') {
-            ++digits[i];
-            return false;
-        }
-        digits[i] = '0';
-    }
-    digits[0] = '1';
-    return true;
+// The first digits of the 16, down to unit = 10^(16 - budget), rounded on the next digit
+// alone: a 5 rounds up only an odd last digit. A carry out of the first digit leaves "1" and
+// zeros, and says so. Inline, so that the usual budgets divide by constants.
+inline KeptDigits KeepDigits(std::uint64_t leading, std::uint64_t unit, std::uint64_t limit) {
+    std::uint64_t kept = leading / unit;
+    const std::uint64_t next = leading % unit / (unit / 10);
+    kept += std::uint64_t{next + (kept & 1) > 5};  // above 5, or 5 after an odd digit
+    if (kept == limit) return KeptDigits{limit / 10, true};
+    return KeptDigits{kept, false};
 }
 
 }  // namespace
@@ -113,18 +115,21 @@ DecimalDigits MakeDigits(ExtendedReal value, int budget) {
     assert(integer >= ScaledLow && integer < ScaledHigh);
 
     // The first 16 of the 18 digits, all that the largest budget and its rounding digit use.
-    char all[UsedDigits];
     const std::uint64_t leading = integer / LeftOutScale;
-    WriteEightDigits(all, static_cast<std::uint32_t>(leading / EightDigitSplit));
-    WriteEightDigits(all + EightDigits, static_cast<std::uint32_t>(leading % EightDigitSplit));
-
-    std::memcpy(result.Digits, all, static_cast<std::size_t>(budget));
-    // Round on the next digit alone; a 5 rounds up only an odd last digit.
-    const char next = all[budget];
-    const bool lastOdd = ((result.Digits[budget - 1] - '0') & 1) != 0;
-    if ((next > '5' || (next == '5' && lastOdd)) && AddOneAtEnd(result.Digits, budget)) {
-        ++d;
-    }
+    const int unitDigits = UsedDigits - budget;
+    const KeptDigits kept =
+        budget == LongBudget ? KeepDigits(leading, PowersOfTen[1], PowersOfTen[LongBudget])
+        : budget == ShortBudget
+            ? KeepDigits(leading, PowersOfTen[UsedDigits - ShortBudget], PowersOfTen[ShortBudget])
+            : KeepDigits(leading, PowersOfTen[unitDigits], PowersOfTen[budget]);
+    if (kept.Carried) ++d;
+    // The kept digits and zeros after them: 16 characters, two words.
+    const std::uint64_t padded = kept.Digits * PowersOfTen[unitDigits];
+    const std::uint64_t words[2] = {
+        EightDigitCharacters(static_cast<std::uint32_t>(padded / EightDigitSplit)),
+        EightDigitCharacters(static_cast<std::uint32_t>(padded % EightDigitSplit))};
+    static_assert(sizeof words == sizeof result.Digits);
+    std::memcpy(result.Digits, words, sizeof words);
     result.Point = d + 1;
     result.Negative = negative;
     result.Zero = false;

@@ -12,11 +12,12 @@ inline constexpr int ShortBudget = 7;  // 16-bit integers
 
 // The value is 0.D1D2...Dn x 10^Point.
 struct DecimalDigits {
-    char Digits[LongBudget];  // the first Count are '0'-'9'; trailing ones may be '0'
-    int Count;                // the budget n, 7 or 15
-    int Point;                // p = d + 1, d the exponent of the scientific form
-    bool Negative;            // the value's sign bit; clear for the zero text
-    bool Zero;                // zero, extended denormals and NaN
+    char Digits[LongBudget + 1];  // the first Count are '0'-'9' (trailing ones may be '0'); one
+                                  // more, so the digits are written as two whole words
+    int Count;                    // the budget n, 7 or 15
+    int Point;                    // p = d + 1, d the exponent of the scientific form
+    bool Negative;                // the value's sign bit; clear for the zero text
+    bool Zero;                    // zero, extended denormals and NaN
 };
 
 // The first `budget` significant digits (1 to 15; the program uses 7 and 15), rounded on the

@@ -58,7 +58,8 @@ ExtendedReal ScaledIntegral(ExtendedReal a, int k) {
 std::uint64_t TenthRoundedToEven(std::uint64_t n) {
     const std::uint64_t quotient = n / 10;
     const std::uint64_t remainder = n % 10;
-    return quotient + std::uint64_t{remainder > 5 || (remainder == 5 && (quotient & 1) != 0)};
+    // Above 5, or 5 with an odd quotient: one comparison, no branch.
+    return quotient + std::uint64_t{remainder + (quotient & 1) > 5};
 }
 
 // The product a x 10^k for 0 <= k <= 27, where 10^k is exact and the product lies between
@@ -90,13 +91,14 @@ bool ScaleByExactPower(ExtendedReal a, int d, ScaledInteger& result) {
         integer = significand >> fraction;
         const std::uint64_t rest = significand & ((std::uint64_t{1} << fraction) - 1);
         const std::uint64_t half = std::uint64_t{1} << (fraction - 1);
-        integer += std::uint64_t{rest > half || (rest == half && (integer & 1) != 0)};
+        integer += std::uint64_t{rest + (integer & 1) > half};  // above half, or half and odd
     }
     if (integer < ScaledLow) return false;
     // Both results are made and one is picked: the choice is hard to foresee.
     const bool tooLong = integer >= ScaledHigh;
     const std::uint64_t tenth = TenthRoundedToEven(integer);
-    integer = tooLong ? tenth : integer;
+    const std::uint64_t pick = 0 - std::uint64_t{tooLong};
+    integer = (tenth & pick) | (integer & ~pick);
     d += tooLong ? 1 : 0;
     result = ScaledInteger{integer, d};
     return true;
