@@ -1,5 +1,5 @@
-# The Debian package: `cpack -G DEB` in a build folder makes norvistrand_<version>_amd64.deb
-# from the install rules, so it holds the program, the manual page and the copyright file.
+# The Debian package: `cpack -G DEB` in a build folder makes norvistrand_<version>_<arch>.deb
+# (amd64, or arm64 from an aarch64 build) from the install rules, so it holds the program, the manual page and the copyright file.
 
 # The manual page gzipped as Debian wants it: at most compression, with no name and no time
 # stamp in the gzip header, so every build gives the same bytes.
@@ -51,9 +51,16 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+# The architecture is the target's, not the build machine's: a cross build for aarch64 makes
+# an arm64 package. For any other target the package tools name the build machine's.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 # The C and C++ runtimes only, at the versions whose symbols the program uses (GLIBC_2.34,
-# GLIBCXX_3.4.29); scripts/package.sh checks these against what the built program needs.
+# GLIBCXX_3.4.29, on amd64 and arm64 alike); scripts/package.sh checks these against what the
+# built program needs.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 11)")
 
 include(CPack)

@@ -6,11 +6,13 @@
 #   sanitize  the whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      the Wave file fuzz target for 60 seconds
 #   windows   the Windows build, its tests under wine, and a smoke test of the program
+#   arm64     the aarch64 cross build, its unit tests under qemu, its signal files against
+#             this machine's, and its Debian package
 # With no argument every stage runs; name stages to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows)
+[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64)
 
 run_suite() {
     local folder="$1"
@@ -32,6 +34,7 @@ for stage in "${stages[@]}"; do
         sanitize) run_suite build-sanitize -DNORVISTRAND_SANITIZE=ON ;;
         fuzz) bash scripts/fuzz.sh 60 ;;
         windows) bash scripts/test_windows.sh ;;
-        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows)" >&2; exit 2 ;;
+        arm64) bash scripts/test_arm64.sh ;;
+        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64)" >&2; exit 2 ;;
     esac
 done

@@ -97,10 +97,7 @@ TEST(ByteStringTest, WantOfMemoryGives7AndTheEmptyString) {
     }
     pid_t pid = fork();
     if (pid == 0) {
-        rlimit limit{std::size_t{1} << 30, RLIM_INFINITY};
-        if (setrlimit(RLIMIT_AS, &limit) != 0) {
-            _exit(ChildSetupFailed);
-        }
+        LimitAddressSpace();
         static const char small[8] = {};
         // The copy asks for its memory before it reads a byte, so the 8-byte block suffices.
         if (BytesFromMemory(small, INT32_MAX) != "" || TakeFileError() != NoMemory) _exit(1);
@@ -109,7 +106,9 @@ TEST(ByteStringTest, WantOfMemoryGives7AndTheEmptyString) {
         if (LeftPart(huge, -1) != "" || TakeFileError() != NoMemory) _exit(3);
         _exit(0);
     }
-    EXPECT_EQ(WaitForChild(pid), 0);
+    const int status = WaitForChild(pid);
+    if (status == ChildLimitIgnored) GTEST_SKIP() << "the address-space limit does not hold here";
+    EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -33,6 +34,7 @@ inline constexpr bool UnderAddressSanitizer = false;
 // possible error numbers, but the module sets none of these).
 inline constexpr int ChildSetupFailed = 250;
 inline constexpr int ChildCheckFailed = 251;
+inline constexpr int ChildLimitIgnored = 252;
 // WaitForChild's answers when the child did not exit by itself.
 inline constexpr int ChildTimedOut = -1000;
 
@@ -68,6 +70,17 @@ inline int WaitForChild(pid_t pid) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return ChildTimedOut;
+}
+
+// In a child: limits the address space to 1 GiB, so that large requests for memory fail. An
+// emulator (qemu-user) accepts the limit but keeps it to itself; a child whose 2 GiB mapping
+// still succeeds ends with ChildLimitIgnored, for the test to skip.
+inline void LimitAddressSpace() {
+    rlimit limit{std::size_t{1} << 30, RLIM_INFINITY};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(ChildSetupFailed);
+    void* probe =
+        mmap(nullptr, std::size_t{1} << 31, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (probe != MAP_FAILED) _exit(ChildLimitIgnored);
 }
 
 // In a child: gives up root for the unprivileged user, so that permission bits count. A test

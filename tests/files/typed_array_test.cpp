@@ -61,15 +61,14 @@ TEST(TypedArrayTest, NoMemoryGives7) {
     }
     pid_t pid = fork();
     if (pid == 0) {
-        rlimit limit{std::size_t{1} << 30, RLIM_INFINITY};
-        if (setrlimit(RLIMIT_AS, &limit) != 0) {
-            _exit(ChildSetupFailed);
-        }
+        LimitAddressSpace();
         // Just under 4 GiB: within the size limit, beyond the address space.
         TypedArray array = CreateArray(ElementType::Double, 0x1FFFFFFF);
         _exit(array.Storage == nullptr && array.Count == 0 ? TakeFileError() : ChildCheckFailed);
     }
-    EXPECT_EQ(WaitForChild(pid), NoMemory);
+    const int status = WaitForChild(pid);
+    if (status == ChildLimitIgnored) GTEST_SKIP() << "the address-space limit does not hold here";
+    EXPECT_EQ(status, NoMemory);
 }
 
 }  // namespace

@@ -18,11 +18,14 @@ export WINEDEBUG=-all
 work=$(mktemp -d /tmp/norvistrand-command-line-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
+labels=(linux windows)
+start_program() {
+  local program=("$linux_program")
+  [ "$1" = windows ] && program=(timeout 120 "$wine" "$windows_program")
+  shift
+  timeout 150 "${program[@]}" "$@"
 }
+source "$(dirname "$0")/../support/two_builds.sh"
 
 chirp() { sox -n -r 8000 -c 1 "$@" synth 0.25 sine 50-3000 vol 0.9; }
 mkdir -p "$work/made"
@@ -36,33 +39,6 @@ for label in linux windows; do
   mkdir -p "$work/$label"
   cp "$work"/made/*.wav "$work/$label/"
 done
-
-# run <label> <name> <arguments...>: one run in <label>'s folder; its output, error and exit
-# code go to <name>.out, <name>.err and <name>.status beside the folder.
-run() {
-  local label=$1 name=$2 status=0
-  shift 2
-  local program=("$linux_program")
-  [ "$label" = windows ] && program=(timeout 120 "$wine" "$windows_program")
-  (cd "$work/$label" && timeout 150 "${program[@]}" "$@" </dev/null \
-    >"$work/$label-$name.out" 2>"$work/$label-$name.err") || status=$?
-  echo "$status" >"$work/$label-$name.status"
-}
-
-# expect_both <name> <status>: both builds ended with status and said the same.
-expect_both() {
-  local name=$1 status=$2 label stream
-  for label in linux windows; do
-    [ "$(cat "$work/$label-$name.status")" = "$status" ] ||
-      fail "$name: $label ended with $(cat "$work/$label-$name.status"), not $status"
-  done
-  for stream in out err; do
-    cmp -s "$work/linux-$name.$stream" "$work/windows-$name.$stream" || {
-      fail "$name: the standard $stream lines differ"
-      diff "$work/linux-$name.$stream" "$work/windows-$name.$stream" >&2 || true
-    }
-  done
-}
 
 check_signal_files() {
   local wave signal
