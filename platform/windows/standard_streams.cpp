@@ -60,10 +60,8 @@ bool StreamIsTerminal(StandardStream stream) {
 int StreamColumns(StandardStream stream) {
     const HANDLE handle = HandleOf(stream);
     if (!Usable(handle)) return 0;
-    SavedFloatingPoint saved = SaveFloatingPoint();
     CONSOLE_SCREEN_BUFFER_INFO info{};
     const bool known = GetConsoleScreenBufferInfo(handle, &info) != 0;
-    RestoreFloatingPoint(saved);
     return known ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
 }
 
