@@ -12,40 +12,23 @@ namespace {
 
 constexpr std::int16_t Channel = 1;
 
-// The stored code of an 8- or 16-bit sample, as the line table indexes it.
-std::uint16_t SampleCode(double sample, bool eightBit) {
-    const int value = static_cast<int>(sample);
-    return static_cast<std::uint16_t>(eightBit ? value + 128 : value);
-}
-
 // Writes one line per sample; stops at the first failing write, since the file is then
-// not what it should be anyway. The samples of an 8- or 16-bit file take their lines from a
-// table, each line made once; without memory for it, every line is made anew.
+// not what it should be anyway.
 ConversionOutcome WriteSignalFile(const ByteString& signalName, const TypedArray& samples,
-                                  double peak, ElementType rawType) {
+                                  double peak) {
     OpenChannel(Channel, signalName, OpenMode::Output);
     if (TakeFileError() != 0) return ConversionOutcome::WriteFailed;
     bool failed = false;
     const ExtendedDivisor divisor = SignalDivisor(peak);
-    const bool eightBit = rawType == ElementType::UnsignedByte;
-    SignalLineTable table{peak, nullptr, nullptr};
-    const bool tabled =
-        (eightBit || rawType == ElementType::SignedInt16) && CreateSignalLineTable(table, peak);
     for (std::uint32_t i = 0; i < samples.Count && !failed; ++i) {
         double sample;
         std::memcpy(&sample, samples.Storage + static_cast<std::size_t>(i) * sizeof sample,
                     sizeof sample);
-        if (tabled) {
-            // The table's line ends in CR LF, which EndLine writes on its own.
-            const NumberText& line = TableLine(table, SampleCode(sample, eightBit), eightBit);
-            WriteItem(Channel, line.View().substr(0, static_cast<std::size_t>(line.Length) - 2));
-        } else {
-            WriteItem(Channel, SignalLine(sample, divisor).View());
-        }
+        NumberText line = SignalLine(sample, divisor);
+        WriteItem(Channel, line.View());
         EndLine(Channel);
         failed = TakeFileError() != 0;
     }
-    ReleaseSignalLineTable(table);
     CloseChannel(Channel);
     failed = TakeFileError() != 0 || failed;
     return failed ? ConversionOutcome::WriteFailed : ConversionOutcome::Finished;
@@ -88,7 +71,7 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
         CloseChannel(Channel);
         TakeFileError();
         TypedArray none{ElementType::Double, 8, 0, nullptr};
-        return WriteSignalFile(signalName, none, 0, ElementType::Double);
+        return WriteSignalFile(signalName, none, 0);
     }
 
     // The sample buffer is the larger array: when it cannot be had, the raw one is not tried.
@@ -109,12 +92,11 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
                     sizeof value);
         TakePeak(value, peak);
     }
-    const ElementType rawType = raw.Type;
     ReleaseArray(raw);
     CloseChannel(Channel);
     TakeFileError();  // closing a file that was only read changes nothing on disk
 
-    ConversionOutcome outcome = WriteSignalFile(signalName, samples, peak, rawType);
+    ConversionOutcome outcome = WriteSignalFile(signalName, samples, peak);
     ReleaseArray(samples);
     return outcome;
 }
