@@ -2,8 +2,7 @@
 // The console-window tools: window title, position, icon, tool bar and system-menu trimming.
 // On a terminal only the title and the position have an effect; the rest accept their
 // arguments and do nothing. On Windows every one but the tool bar acts on the console's window
-// (platform/windows/console_tools.cpp). The caller sets the floating-point control word again
-// after each call.
+// (platform/windows/console_tools.cpp).
 #include <cstdint>
 
 int InitConsoleTools(void* instance, std::int32_t a, std::int32_t b, std::int32_t c,

@@ -1,10 +1,8 @@
 #pragma once
-// The one gate every file system call of the module goes through. Around each call it keeps
-// the floating-point state as it was (the control, status and MXCSR words are read before
-// and checked after; they are put back only when they differ), clears errno before and reads
-// it at once after, makes an interrupted call again (close excepted), and maps a failure to
-// the program's error number. A write to a pipe nobody reads or past the file-size limit
-// fails with its error instead of ending the process by SIGPIPE or SIGXFSZ.
+// The one gate every file system call of the module goes through. Around each call it clears
+// errno before and reads it at once after, makes an interrupted call again (close excepted),
+// and maps a failure to the program's error number. A write to a pipe nobody reads or past the
+// file-size limit fails with its error instead of ending the process by SIGPIPE or SIGXFSZ.
 #include <fcntl.h>
 #include <sys/stat.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 // The one gate every file system call of the module goes through on Windows. Around each call
-// it saves the floating-point state and puts it back, switches the system's critical-error and
-// open-file error boxes off (SetErrorMode 32769) and the previous mode back on, and clears the
-// thread's last-error value before the call. A call has failed when the last-error value after
-// it is not 0; FileErrorForSystemError gives the program's number for that value.
+// it switches the system's critical-error and open-file error boxes off (SetErrorMode 32769) and
+// the previous mode back on, and clears the thread's last-error value before the call. A call has
+// failed when the last-error value after it is not 0; FileErrorForSystemError gives the program's
+// number for that value.
 #include <cstdint>
 
 enum class WindowsCallKind {
