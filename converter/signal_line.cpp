@@ -11,7 +11,7 @@ constexpr std::size_t DistinctCodes = 65536;
 }  // namespace
 
 bool CreateSignalLineTable(SignalLineTable& table, double peak) {
-    table = SignalLineTable{peak, new (std::nothrow) NumberText[DistinctCodes],
+    table = SignalLineTable{SignalDivisor(peak), new (std::nothrow) NumberText[DistinctCodes],
                             new (std::nothrow) bool[DistinctCodes]()};
     if (table.Lines == nullptr || table.Made == nullptr) {
         ReleaseSignalLineTable(table);
@@ -32,6 +32,6 @@ void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
                                       static_cast<unsigned char>(code >> 8)};
     double sample =
         DecodeElement(element, eightBit ? ElementType::UnsignedByte : ElementType::SignedInt16);
-    table.Lines[code] = WithLineEnd(SignalLine(sample, SignalDivisor(table.Peak)));
+    table.Lines[code] = WithLineEnd(SignalLine(sample, table.Peak));
     table.Made[code] = true;
 }

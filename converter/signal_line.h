@@ -28,9 +28,9 @@ inline NumberText WithLineEnd(NumberText line) {
 // first use: such a file has at most 65,536 distinct samples, and a line depends on nothing but
 // the sample and the peak, so a copy of a made line is the very text SignalLine would make again.
 struct SignalLineTable {
-    double Peak;
-    NumberText* Lines;  // 65,536 entries, indexed by the raw element's 16-bit pattern
-    bool* Made;         // whether Lines[code] is made yet
+    ExtendedDivisor Peak;  // the peak, made ready to divide by once for the file
+    NumberText* Lines;     // 65,536 entries, indexed by the raw element's 16-bit pattern
+    bool* Made;            // whether Lines[code] is made yet
 };
 
 // False, with nothing to release, when there is no memory for the table.

@@ -60,9 +60,8 @@ int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTabl
 }
 
 // Returns the largest magnitude among the chunk's samples.
-double AppendComputedLines(const TypedArray& chunk, std::int32_t count, double peak,
-                           ReplacementFile& out) {
-    const ExtendedDivisor divisor = SignalDivisor(peak);
+double AppendComputedLines(const TypedArray& chunk, std::int32_t count,
+                           const ExtendedDivisor& divisor, ReplacementFile& out) {
     double largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         const double value = DecodeSample(chunk, i);
@@ -78,7 +77,7 @@ enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 // The second pass. A sample above the peak of the first means the file changed in between.
 PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
                        ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
-    SignalLineTable table{peak, nullptr, nullptr};
+    SignalLineTable table{SignalDivisor(peak), nullptr, nullptr};
     const bool tabled =
         chunk.Type == ElementType::UnsignedByte || chunk.Type == ElementType::SignedInt16;
     if (tabled && !CreateSignalLineTable(table, peak)) return PassOutcome::NoMemory;
@@ -93,7 +92,7 @@ PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
             break;
         }
         const double largest = tabled ? AppendTableLines(chunk, count, table, out)
-                                      : AppendComputedLines(chunk, count, peak, out);
+                                      : AppendComputedLines(chunk, count, table.Peak, out);
         if (largest > peak) {
             outcome = PassOutcome::Changed;
             break;

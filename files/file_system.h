@@ -40,9 +40,6 @@ std::uint8_t HoldSystemFile(const char* path, SystemFile* handle);
 
 std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp);
 
-// The length in bytes of the open file.
-std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length);
-
 // True when the NUL-terminated path names a folder (or a link to one).
 bool IsSystemFolder(const char* path);
 

@@ -227,13 +227,6 @@ std::string_view FailureCause(std::uint8_t error) {
     return ErrorMeaning(error);
 }
 
-std::uint8_t LengthOfSystemFile(SystemFile handle, std::int64_t* length) {
-    FileStamp stamp{};
-    const std::uint8_t error = StampSystemFile(handle, &stamp);
-    if (error == 0) *length = stamp.Size;
-    return error;
-}
-
 bool IsSystemFolder(const char* path) {
     WindowsCallResult looked = WindowsFileCall({.Kind = WindowsCallKind::Attributes, .Path = path});
     const auto attributes = static_cast<DWORD>(looked.Value);
