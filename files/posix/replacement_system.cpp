@@ -222,10 +222,7 @@ SystemFile StandardOutputFile() {
 
 std::uint8_t WriteStandardOutput(SystemFile handle, const void* source, std::size_t count,
                                  std::size_t* taken) {
-    SystemCallResult written = FileSystemCall({.Kind = SystemCallKind::Write,
-                                               .Descriptor = static_cast<int>(handle),
-                                               .Source = source,
-                                               .Count = count});
+    SystemCallResult written = WriteThroughGate(static_cast<int>(handle), source, count);
     *taken = Failed(written) ? 0 : static_cast<std::size_t>(written.Value);
     return written.Errno == EPIPE ? NoReader : written.ErrorNumber;
 }

@@ -55,8 +55,6 @@ std::int64_t MakeCall(const SystemCall& call) {
             return read(call.Descriptor, call.Target, call.Count);
         case SystemCallKind::ReadAt:
             return pread(call.Descriptor, call.Target, call.Count, call.Offset);
-        case SystemCallKind::Write:
-            return write(call.Descriptor, call.Source, call.Count);
         case SystemCallKind::Truncate:
             return ftruncate(call.Descriptor, call.Offset);
         case SystemCallKind::ChangeMode:
@@ -101,6 +99,24 @@ bool FolderPartExists(const char* path) {
     folder[folderEnd] = '\0';
     struct stat status;
     return stat(folder, &status) == 0;
+}
+
+// Each call sets errno when it gives -1, and only then is errno read: errno lives behind a
+// library call, and every line of a signal file makes two writes.
+int ErrorOf(std::int64_t value) {
+    return value == -1 ? errno : 0;
+}
+
+// What a call gave, with a failure mapped to the program's number and remembered. A failure
+// with errno 0 is unheard of; it maps to BadSystemName like any unknown error.
+[[gnu::hot]] SystemCallResult CallOutcome(std::int64_t value, int error, const char* path) {
+    SystemCallResult result{value, 0, 0};
+    if (value == -1) {
+        result.Errno = error;
+        result.ErrorNumber = FileErrorForErrno(error, path);
+        LastFailed = result;
+    }
+    return result;
 }
 
 }  // namespace
@@ -175,19 +191,24 @@ SystemCallResult FileSystemCall(const SystemCall& call) {
     std::int64_t value = 0;
     int error = 0;
     do {
-        errno = 0;
         value = MakeCall(call);
-        error = errno;
+        error = ErrorOf(value);
     } while (value == -1 && error == EINTR && call.Kind != SystemCallKind::Close);
 
-    SystemCallResult result{value, 0, 0};
-    if (value == -1) {
-        // 0 here is unheard of; it maps to BadSystemName like any unknown error.
-        result.Errno = error;
-        bool named = call.Kind == SystemCallKind::Open || call.Kind == SystemCallKind::PathStatus ||
-                     call.Kind == SystemCallKind::LinkStatus;
-        result.ErrorNumber = FileErrorForErrno(result.Errno, named ? call.Path : nullptr);
-        LastFailed = result;
-    }
-    return result;
+    const bool named = call.Kind == SystemCallKind::Open ||
+                       call.Kind == SystemCallKind::PathStatus ||
+                       call.Kind == SystemCallKind::LinkStatus;
+    return CallOutcome(value, error, named ? call.Path : nullptr);
+}
+
+[[gnu::hot]] SystemCallResult WriteThroughGate(int descriptor, const void* source,
+                                               std::size_t count) {
+    BusyLockHold hold(GateLock);
+    std::int64_t value = 0;
+    int error = 0;
+    do {
+        value = write(descriptor, source, count);
+        error = ErrorOf(value);
+    } while (value == -1 && error == EINTR);
+    return CallOutcome(value, error, nullptr);
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The one gate every file system call of the module goes through. Around each call it clears
-// errno before and reads it at once after, makes an interrupted call again (close excepted),
-// and maps a failure to the program's error number. A write to a pipe nobody reads or past the
-// file-size limit fails with its error instead of ending the process by SIGPIPE or SIGXFSZ.
+// The one gate every file system call of the module goes through. It reads errno at once after
+// a call that failed, makes an interrupted call again (close excepted), and maps a failure to
+// the program's error number. A write to a pipe nobody reads or past the file-size limit fails
+// with its error instead of ending the process by SIGPIPE or SIGXFSZ.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -25,7 +25,6 @@ enum class SystemCallKind {
     Seek,        // lseek(Descriptor, Offset, SEEK_SET)
     Read,        // read(Descriptor, Target, Count)
     ReadAt,      // pread(Descriptor, Target, Count, Offset)
-    Write,       // write(Descriptor, Source, Count)
     Truncate,    // ftruncate(Descriptor, Offset)
     ChangeMode,  // fchmod(Descriptor, Flags)
     SetOwner,    // fchown(Descriptor, Owner, Group)
@@ -39,10 +38,9 @@ struct SystemCall {
     const char* NewPath = nullptr;  // NUL-terminated
     int Descriptor = -1;
     int Flags = 0;
-    void* Target = nullptr;        // where a read puts its bytes
-    const void* Source = nullptr;  // what a write takes
-    std::size_t Count = 0;         // bytes
-    std::int64_t Offset = 0;       // bytes from the start of the file
+    void* Target = nullptr;   // where a read puts its bytes
+    std::size_t Count = 0;    // bytes
+    std::int64_t Offset = 0;  // bytes from the start of the file
     struct stat* Status = nullptr;
     struct flock* Record = nullptr;
     uid_t Owner = static_cast<uid_t>(-1);  // -1 leaves it as it is
@@ -56,6 +54,10 @@ struct SystemCallResult {
 };
 
 SystemCallResult FileSystemCall(const SystemCall& call);
+
+// write(descriptor, source, count) through the same gate, without the general call's record:
+// every line of a signal file takes two of these.
+SystemCallResult WriteThroughGate(int descriptor, const void* source, std::size_t count);
 
 inline bool Failed(const SystemCallResult& result) {
     return result.Value == -1;
