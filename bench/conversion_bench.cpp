@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int Repetitions = 3;
+constexpr int Repetitions = 5;
 
 // The floor: the signal file's own lines, each written as item and line end.
 int WriteFloorInChild(const std::string& signal, const std::string& target) {

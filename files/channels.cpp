@@ -61,7 +61,7 @@ FileChannel* OpenChannelOrFail(std::int16_t number) {
     return channel;
 }
 
-void WriteToChannel(std::int16_t number, const void* bytes, std::size_t count) {
+[[gnu::hot]] void WriteToChannel(std::int16_t number, const void* bytes, std::size_t count) {
     BusyLockHold hold(TableLock);
     FileChannel* channel = OpenChannelOrFail(number);
     if (channel == nullptr) {
@@ -230,11 +230,11 @@ std::int32_t ReadArray(std::int16_t channel, std::int64_t p, TypedArray& array, 
     return static_cast<std::int32_t>(arrived / array.ElementSize);
 }
 
-void WriteItem(std::int16_t channel, std::string_view text) {
+[[gnu::hot]] void WriteItem(std::int16_t channel, std::string_view text) {
     WriteToChannel(channel, text.data(), text.size());
 }
 
-void EndLine(std::int16_t channel) {
+[[gnu::hot]] void EndLine(std::int16_t channel) {
     static constexpr char LineEnd[2] = {13, 10};
     WriteToChannel(channel, LineEnd, sizeof LineEnd);
 }

@@ -47,7 +47,7 @@ std::string_view ErrorMeaning(std::uint8_t number) {
     }
 }
 
-std::uint8_t TakeFileError() {
+[[gnu::hot]] std::uint8_t TakeFileError() {
     std::uint8_t number = FileErrorNumber;
     FileErrorNumber = 0;
     return number;

@@ -134,8 +134,8 @@ std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
     return got.ErrorNumber;
 }
 
-std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t count,
-                             std::size_t* taken) {
+[[gnu::hot]] std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t count,
+                                          std::size_t* taken) {
     WindowsCallResult written =
         WindowsFileCall({.Kind = WindowsCallKind::Write,
                          .Handle = AsHandle(handle),

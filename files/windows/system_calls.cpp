@@ -130,7 +130,7 @@ std::uint8_t FileErrorForSystemError(std::uint32_t lastError) {
     }
 }
 
-WindowsCallResult WindowsFileCall(const WindowsCall& call) {
+[[gnu::hot]] WindowsCallResult WindowsFileCall(const WindowsCall& call) {
     BusyLockHold hold(GateLock);
     UINT previousMode = SetErrorMode(QuietErrorMode);
     SetLastError(0);

@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <string>
+#include <vector>
 
 #include "converter/header_check.h"
 #include "converter/screen_script.h"
+#include "converter/signal_line.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {
@@ -31,6 +34,23 @@ ConversionOutcome Convert(const std::string& name, const WaveLayout& layout) {
     EXPECT_TRUE(verdict.Accepted) << verdict.Message;
     if (!verdict.Accepted) return ConversionOutcome::ReadFailed;
     return ConvertToSignalFile(name, header);
+}
+
+// Converts the wave file in a child process whose files may not grow past limit bytes; true
+// when the conversion there reported its failing write.
+bool WriteFailsUnderFileSizeLimit(const std::string& name, rlim_t limit) {
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit fileSize{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+        WaveHeader header{};
+        if (!CheckWaveHeader(name, header).Accepted) _exit(2);
+        _exit(ConvertToSignalFile(name, header) == ConversionOutcome::WriteFailed ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 TEST_F(ConversionTest, WritesEachSampleOverThePeakOneLineEach) {
@@ -57,6 +77,44 @@ TEST_F(ConversionTest, WritesEachSampleOverThePeakOneLineEach) {
         EXPECT_EQ(Convert("take1.wav", c.Layout), ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile("take1.sig"), c.Lines);
     }
+}
+
+// Samples -32768, then steps of 257 up the 16-bit range, so no two lines are alike; and the
+// signal file those samples must give, line by line.
+std::vector<std::int16_t> Staircase(int count) {
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < count; ++i) samples.push_back(static_cast<std::int16_t>(-32768 + 257 * i));
+    return samples;
+}
+
+std::string ExpectedLines(const std::vector<std::int16_t>& samples) {
+    const ExtendedDivisor peak = SignalDivisor(32768);
+    std::string lines;
+    for (std::int16_t sample : samples) {
+        lines += SignalLine(sample, peak).View();
+        lines += "\r\n";
+    }
+    return lines;
+}
+
+// The lines are made some hundreds at a time before they are written: every count around
+// those edges writes each line once, in order, and a write that fails partway through a later
+// batch leaves exactly the bytes that fitted.
+TEST_F(ConversionTest, LinesAcrossBatchEdgesAreWrittenOnceInOrder) {
+    for (int count : {1, 255, 256, 257, 511, 512, 513, 700}) {
+        SCOPED_TRACE(count);
+        const std::vector<std::int16_t> samples = Staircase(count);
+        EXPECT_EQ(Convert("steps.wav", LayoutOf(16, Samples16(samples))),
+                  ConversionOutcome::Finished);
+        EXPECT_EQ(ReadWholeFile("steps.sig"), ExpectedLines(samples));
+    }
+
+    const std::vector<std::int16_t> samples = Staircase(700);
+    const std::string expected = ExpectedLines(samples);
+    const std::size_t limit = expected.size() * 3 / 4 + 1;  // inside the last batch, mid-line
+    WriteWholeFile("cut.wav", BuildWave(LayoutOf(16, Samples16(samples))));
+    EXPECT_TRUE(WriteFailsUnderFileSizeLimit("cut.wav", limit));
+    EXPECT_EQ(ReadWholeFile("cut.sig"), expected.substr(0, limit));
 }
 
 TEST_F(ConversionTest, NoSamplesGiveAnEmptySignalFile) {
@@ -144,20 +202,7 @@ TEST_F(ConversionTest, SignalFileThatCannotBeWrittenIsReported) {
 TEST_F(ConversionTest, FileSizeLimitDuringTheWriteIsReported) {
     WriteWholeFile("limited.wav",
                    BuildWave(LayoutOf(16, Samples16(std::vector<std::int16_t>(500, 9)))));
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{100, 100};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        WaveHeader header{};
-        if (!CheckWaveHeader("limited.wav", header).Accepted) _exit(2);
-        _exit(ConvertToSignalFile("limited.wav", header) == ConversionOutcome::WriteFailed ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(WriteFailsUnderFileSizeLimit("limited.wav", 100));
 }
 
 // Permission bits do not stop root, so the user who meets the read-only file is nobody.
