@@ -172,19 +172,15 @@ std::string_view MessageText(std::string_view message) {
 // Why a name could not be opened, as far as the file error number tells.
 std::string_view NotFoundCause(std::uint8_t fileError) {
     switch (fileError) {
-        case FileNotFound:
-            return "no such file";
-        case PathNotFound:
-            return "no such folder";
         case AccessRefused:
             return "not a regular file, no permission, or held by another program";
+        case FileNotFound:
+        case PathNotFound:
         case BadFileName:
         case BadSystemName:
-            return "not a usable name";
         case TooManyFiles:
-            return "too many open files";
         case DeviceIoError:
-            return "input/output error";
+            return ErrorMeaning(fileError);
         default:
             return {};
     }

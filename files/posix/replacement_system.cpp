@@ -15,6 +15,7 @@
 
 #include "files/file_error.h"
 #include "files/posix/system_calls.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -216,7 +217,7 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
 }
 
 SystemFile StandardOutputFile() {
-    IgnoreWriteSignals();
+    platform::KeepWriteFailuresFromEndingProcess();
     return STDOUT_FILENO;
 }
 

@@ -1,7 +1,6 @@
 #include "files/posix/system_calls.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 
 #include "files/busy_lock.h"
 #include "files/file_error.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -121,20 +121,6 @@ int ErrorOf(std::int64_t value) {
 
 }  // namespace
 
-// Masking the two signals around each write instead would cost two more system calls per line
-// of output.
-void IgnoreWriteSignals() {
-    for (int signalNumber : {SIGPIPE, SIGXFSZ}) {
-        struct sigaction present {};
-        if (sigaction(signalNumber, nullptr, &present) == 0 && present.sa_handler == SIG_DFL) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigemptyset(&ignore.sa_mask);
-            sigaction(signalNumber, &ignore, nullptr);
-        }
-    }
-}
-
 std::uint8_t FileErrorForErrno(int error, const char* path) {
     switch (error) {
         case ENOENT:
@@ -185,7 +171,7 @@ void NoteFailure(const SystemCallResult& failure) {
 SystemCallResult FileSystemCall(const SystemCall& call) {
     BusyLockHold hold(GateLock);
     if (OpensForWriting(call)) {
-        IgnoreWriteSignals();
+        platform::KeepWriteFailuresFromEndingProcess();
     }
 
     std::int64_t value = 0;

@@ -73,9 +73,3 @@ void NoteFailure(const SystemCallResult& failure);
 // The program's number for a system error, by meaning. A missing name (ENOENT) is
 // FileNotFound when its folder exists, else PathNotFound; path may be null.
 std::uint8_t FileErrorForErrno(int error, const char* path);
-
-// A write to a pipe without a reader or past the file-size limit must fail like any other
-// write instead of ending the process: the two signals are set to be ignored, unless someone
-// chose a disposition for them already. Done at every open for writing, and before writing to
-// a descriptor the process was handed.
-void IgnoreWriteSignals();
