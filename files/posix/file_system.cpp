@@ -77,6 +77,14 @@ std::uint8_t ClearNonBlocking(int handle) {
     return set.ErrorNumber;
 }
 
+// The exclusive lock, then ordinary waiting reads and writes.
+std::uint8_t LockForUse(int handle) {
+    if (std::uint8_t error = LockExclusively(handle); error != 0) {
+        return error;
+    }
+    return ClearNonBlocking(handle);
+}
+
 std::uint8_t SeekHandle(int handle, std::int64_t offset) {
     return FileSystemCall({.Kind = SystemCallKind::Seek, .Descriptor = handle, .Offset = offset})
         .ErrorNumber;
@@ -101,10 +109,7 @@ std::uint8_t PrepareOpened(int handle, OpenMode mode, ChannelKind* kind) {
         NoteFailure({-1, EISDIR, AccessRefused});
         return AccessRefused;
     }
-    if (std::uint8_t error = LockExclusively(handle); error != 0) {
-        return error;
-    }
-    if (std::uint8_t error = ClearNonBlocking(handle); error != 0) {
+    if (std::uint8_t error = LockForUse(handle); error != 0) {
         return error;
     }
     switch (mode) {
@@ -251,10 +256,7 @@ std::uint8_t HoldSystemFile(const char* path, SystemFile* handle) {
         error = AccessRefused;
     }
     if (error == 0) {
-        error = LockExclusively(held);
-    }
-    if (error == 0) {
-        error = ClearNonBlocking(held);
+        error = LockForUse(held);
     }
     if (error != 0) {
         FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = held});
