@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "console/screen.h"
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 #include "converter/header_check.h"
 #include "platform/console_api.h"
 #include "tests/support/wave_builder.h"

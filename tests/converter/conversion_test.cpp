@@ -1,4 +1,4 @@
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "converter/header_check.h"
-#include "converter/screen_script.h"
+#include "screen/screen_script.h"
 #include "converter/signal_line.h"
 #include "tests/converter/converter_fixture.h"
 

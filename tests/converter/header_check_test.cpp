@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "converter/report.h"
+#include "screen/report.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {

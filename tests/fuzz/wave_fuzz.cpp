@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "console/screen.h"
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 #include "converter/header_check.h"
-#include "converter/report.h"
-#include "converter/streamed_conversion.h"
+#include "screen/report.h"
+#include "command_line/streamed_conversion.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
 

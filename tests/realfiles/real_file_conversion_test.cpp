@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 #include "converter/header_check.h"
-#include "converter/report.h"
+#include "screen/report.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/realfiles/real_tools.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 #include "converter/header_check.h"
 #include "files/channels.h"
 #include "tests/support/wave_builder.h"

@@ -1,14 +1,14 @@
-#include "converter/main_flow.h"
+#include "screen/main_flow.h"
 
 #include <cstdint>
 #include <string>
 
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 #include "converter/header_check.h"
-#include "converter/report.h"
-#include "converter/screen_script.h"
+#include "screen/report.h"
+#include "screen/screen_script.h"
 #include "platform/console_tools.h"
 
 namespace {

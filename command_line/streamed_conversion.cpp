@@ -1,4 +1,4 @@
-#include "converter/streamed_conversion.h"
+#include "command_line/streamed_conversion.h"
 
 #include <algorithm>
 #include <cstdint>

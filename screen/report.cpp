@@ -1,4 +1,4 @@
-#include "converter/report.h"
+#include "screen/report.h"
 
 #include <string_view>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "converter/conversion.h"
-#include "converter/progress_display.h"
+#include "screen/conversion.h"
+#include "command_line/progress_display.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 

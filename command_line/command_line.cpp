@@ -1,14 +1,14 @@
-#include "converter/command_line.h"
+#include "command_line/command_line.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 #include "converter/header_check.h"
-#include "converter/progress_display.h"
-#include "converter/streamed_conversion.h"
+#include "command_line/progress_display.h"
+#include "command_line/streamed_conversion.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "numtext/number_text.h"

@@ -1,4 +1,4 @@
-#include "converter/conversion.h"
+#include "screen/conversion.h"
 
 #include <algorithm>
 #include <cstdint>

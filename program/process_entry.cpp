@@ -1,8 +1,8 @@
 // The process: with arguments, the command-line mode, which never touches the terminal;
 // without, prepare the console and run the screen program.
 #include "console/screen.h"
-#include "converter/command_line.h"
-#include "converter/main_flow.h"
+#include "command_line/command_line.h"
+#include "screen/main_flow.h"
 #include "platform/standard_streams.h"
 #include "platform/terminal/terminal.h"
 

@@ -4,8 +4,8 @@
 // page.
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "converter/command_line.h"
-#include "converter/main_flow.h"
+#include "command_line/command_line.h"
+#include "screen/main_flow.h"
 #include "platform/windows/api.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "converter/screen_script.h"
+#include "screen/screen_script.h"
 
 #include "console/screen.h"
 

@@ -1,7 +1,7 @@
 // Sends, on standard error only:
 //   CR, name ": ", percentage "%", CSI K   the display, drawn over itself
 //   CR, CSI K                             its erasure
-#include "converter/progress_display.h"
+#include "command_line/progress_display.h"
 
 #include <algorithm>
 
