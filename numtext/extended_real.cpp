@@ -47,10 +47,6 @@ ExtendedReal SignedZero(bool negative) {
     return PackExtended(negative, 0, 0);
 }
 
-ExtendedReal SignedInfinity(bool negative) {
-    return PackExtended(negative, ExtendedExponentMask, ExtendedLeadingBit);
-}
-
 // The result of an operation with a NaN operand: the NaN made quiet; of two NaNs, a quiet one
 // before a signalling one, then the larger significand, then the positive one.
 ExtendedReal PropagateNaN(ExtendedReal a, const Unpacked& ua, ExtendedReal b, const Unpacked& ub) {

@@ -28,38 +28,48 @@ inline std::uint64_t RoundedIntegerPart(std::uint64_t significand, int fraction)
     return RoundHalfToEven(significand >> fraction, rest, std::uint64_t{1} << (fraction - 1));
 }
 
+inline ExtendedReal SignedInfinity(bool negative) {
+    return PackExtended(negative, ExtendedExponentMask, ExtendedLeadingBit);
+}
+
+// RoundAndPack below the normal range: a denormal or zero, rounded at its own position.
+inline ExtendedReal RoundAndPackTiny(bool negative, int exponent, std::uint64_t significand,
+                                     std::uint64_t extra) {
+    const int shift = 1 - exponent;
+    if (shift < 64) {
+        extra = (significand << (64 - shift)) | (extra != 0 ? 1 : 0);
+        significand >>= shift;
+    } else {
+        extra = (shift == 64 ? significand : (significand != 0 ? 1 : 0)) | (extra != 0 ? 1 : 0);
+        significand = 0;
+    }
+    if (extra >= HalfWord) {
+        ++significand;
+        if (extra == HalfWord) significand &= ~std::uint64_t{1};
+    }
+    // Rounding up into the leading bit makes the smallest normal value.
+    return PackExtended(negative, (significand & ExtendedLeadingBit) != 0 ? 1 : 0, significand);
+}
+
 // The value significand.extra x 2^(exponent - bias - 63), rounded to nearest, ties to even.
 // extra holds the bits below the significand: HalfWord is an exact half, more is above it and
 // anything non-zero below it is below it. The exponent may lie outside the format's range:
 // above, the result is an infinity; below, a denormal or zero rounded at its own position.
 inline ExtendedReal RoundAndPack(bool negative, int exponent, std::uint64_t significand,
                                  std::uint64_t extra) {
-    if (exponent <= 0) {
-        const int shift = 1 - exponent;
-        if (shift < 64) {
-            extra = (significand << (64 - shift)) | (extra != 0 ? 1 : 0);
-            significand >>= shift;
-        } else {
-            extra = (shift == 64 ? significand : (significand != 0 ? 1 : 0)) | (extra != 0 ? 1 : 0);
-            significand = 0;
-        }
-        if (extra >= HalfWord) {
-            ++significand;
-            if (extra == HalfWord) significand &= ~std::uint64_t{1};
-        }
-        // Rounding up into the leading bit makes the smallest normal value.
-        return PackExtended(negative, (significand & ExtendedLeadingBit) != 0 ? 1 : 0, significand);
+    // One comparison keeps the usual case, fields 1 to MaxFiniteField, on the straight path.
+    if (static_cast<unsigned>(exponent - 1) >= static_cast<unsigned>(MaxFiniteField)) {
+        if (exponent > MaxFiniteField) return SignedInfinity(negative);
+        return RoundAndPackTiny(negative, exponent, significand, extra);
     }
     // Up by the top bit of extra, without a branch; a carry out and a tie are rare.
     significand += extra >> 63;
     if (significand == 0) {
         ++exponent;
         significand = ExtendedLeadingBit;
+        if (exponent > MaxFiniteField) return SignedInfinity(negative);
     } else if (extra == HalfWord) {
         significand &= ~std::uint64_t{1};
-    }
-    if (exponent > MaxFiniteField) {
-        return PackExtended(negative, ExtendedExponentMask, ExtendedLeadingBit);  // infinity
     }
     return PackExtended(negative, exponent, significand);
 }
