@@ -20,7 +20,6 @@ static_assert(LongBudget + 1 <= UsedDigits);
 // Drops the two digits of the scaled integer that are never used.
 constexpr std::uint64_t LeftOutScale = IntegerPowersOfTen[ScaledDigits - UsedDigits];
 constexpr std::uint64_t EightDigitSplit = IntegerPowersOfTen[8];  // the 16 digits as two halves
-constexpr std::uint64_t DigitBase = 10;
 constexpr int InfinityPoint = 999;
 
 // Sets result's Count digits to digit.
@@ -58,9 +57,9 @@ struct KeptDigits {
 // alone: a 5 rounds up only an odd last digit. A carry out of the first digit leaves "1" and
 // zeros, and says so. Inline, so that the usual budgets divide by constants.
 inline KeptDigits KeepDigits(std::uint64_t leading, std::uint64_t unit, std::uint64_t limit) {
-    const std::uint64_t next = leading % unit / (unit / DigitBase);
-    const std::uint64_t kept = RoundHalfToEven(leading / unit, next, DigitBase / 2);
-    if (kept == limit) return KeptDigits{limit / DigitBase, true};
+    const std::uint64_t next = leading % unit / (unit / DecimalBase);
+    const std::uint64_t kept = RoundHalfToEven(leading / unit, next, DecimalBase / 2);
+    if (kept == limit) return KeptDigits{limit / DecimalBase, true};
     return KeptDigits{kept, false};
 }
 

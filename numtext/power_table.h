@@ -6,6 +6,7 @@
 
 #include "numtext/extended_real.h"
 
+inline constexpr std::uint64_t DecimalBase = 10;
 inline constexpr int IntegerPowerCount = 20;  // 10^19 is the last power below 2^64
 
 // 10^0 .. 10^19, each ten times the one before.
@@ -14,7 +15,7 @@ inline constexpr std::array<std::uint64_t, IntegerPowerCount> IntegerPowersOfTen
     std::uint64_t power = 1;
     for (std::uint64_t& entry : powers) {
         entry = power;
-        power *= 10;
+        power *= DecimalBase;
     }
     return powers;
 }();

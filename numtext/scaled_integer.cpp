@@ -20,7 +20,6 @@ constexpr int Log2ScaleShift = 16;
 [[maybe_unused]] constexpr int MaxDecimalEstimate = 4931;   // estimate at MaxBinaryExponent
 
 constexpr int ScaleTarget = ScaledDigits - 1;  // k = 17 - d
-constexpr std::uint64_t DigitBase = 10;
 
 int EstimateDecimalExponent(int field) {
     const int e2 = field - ExtendedExponentBias;
@@ -53,7 +52,7 @@ ExtendedReal ScaledIntegral(ExtendedReal a, int k) {
 // the quotient's 64-bit significand keeps at least 3 bits after the point, which leaves
 // every remainder but 5 on its side of one half.
 std::uint64_t TenthRoundedToEven(std::uint64_t n) {
-    return RoundHalfToEven(n / DigitBase, n % DigitBase, DigitBase / 2);
+    return RoundHalfToEven(n / DecimalBase, n % DecimalBase, DecimalBase / 2);
 }
 
 // The product a x 10^k for 0 <= k <= 27, where 10^k is exact and the product lies between

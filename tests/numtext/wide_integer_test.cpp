@@ -12,46 +12,31 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-constexpr std::uint64_t AllOnes = ~std::uint64_t{0};
-constexpr std::uint64_t TopBit = std::uint64_t{1} << 63;
-
-// Random words, half of them cut to a run of ones or zeros where carries and borrows go far.
+// Words often cut to a run of ones or zeros, where carries and borrows go far.
 std::uint64_t RandomWord(std::mt19937_64& random) {
     const std::uint64_t word = random();
-    switch (random() % 4) {
-        case 0:
-            return AllOnes >> (random() % 64);
-        case 1:
-            return word << (random() % 64);
-        default:
-            return word;
-    }
+    const int cut = static_cast<int>(random() % 64);
+    return word % 3 == 0 ? ~std::uint64_t{0} >> cut : word % 3 == 1 ? word << cut : word;
 }
 
 TEST(WideInteger, ProductsAndQuotientsMatchTheWideType) {
     std::mt19937_64 random(128);
     int mismatches = 0;
     for (int i = 0; i < 300000; ++i) {
-        const std::uint64_t a = i == 0 ? AllOnes : RandomWord(random);
-        const std::uint64_t b = i == 0 ? AllOnes : RandomWord(random);
-        const std::uint64_t low = i == 0 ? AllOnes : RandomWord(random);
-        const WideValue product = MultiplyWide(a, b);
-        const Wide expected = Wide{a} * b;
+        const std::uint64_t a = RandomWord(random), b = RandomWord(random);
+        const std::uint64_t low = RandomWord(random);
+        const Wide product = Wide{a} * b;
         // Any divisor for DivideWide; one with its top bit set for the reciprocal's road.
-        const std::uint64_t divisor = b == 0 ? 1 : b;
-        const std::uint64_t normal = b | TopBit;
+        const std::uint64_t divisor = b == 0 ? 1 : b, normal = b | std::uint64_t{1} << 63;
         const Wide dividend = (Wide{a % divisor} << 64) | low;
         const Wide normalDividend = (Wide{a % normal} << 64) | low;
-        const WideQuotient quotient = DivideWide(a % divisor, low, divisor);
-        const WideQuotient byReciprocal =
-            DivideWideBy(a % normal, low, normal, WideReciprocal(normal));
-        const bool same = product.High == static_cast<std::uint64_t>(expected >> 64) &&
-                          product.Low == static_cast<std::uint64_t>(expected) &&
-                          quotient.Quotient == dividend / divisor &&
-                          quotient.Remainder == dividend % divisor &&
-                          byReciprocal.Quotient == normalDividend / normal &&
-                          byReciprocal.Remainder == normalDividend % normal;
-        if (!same && ++mismatches <= 10) {
+        const WideValue p = MultiplyWide(a, b);
+        const WideQuotient q = DivideWide(a % divisor, low, divisor);
+        const WideQuotient r = DivideWideBy(a % normal, low, normal, WideReciprocal(normal));
+        if ((((Wide{p.High} << 64) | p.Low) != product || q.Quotient != dividend / divisor ||
+             q.Remainder != dividend % divisor || r.Quotient != normalDividend / normal ||
+             r.Remainder != normalDividend % normal) &&
+            ++mismatches <= 10) {
             ADD_FAILURE() << std::hex << a << " " << b << " " << low;
         }
     }
