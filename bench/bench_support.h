@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "console/screen.h"
-#include "screen/conversion.h"
 #include "converter/header_check.h"
 #include "platform/console_api.h"
+#include "screen/conversion.h"
 #include "tests/support/wave_builder.h"
 
 struct Run {
@@ -85,6 +85,6 @@ inline int ConvertInChild(const std::string& wave) {
     platform::ResetConsole(81, 30);
     PrepareConsole();
     WaveHeader header{};
-    if (!CheckWaveHeader(wave, header).Accepted) return 2;
+    if (CheckWaveHeader(wave, header).Code != HeaderCode::Accepted) return 2;
     return ConvertToSignalFile(wave, header) == ConversionOutcome::Finished ? 0 : 1;
 }

@@ -5,13 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "screen/conversion.h"
-#include "converter/header_check.h"
 #include "command_line/progress_display.h"
 #include "command_line/streamed_conversion.h"
+#include "command_line/verdict_words.h"
+#include "converter/header_check.h"
 #include "files/channels.h"
-#include "files/file_error.h"
-#include "numtext/number_text.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -161,54 +159,21 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
     return ParseOutcome::Run;
 }
 
-// A screen message less its leading blanks and its "ERROR - ".
-std::string_view MessageText(std::string_view message) {
-    constexpr std::string_view ErrorMark = "ERROR - ";
-    message.remove_prefix(std::min(message.find_first_not_of(' '), message.size()));
-    if (message.substr(0, ErrorMark.size()) == ErrorMark) message.remove_prefix(ErrorMark.size());
-    return message;
-}
-
-// Why a name could not be opened, as far as the file error number tells.
-std::string_view NotFoundCause(std::uint8_t fileError) {
-    switch (fileError) {
-        case AccessRefused:
-            return "not a regular file, no permission, or held by another program";
-        case FileNotFound:
-        case PathNotFound:
-        case BadFileName:
-        case BadSystemName:
-        case TooManyFiles:
-        case DeviceIoError:
-            return ErrorMeaning(fileError);
-        default:
-            return {};
-    }
-}
-
 void ReportFailure(std::string_view name, std::string_view message, std::string_view cause,
                    const Streams& streams) {
     std::string line = std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
-                       ": " + std::string(MessageText(message));
+                       ": " + std::string(message);
     if (!cause.empty()) line += " (" + std::string(cause) + ")";
     SayError(line + "\n");
-}
-
-std::string Number(NumberText text) {
-    std::string_view view = text.View();
-    const std::size_t first = view.find_first_not_of(' ');
-    const std::size_t last = view.find_last_not_of(' ');
-    return std::string(view.substr(first, last - first + 1));
 }
 
 void ReportConversion(std::string_view name, std::string_view signalName, const WaveHeader& header,
                       Streams& streams) {
     const bool terminal = streams.OutputIsTerminal;
-    std::string line = Shown(name, terminal) + ": " +
-                       Number(ConsoleIntegerForm(header.BitsPerSample)) + " bits, " +
-                       Number(ConsoleIntegerForm(header.SampleRate)) + " Hz, " +
-                       Number(ConsoleIntegerForm(header.SampleCount)) + " samples, " +
-                       Number(ConsoleIntegerForm(header.Duration)) + " milliseconds -> " +
+    std::string line = Shown(name, terminal) + ": " + std::to_string(header.BitsPerSample) +
+                       " bits, " + std::to_string(header.SampleRate) + " Hz, " +
+                       std::to_string(header.SampleCount) + " samples, " +
+                       std::to_string(header.Duration) + " milliseconds -> " +
                        Shown(signalName, terminal) + "\n";
     if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
 }
@@ -231,23 +196,13 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
     return nullptr;
 }
 
-// "the header gives N samples, the file holds M; --data-to-end converts them", when the data
-// size is no count of the samples there; else empty.
-std::string DataSizeHint(const WaveHeader& header, const HeaderVerdict& verdict) {
-    const std::int64_t held = verdict.HeldSamples;
-    if (held < 0 || !(header.SampleCount > held || (header.SampleCount == 0 && held > 0))) {
-        return {};
-    }
-    return "the header gives " + Number(ConsoleIntegerForm(header.SampleCount)) +
-           " samples, the file holds " + std::to_string(held) + "; --data-to-end converts them";
-}
-
 // Converts one file; false when it was refused or failed.
 bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
                  std::vector<WrittenFile>& written) {
     // The channels use only a name's first bytes: a longer name could reach another file.
     if (name.size() > ChannelNameLimit) {
-        ReportFailure(name, NotFoundMessage, "name longer than 255 bytes", streams);
+        ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes",
+                      streams);
         return false;
     }
     const std::string signalName = SignalNameFor(name, options);
@@ -263,14 +218,11 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
                                 options.ToStandardOutput};
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(name, header, reading);
-    if (!verdict.Accepted) {
-        ReportFailure(name, verdict.Message,
-                      verdict.ExtensiblePcm ? "extensible format; --extensible reads it"
-                                            : NotFoundCause(verdict.FileError),
-                      streams);
+    if (verdict.Code != HeaderCode::Accepted) {
+        ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
         return false;
     }
-    const std::string hint = options.DataToEnd ? std::string() : DataSizeHint(header, verdict);
+    const std::string hint = DataSizeHint(verdict);
     ProgressDisplay progress;
     BeginProgress(progress, Shown(name, true), streams.ErrorIsTerminal);
     std::string cause;
@@ -282,7 +234,7 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
     }
     if (outcome != ConversionOutcome::Finished) {
         ReportFailure(
-            name, OutcomeMessage(outcome),
+            name, OutcomeText(outcome),
             outcome == ConversionOutcome::TooLarge ? hint : Shown(cause, streams.ErrorIsTerminal),
             streams);
         return false;

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "screen/conversion.h"
 #include "command_line/progress_display.h"
+#include "converter/conversion_outcome.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 

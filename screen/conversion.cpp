@@ -68,21 +68,6 @@ ConversionOutcome Abandon(TypedArray& raw, TypedArray& samples, ConversionOutcom
 
 }  // namespace
 
-std::string_view OutcomeMessage(ConversionOutcome outcome) {
-    switch (outcome) {
-        case ConversionOutcome::TooLarge:
-            return TooLargeMessage;
-        case ConversionOutcome::ReadFailed:
-            return ReadFailedMessage;
-        case ConversionOutcome::WriteFailed:
-        case ConversionOutcome::OutputClosed:
-            return WriteFailedMessage;
-        case ConversionOutcome::Finished:
-            break;
-    }
-    return JobFinishedMessage;
-}
-
 ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeader& header) {
     ByteString signalName = SignalFileName(waveName);
     // Only this conversion's own failures count from here on.

@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "screen/conversion.h"
-#include "converter/header_check.h"
 #include "command_line/streamed_conversion.h"
+#include "converter/header_check.h"
+#include "screen/conversion.h"
+#include "screen/messages.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
@@ -53,8 +54,8 @@ WaveLayout WithDataSize(WaveLayout layout, std::int32_t size) {
 Result RunIn(Mode mode, const std::string& wave) {
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(wave, header);
-    Result result{std::string(verdict.Message), {}};
-    if (verdict.Accepted) {
+    Result result{std::string(RefusalMessage(verdict.Code)), {}};
+    if (verdict.Code == HeaderCode::Accepted) {
         ProgressDisplay progress{false, {}, {}, -1};
         std::string cause;
         ConversionOutcome outcome = mode == Mode::Screen
