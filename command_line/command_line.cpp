@@ -5,7 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line/options.h"
 #include "command_line/progress_display.h"
+#include "command_line/shown_name.h"
 #include "command_line/streamed_conversion.h"
 #include "command_line/verdict_words.h"
 #include "converter/header_check.h"
@@ -15,56 +17,6 @@
 namespace {
 
 using platform::StandardStream;
-
-constexpr std::string_view ProgramName = "norvistrand";
-constexpr std::string_view Version = NORVISTRAND_VERSION;
-
-constexpr std::string_view UsageText =
-    "Usage: norvistrand [OPTION]... FILE...\n"
-    "Convert each mono PCM Wave file (8, 16 or 24 bits) into its signal file: the same name\n"
-    "with its last three characters replaced by \"sig\", holding every sample divided by the\n"
-    "peak, one value per line. With no arguments, the screen program starts.\n"
-    "\n"
-    "  -d, --output-dir=DIR  write each signal file into the folder DIR, under the name its\n"
-    "                        file's base name gives; the wave file's folder is only read\n"
-    "  -c, --stdout          write the lines of each FILE to standard output, one file after\n"
-    "                        another, and no signal file\n"
-    "      --extensible      read an extensible Wave file (format tag 0xFFFE) whose\n"
-    "                        sub-format is PCM as a PCM file\n"
-    "      --data-to-end     read a data chunk whose size is 0 or 0xFFFFFFFF, or runs past\n"
-    "                        the end of the file, up to the end of the file (files written\n"
-    "                        to a pipe, recordings cut short)\n"
-    "  -q, --quiet           print nothing for the files converted\n"
-    "  -h, --help            show this help and exit\n"
-    "      --version         show the version and exit\n"
-    "      --                end of the options: every argument after it is a FILE\n"
-    "\n"
-    "Each converted file gets a line on standard output, each refused or failed one a line on\n"
-    "standard error. Exit status: 0 when every file was converted, 1 when any was refused or\n"
-    "failed (the others are still converted), 2 for a usage error.\n"
-    "\n"
-    "The manual page tells more: man norvistrand\n";
-
-struct Options {
-    bool Quiet;
-    bool Extensible;                // --extensible
-    bool DataToEnd;                 // --data-to-end
-    bool ToStandardOutput;          // -c
-    std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
-    std::vector<std::string_view> Files;
-};
-
-enum class ParseOutcome {
-    Run,
-    Stop,        // the help or the version was written
-    StopFailed,  // the help or the version could not be written
-    UsageError,
-};
-
-ParseOutcome Print(std::string_view text) {
-    return platform::WriteToStream(StandardStream::Output, text) ? ParseOutcome::Stop
-                                                                 : ParseOutcome::StopFailed;
-}
 
 struct Streams {
     bool OutputIsTerminal;
@@ -79,84 +31,8 @@ struct WrittenFile {
     std::string_view WaveName;
 };
 
-// On a terminal a name's control bytes are shown as "?", so no name can send the terminal
-// sequences of its own.
-std::string Shown(std::string_view name, bool terminal) {
-    std::string shown(name);
-    if (!terminal) return shown;
-    for (char& c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127) c = '?';
-    }
-    return shown;
-}
-
 void SayError(std::string_view line) {
     platform::WriteToStream(StandardStream::Error, line);
-}
-
-void SayUsageError(std::string_view what, std::string_view argument) {
-    std::string line = std::string(ProgramName) + ": " + std::string(what);
-    if (!argument.empty()) line += " '" + Shown(argument, true) + "'";
-    line += "\nTry 'norvistrand --help' for more information.\n";
-    SayError(line);
-}
-
-// The folder of -d: it must be there before any file is touched.
-bool TakeOutputFolder(std::string_view folder, Options& options) {
-    if (!IsFolder(folder)) {
-        SayUsageError("no such folder", folder);
-        return false;
-    }
-    options.OutputFolder = folder;
-    return true;
-}
-
-ParseOutcome ParseArguments(int count, const char* const* arguments, Options& options) {
-    constexpr std::string_view OutputDirEqual = "--output-dir=";
-    bool optionsEnded = false;
-    for (int i = 0; i < count; ++i) {
-        const std::string_view argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            options.Files.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "-q" || argument == "--quiet") {
-            options.Quiet = true;
-        } else if (argument == "--extensible") {
-            options.Extensible = true;
-        } else if (argument == "--data-to-end") {
-            options.DataToEnd = true;
-        } else if (argument == "-c" || argument == "--stdout") {
-            options.ToStandardOutput = true;
-        } else if (argument == "-d" || argument == "--output-dir") {
-            if (i + 1 == count) {
-                SayUsageError("a folder must follow", argument);
-                return ParseOutcome::UsageError;
-            }
-            if (!TakeOutputFolder(arguments[++i], options)) return ParseOutcome::UsageError;
-        } else if (argument.substr(0, OutputDirEqual.size()) == OutputDirEqual) {
-            if (!TakeOutputFolder(argument.substr(OutputDirEqual.size()), options)) {
-                return ParseOutcome::UsageError;
-            }
-        } else if (argument == "-h" || argument == "--help") {
-            return Print(UsageText);
-        } else if (argument == "--version") {
-            return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
-        } else {
-            SayUsageError("unknown option", argument);
-            return ParseOutcome::UsageError;
-        }
-    }
-    if (options.Files.empty()) {
-        SayUsageError("no Wave file named", "");
-        return ParseOutcome::UsageError;
-    }
-    if (options.ToStandardOutput && !options.OutputFolder.empty()) {
-        SayUsageError("-c writes no signal file, so -d has no use with it", "");
-        return ParseOutcome::UsageError;
-    }
-    return ParseOutcome::Run;
 }
 
 void ReportFailure(std::string_view name, std::string_view message, std::string_view cause,
@@ -254,7 +130,12 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
 int RunCommandLine(int count, const char* const* arguments) {
     // Before the first line: a refusal written to a closed pipe must not end the run.
     platform::KeepWriteFailuresFromEndingProcess();
-    Options options{false, false, false, false, {}, {}};
+    Options options{.Quiet = false,
+                    .Extensible = false,
+                    .DataToEnd = false,
+                    .ToStandardOutput = false,
+                    .OutputFolder = {},
+                    .Files = {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:
             return AllConvertedExitCode;
