@@ -90,8 +90,11 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
                       streams);
         return false;
     }
-    const HeaderReading reading{options.Extensible, options.DataToEnd, true, signalName,
-                                options.ToStandardOutput};
+    const HeaderReading reading{.Extensible = options.Extensible,
+                                .DataToEnd = options.DataToEnd,
+                                .CountHeld = true,
+                                .SignalName = signalName,
+                                .NoSignalFile = options.ToStandardOutput};
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(name, header, reading);
     if (verdict.Code != HeaderCode::Accepted) {
@@ -100,10 +103,11 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
     }
     const std::string hint = DataSizeHint(verdict);
     ProgressDisplay progress;
-    BeginProgress(progress, Shown(name, true), streams.ErrorIsTerminal);
+    BeginProgress(progress, Shown(name, ForTerminal), streams.ErrorIsTerminal);
     std::string cause;
-    ConversionOutcome outcome = ConvertStreamed(name, header, progress, cause,
-                                                SignalTarget{signalName, options.ToStandardOutput});
+    ConversionOutcome outcome = ConvertStreamed(
+        name, header, progress, cause,
+        SignalTarget{.Path = signalName, .StandardOutput = options.ToStandardOutput});
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return false;
@@ -120,7 +124,8 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
                  ": warning: " + hint + "\n");
     }
     if (options.ToStandardOutput) return true;
-    if (!options.OutputFolder.empty()) written.push_back(WrittenFile{signalName, name});
+    if (!options.OutputFolder.empty())
+        written.push_back(WrittenFile{.SignalName = signalName, .WaveName = name});
     if (!options.Quiet) ReportConversion(name, signalName, header, streams);
     return true;
 }
@@ -146,8 +151,10 @@ int RunCommandLine(int count, const char* const* arguments) {
         case ParseOutcome::Run:
             break;
     }
-    Streams streams{platform::StreamIsTerminal(StandardStream::Output),
-                    platform::StreamIsTerminal(StandardStream::Error), false, false};
+    Streams streams{.OutputIsTerminal = platform::StreamIsTerminal(StandardStream::Output),
+                    .ErrorIsTerminal = platform::StreamIsTerminal(StandardStream::Error),
+                    .OutputLost = false,
+                    .OutputClosed = false};
     std::vector<WrittenFile> written;
     bool allConverted = true;
     for (std::string_view name : options.Files) {

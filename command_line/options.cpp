@@ -74,7 +74,7 @@ ParseOutcome Print(std::string_view text) {
 ParseOutcome Usage(std::string_view error = {}, std::string_view argument = {}) {
     if (error.empty()) return Print(UsageText);
     std::string line = std::string(ProgramName) + ": " + std::string(error);
-    if (!argument.empty()) line += " '" + Shown(argument, true) + "'";
+    if (!argument.empty()) line += " '" + Shown(argument, ForTerminal) + "'";
     line += "\nTry 'norvistrand --help' for more information.\n";
     platform::WriteToStream(StandardStream::Error, line);
     return ParseOutcome::UsageError;

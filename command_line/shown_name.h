@@ -5,6 +5,8 @@
 
 // On a terminal a name's control bytes are shown as "?", so no name can send the terminal
 // sequences of its own.
+inline constexpr bool ForTerminal = true;
+
 inline std::string Shown(std::string_view name, bool terminal) {
     std::string shown(name);
     if (!terminal) return shown;

@@ -77,7 +77,7 @@ enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 // The second pass. A sample above the peak of the first means the file changed in between.
 PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
                        ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
-    SignalLineTable table{SignalDivisor(peak), nullptr, nullptr};
+    SignalLineTable table{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
     const bool tabled =
         chunk.Type == ElementType::UnsignedByte || chunk.Type == ElementType::SignedInt16;
     if (tabled && !CreateSignalLineTable(table, peak)) return PassOutcome::NoMemory;
@@ -126,7 +126,7 @@ std::string WriteCause(const ReplacementFile& out) {
 // sample buffer of this file either.
 bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
     const std::int32_t n = header.SampleCount;
-    chunk = TypedArray{ElementType::Double, 8, 0, nullptr};
+    chunk = EmptyArray(ElementType::Double);
     if (n <= 0) return true;
     if (!ArrayFits(ElementType::Double, n)) return false;
     chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));

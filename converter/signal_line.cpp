@@ -11,8 +11,9 @@ constexpr std::size_t DistinctCodes = 65536;
 }  // namespace
 
 bool CreateSignalLineTable(SignalLineTable& table, double peak) {
-    table = SignalLineTable{SignalDivisor(peak), new (std::nothrow) NumberText[DistinctCodes],
-                            new (std::nothrow) bool[DistinctCodes]()};
+    table = SignalLineTable{.Peak = SignalDivisor(peak),
+                            .Lines = new (std::nothrow) NumberText[DistinctCodes],
+                            .Made = new (std::nothrow) bool[DistinctCodes]()};
     if (table.Lines == nullptr || table.Made == nullptr) {
         ReleaseSignalLineTable(table);
         return false;

@@ -17,6 +17,20 @@ bool UsableName(std::string_view name) {
            name.find_first_of(std::string_view("*?\0", 3)) == std::string_view::npos;
 }
 
+// A replacement file with nothing written yet, into handle when one is given.
+ReplacementFile NothingWritten(SystemFile handle) {
+    return ReplacementFile{.FinalPath = {},
+                           .TemporaryPath = {},
+                           .Handle = handle,
+                           .Held = NoFile,
+                           .Borrowed = false,
+                           .Buffer = nullptr,
+                           .Used = 0,
+                           .Error = 0,
+                           .Cause = {},
+                           .FailedPath = {}};
+}
+
 void CloseIfOpen(SystemFile& handle) {
     if (handle != NoFile) CloseSystemFile(handle);
     handle = NoFile;
@@ -112,7 +126,7 @@ std::uint8_t CopyIntoHeld(ReplacementFile& file) {
 }  // namespace
 
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
-    file = ReplacementFile{{}, {}, NoFile, NoFile, false, nullptr, 0, 0, {}, {}};
+    file = NothingWritten(NoFile);
     if (!UsableName(name)) {
         Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadFileName);
         return;
@@ -128,7 +142,8 @@ void BeginReplacement(ReplacementFile& file, std::string_view name) {
 }
 
 void BeginStandardOutput(ReplacementFile& file) {
-    file = ReplacementFile{{}, {}, StandardOutputFile(), NoFile, true, nullptr, 0, 0, {}, {}};
+    file = NothingWritten(StandardOutputFile());
+    file.Borrowed = true;
     file.Buffer = new (std::nothrow) char[ReplacementBufferSize];
     if (file.Buffer == nullptr) Fail(file, NoMemory);
 }

@@ -78,13 +78,13 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
         // No samples: the signal file is there, and empty.
         CloseChannel(Channel);
         TakeFileError();
-        TypedArray none{ElementType::Double, 8, 0, nullptr};
+        const TypedArray none = EmptyArray(ElementType::Double);
         return WriteSignalFile(signalName, none, 0);
     }
 
     // The sample buffer is the larger array: when it cannot be had, the raw one is not tried.
     TypedArray samples = CreateArray(ElementType::Double, n);
-    TypedArray raw{RawElementType(header.BitsPerSample), 0, 0, nullptr};
+    TypedArray raw = EmptyArray(RawElementType(header.BitsPerSample));
     if (samples.Storage != nullptr) raw = CreateArray(raw.Type, n);
     if (TakeFileError() != 0 || samples.Storage == nullptr || raw.Storage == nullptr) {
         return Abandon(raw, samples, ConversionOutcome::TooLarge);
