@@ -133,8 +133,6 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
 }  // namespace
 
 int RunCommandLine(int count, const char* const* arguments) {
-    // Before the first line: a refusal written to a closed pipe must not end the run.
-    platform::KeepWriteFailuresFromEndingProcess();
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
