@@ -72,60 +72,89 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
     return nullptr;
 }
 
-// Converts one file; false when it was refused or failed.
-bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
-                 std::vector<WrittenFile>& written) {
-    // The channels use only a name's first bytes: a longer name could reach another file.
+// The refusals before the header is read: a name the channels would cut short (they use only
+// a name's first bytes, so a longer one could reach another file), and, with -d, a signal file
+// an earlier file of this run wrote. False after reporting one.
+bool NameUsable(std::string_view name, const std::string& signalName, const Options& options,
+                const Streams& streams, const std::vector<WrittenFile>& written) {
     if (name.size() > ChannelNameLimit) {
         ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes",
                       streams);
         return false;
     }
-    const std::string signalName = SignalNameFor(name, options);
-    if (const WrittenFile* earlier = EarlierWriter(signalName, written);
-        earlier != nullptr && !options.OutputFolder.empty()) {
-        ReportFailure(name, "The signal file would overwrite that of an earlier file",
-                      Shown(signalName, streams.ErrorIsTerminal) + ", from " +
-                          Shown(earlier->WaveName, streams.ErrorIsTerminal),
-                      streams);
-        return false;
-    }
+    const WrittenFile* earlier = EarlierWriter(signalName, written);
+    if (earlier == nullptr || options.OutputFolder.empty()) return true;
+    ReportFailure(name, "The signal file would overwrite that of an earlier file",
+                  Shown(signalName, streams.ErrorIsTerminal) + ", from " +
+                      Shown(earlier->WaveName, streams.ErrorIsTerminal),
+                  streams);
+    return false;
+}
+
+// The header check with the options' reading; false after reporting a refusal.
+bool HeaderAccepted(std::string_view name, const std::string& signalName, const Options& options,
+                    const Streams& streams, WaveHeader& header, HeaderVerdict& verdict) {
     const HeaderReading reading{.Extensible = options.Extensible,
                                 .DataToEnd = options.DataToEnd,
                                 .CountHeld = true,
                                 .SignalName = signalName,
                                 .NoSignalFile = options.ToStandardOutput};
-    WaveHeader header{};
-    HeaderVerdict verdict = CheckWaveHeader(name, header, reading);
-    if (verdict.Code != HeaderCode::Accepted) {
-        ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
-        return false;
-    }
-    const std::string hint = DataSizeHint(verdict);
+    verdict = CheckWaveHeader(name, header, reading);
+    if (verdict.Code == HeaderCode::Accepted) return true;
+    ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    return false;
+}
+
+ConversionOutcome Convert(std::string_view name, const std::string& signalName,
+                          const WaveHeader& header, const Options& options, const Streams& streams,
+                          std::string& cause) {
     ProgressDisplay progress;
     BeginProgress(progress, Shown(name, ForTerminal), streams.ErrorIsTerminal);
-    std::string cause;
-    ConversionOutcome outcome = ConvertStreamed(
+    return ConvertStreamed(
         name, header, progress, cause,
         SignalTarget{.Path = signalName, .StandardOutput = options.ToStandardOutput});
+}
+
+// Reports a failed conversion; a file too large gets the data size hint, where there is one,
+// since a wrong size is the likely reason.
+void ReportFailedConversion(std::string_view name, ConversionOutcome outcome,
+                            const std::string& cause, const std::string& hint,
+                            const Streams& streams) {
+    ReportFailure(
+        name, OutcomeText(outcome),
+        outcome == ConversionOutcome::TooLarge ? hint : Shown(cause, streams.ErrorIsTerminal),
+        streams);
+}
+
+void Warn(std::string_view name, const std::string& hint, const Streams& streams) {
+    SayError(std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
+             ": warning: " + hint + "\n");
+}
+
+// Converts one file; false when it was refused or failed.
+bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
+                 std::vector<WrittenFile>& written) {
+    const std::string signalName = SignalNameFor(name, options);
+    if (!NameUsable(name, signalName, options, streams, written)) return false;
+    WaveHeader header{};
+    HeaderVerdict verdict;
+    if (!HeaderAccepted(name, signalName, options, streams, header, verdict)) return false;
+    const std::string hint = DataSizeHint(verdict);
+    std::string cause;
+    const ConversionOutcome outcome = Convert(name, signalName, header, options, streams, cause);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return false;
     }
     if (outcome != ConversionOutcome::Finished) {
-        ReportFailure(
-            name, OutcomeText(outcome),
-            outcome == ConversionOutcome::TooLarge ? hint : Shown(cause, streams.ErrorIsTerminal),
-            streams);
+        ReportFailedConversion(name, outcome, cause, hint, streams);
         return false;
     }
-    if (!hint.empty()) {
-        SayError(std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
-                 ": warning: " + hint + "\n");
-    }
+    if (!hint.empty()) Warn(name, hint, streams);
     if (options.ToStandardOutput) return true;
-    if (!options.OutputFolder.empty())
+    if (!options.OutputFolder.empty()) {
         written.push_back(WrittenFile{.SignalName = signalName, .WaveName = name});
+    }
     if (!options.Quiet) ReportConversion(name, signalName, header, streams);
     return true;
 }

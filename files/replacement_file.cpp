@@ -53,6 +53,33 @@ std::uint8_t WriteInPlace(ReplacementFile& file) {
     return 0;
 }
 
+// Anything that is no regular file is written straight into, as an output channel would.
+std::uint8_t OpenStraight(ReplacementFile& file) {
+    ChannelKind kind = ChannelKind::DiskFile;
+    return OpenSystemFile(file.FinalPath.c_str(), OpenMode::Output, &file.Handle, &kind);
+}
+
+// The file that is there now is held for writing, as the output channel would hold it, until
+// it is replaced: one that cannot be written, or that another program holds, is not replaced.
+// A missing file is fine.
+std::uint8_t HoldPresentFile(ReplacementFile& file) {
+    const std::uint8_t held = HoldSystemFile(file.FinalPath.c_str(), &file.Held);
+    return held == FileNotFound ? 0 : held;
+}
+
+// A temporary file beside the final one, with the held file's owner and permissions.
+std::uint8_t MakeTemporary(ReplacementFile& file) {
+    std::uint8_t made = CreateTemporaryBeside(file.FinalPath, &file.TemporaryPath, &file.Handle);
+    if (made == 0 && file.Held != NoFile) made = CopyOwnerAndPermissions(file.Held, file.Handle);
+    return made;
+}
+
+void DropTemporary(ReplacementFile& file) {
+    CloseIfOpen(file.Handle);
+    if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
+    file.TemporaryPath.clear();
+}
+
 // Opens what the bytes go into: a temporary file beside a file that can be replaced whole,
 // the held file itself when it cannot, the name itself for anything that is no regular file.
 void OpenTarget(ReplacementFile& file, const char* name) {
@@ -62,36 +89,23 @@ void OpenTarget(ReplacementFile& file, const char* name) {
         return;
     }
     const std::string& path = file.FinalPath;
-    ChannelKind kind = ChannelKind::DiskFile;
     if (way == ReplacementWay::Straight) {
-        if (std::uint8_t error =
-                OpenSystemFile(path.c_str(), OpenMode::Output, &file.Handle, &kind);
-            error != 0) {
-            Fail(file, error, path);
-        }
+        if (std::uint8_t error = OpenStraight(file); error != 0) Fail(file, error, path);
         return;
     }
-    // The file that is there now is held for writing, as the output channel would hold it,
-    // until it is replaced: one that cannot be written, or that another program holds, is
-    // not replaced. A missing file is fine.
-    if (std::uint8_t held = HoldSystemFile(path.c_str(), &file.Held);
-        held != 0 && held != FileNotFound) {
-        Fail(file, held, path);
+    if (std::uint8_t error = HoldPresentFile(file); error != 0) {
+        Fail(file, error, path);
         return;
     }
     if (way == ReplacementWay::ThroughTemporary || file.Held == NoFile) {
-        std::uint8_t made = CreateTemporaryBeside(path, &file.TemporaryPath, &file.Handle);
-        if (made == 0 && file.Held != NoFile) {
-            made = CopyOwnerAndPermissions(file.Held, file.Handle);
-        }
-        if (made == 0 || file.Held == NoFile) {
-            if (made != 0) Fail(file, made, path);
+        const std::uint8_t made = MakeTemporary(file);
+        if (made == 0) return;
+        if (file.Held == NoFile) {
+            Fail(file, made, path);
             return;
         }
         // No temporary file here (a folder the user cannot write to): written in place.
-        CloseIfOpen(file.Handle);
-        if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
-        file.TemporaryPath.clear();
+        DropTemporary(file);
     }
     if (std::uint8_t error = WriteInPlace(file); error != 0) Fail(file, error, path);
 }
