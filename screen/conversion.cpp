@@ -28,14 +28,8 @@ void MakeLines(const TypedArray& samples, std::uint32_t first, std::uint32_t cou
 }
 
 // Writes one line per sample; stops at the first failing write, since the file is then
-// not what it should be anyway.
-//
-// Each line is two system writes, and a system call may empty the TLB (page-table isolation
-// without PCID does) and push our code out of the nearest caches, so whatever runs between two
-// writes is paid for again at every write. Only the write path runs there: the lines are made
-// ahead, a batch at a time, which changes neither the bytes nor the writes; and the functions
-// from here down to the system write are marked hot, which puts them side by side on a page or
-// two. The two took about 150 ns off every line.
+// not what it should be anyway. Only the write path runs between two writes: the lines are
+// made ahead, a batch at a time, and the path is marked hot to keep it together (bench/README.md).
 [[gnu::hot]] ConversionOutcome WriteSignalFile(const ByteString& signalName,
                                                const TypedArray& samples, double peak) {
     OpenChannel(Channel, signalName, OpenMode::Output);
