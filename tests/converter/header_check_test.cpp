@@ -76,6 +76,20 @@ TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
     }
 }
 
+// A refusal carries what the file holds, as far as the check read it.
+TEST_F(HeaderCheckTest, RefusalsCarryWhatTheFileHolds) {
+    WriteWholeFile("stereo.wav", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }));
+    WriteWholeFile("wide.wav", WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 32; }));
+    WaveHeader header{};
+    const HeldFormat stereo = Check("stereo.wav", header).Format;
+    EXPECT_EQ(stereo.Encoding, SampleEncoding::Pcm);
+    EXPECT_EQ(stereo.ChannelCount, 2);
+    EXPECT_EQ(stereo.BitsPerSample, 0);  // not reached
+    const HeldFormat wide = Check("wide.wav", header).Format;
+    EXPECT_EQ(wide.ChannelCount, 1);
+    EXPECT_EQ(wide.BitsPerSample, 32);
+}
+
 TEST_F(HeaderCheckTest, RefusesNamesThatCannotBeOpenedAsNotFound) {
     WaveHeader header{};
     ASSERT_EQ(mkdir("folder.wav", 0755), 0);
@@ -259,6 +273,7 @@ TEST_F(HeaderCheckTest, ExtensiblePcmOnlyWhenAskedAndWhenItsChunkSaysPcm) {
         HeaderVerdict unasked = CheckWaveHeader("ext.wav", header);
         EXPECT_EQ(unasked.Code, HeaderCode::NotPcm);
         EXPECT_EQ(unasked.Needed.Extensible, c.ExtensiblePcm);
+        EXPECT_EQ(unasked.Format.Encoding == SampleEncoding::ExtensiblePcm, c.ExtensiblePcm);
         HeaderVerdict asked = CheckWaveHeader("ext.wav", header, {.Extensible = true});
         EXPECT_EQ(asked.Code == HeaderCode::Accepted, c.ExtensiblePcm);
         if (asked.Code == HeaderCode::Accepted) {
