@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "command_line/progress_display.h"
+#include "converter/conversion_outcome.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 #include "screen/conversion.h"
