@@ -35,7 +35,8 @@ inline std::string SystemTemporaryFolder() {
 // failed). The unprivileged user may not enter the build folder (a checkout in a home folder
 // of mode 0700), so it runs the copy beside the test's files.
 inline std::string CopyOfProgram(const std::string& program, const std::string& folder) {
-    const std::string copy = std::filesystem::absolute(folder).string() + "/norvistrand";
+    const std::string copy =
+        (std::filesystem::absolute(folder) / "norvistrand").lexically_normal().string();
     std::error_code error;
     std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing,
                                error);
