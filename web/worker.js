@@ -5,24 +5,24 @@
 // Messages in:  {type: 'start', module}              the module's bytes
 //               {type: 'convert', files, options}    File objects, and the options as arguments
 // Messages out: {type: 'ready', help}                the module's --help text
+//               {type: 'begin', index}               a file's conversion starts
 //               {type: 'progress', index, percent}   of the file being converted
-//               {type: 'result', index, name, text, status, signalName, signal, milliseconds}
+//               {type: 'piece', number, bytes}       the next bytes of made file number (an
+//                                                    ArrayBuffer handed over, not copied)
+//               {type: 'dropped', number}            made file number is gone
+//               {type: 'result', index, text, status, signalName, signalNumber}
 //                   text: the lines the command-line mode wrote (standard error, then output);
-//                   signal: a Blob of the signal file's bytes, or null
+//                   signalNumber: the made file that is the signal file, or -1
 //               {type: 'done'}
 'use strict';
 
-// The module makes its files' bytes only through these, so its memory stays the same
-// whatever the length of a file. The page's own files are read a slice at a time.
+// The page's own files are read a slice at a time, so neither they nor the made files, whose
+// bytes go to the page as they are written, take room in the module's memory or the worker's.
 const ReadSliceBytes = 4 * 1024 * 1024;
-// A made file's written pieces are folded into one Blob past this many bytes, which the
-// browser may keep out of the worker's memory.
-const FoldBytes = 16 * 1024 * 1024;
 
 let instance = null;
-// By the module's number: {blob, size} for the page's files, {name, parts, loose, size} for
-// made ones (parts: Uint8Arrays and Blobs in order; loose: bytes not yet folded).
-let files = [];
+let pageFiles = []; // by the module's number: the page's File
+let madeNames = []; // by the module's number: the name a made file has, once renamed
 let slice = null; // the slice last read: {number, start, bytes}
 let texts = ['', '']; // the run's standard output and standard error
 let decoders = [];
@@ -35,12 +35,11 @@ function memoryBytes(address, length) {
 }
 
 function readPageFile(number, offset, target, count) {
-    const file = files[number];
     if (!slice || slice.number !== number || offset < slice.start ||
         offset + count > slice.start + slice.bytes.length) {
-        const blob = file.blob || new Blob(file.parts.concat(file.loose));
+        const file = pageFiles[number];
         const end = Math.min(file.size, offset + Math.max(count, ReadSliceBytes));
-        const bytes = new FileReaderSync().readAsArrayBuffer(blob.slice(offset, end));
+        const bytes = new FileReaderSync().readAsArrayBuffer(file.slice(offset, end));
         slice = {number, start: offset, bytes: new Uint8Array(bytes)};
     }
     const from = offset - slice.start;
@@ -57,53 +56,21 @@ function showProgress(count) {
     postMessage({type: 'progress', index: run.index, percent});
 }
 
-function madeFile(number) {
-    if (!files[number]) files[number] = {name: null, parts: [], loose: [], looseBytes: 0, size: 0};
-    return files[number];
-}
-
-function fold(file) {
-    file.parts = [new Blob(file.parts.concat(file.loose))];
-    file.loose = [];
-    file.looseBytes = 0;
-}
-
-function writePageFile(number, offset, source, count) {
-    const file = madeFile(number);
-    const bytes = memoryBytes(source, count).slice();
-    if (offset === file.size) {
-        file.loose.push(bytes);
-        file.looseBytes += count;
-        file.size += count;
-        if (file.looseBytes > FoldBytes) fold(file);
-        return;
-    }
-    fold(file);
-    const whole = file.parts[0];
-    const gap = new Uint8Array(Math.max(0, offset - file.size));
-    file.parts = [whole.slice(0, offset), gap, bytes, whole.slice(offset + count)];
-    file.size = Math.max(file.size, offset + count);
-}
-
-function cutPageFile(number, size) {
-    const file = madeFile(number);
-    fold(file);
-    file.parts = [file.parts[0].slice(0, size), new Uint8Array(Math.max(0, size - file.size))];
-    file.size = size;
-    slice = null;
-}
-
 const imports = {
     norvistrand: {
         read: readPageFile,
-        write: writePageFile,
-        cut: cutPageFile,
+        write(number, source, count) {
+            const bytes = memoryBytes(source, count).slice().buffer;
+            postMessage({type: 'piece', number, bytes}, [bytes]);
+        },
         named(number, name, length) {
-            madeFile(number).name = new TextDecoder().decode(memoryBytes(name, length));
+            madeNames[number] = new TextDecoder().decode(memoryBytes(name, length));
         },
         dropped(number) {
-            delete files[number];
+            delete pageFiles[number];
+            delete madeNames[number];
             if (slice && slice.number === number) slice = null;
+            postMessage({type: 'dropped', number});
         },
         stream(which, text, length) {
             texts[which] += decoders[which].decode(memoryBytes(text, length), {stream: true});
@@ -133,15 +100,16 @@ function putStrings(strings) {
 }
 
 // One run of the command-line mode with these arguments over these page files.
-function runModule(args, pageFiles) {
-    files = [];
+function runModule(args, files) {
+    pageFiles = [];
+    madeNames = [];
     slice = null;
     texts = ['', ''];
     decoders = [new TextDecoder(), new TextDecoder()];
-    const numbers = pageFiles.map((file) => {
+    const numbers = files.map((file) => {
         const [name] = putStrings([file.name]);
         const number = instance.exports.AddFile(name.length, file.size);
-        files[number] = {blob: file, size: file.size};
+        pageFiles[number] = file;
         return number;
     });
     putStrings(args);
@@ -152,22 +120,13 @@ function runModule(args, pageFiles) {
 }
 
 function convert(index, file, options) {
+    postMessage({type: 'begin', index});
     run = {index, number: -1, read: 0, size: file.size, percent: -1};
-    const start = performance.now();
     const status = runModule(options.concat(['--', file.name]), [file]);
-    const milliseconds = performance.now() - start;
-    let signal = null;
-    let signalName = null;
-    for (const made of files) {
-        if (!made || !made.name) continue;
-        signalName = made.name;
-        signal = new Blob(made.parts.concat(made.loose), {type: 'application/octet-stream'});
-    }
-    files = [];
     run = null;
-    const text = texts[1] + texts[0];
-    postMessage({type: 'result', index, name: file.name, text, status, signalName, signal,
-                 milliseconds});
+    const signalNumber = madeNames.findIndex((name) => name !== undefined);
+    postMessage({type: 'result', index, text: texts[1] + texts[0], status,
+                 signalName: signalNumber >= 0 ? madeNames[signalNumber] : null, signalNumber});
 }
 
 onmessage = (event) => {

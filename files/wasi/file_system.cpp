@@ -1,6 +1,8 @@
 // The channels' system steps over the page's files (files/wasi/page_files.h). There is one
 // folder, the root: a name with a folder part names nothing. Exclusive access is the one
-// handle a file may have; a second open of a file gives AccessRefused.
+// handle a file may have; a second open of a file gives AccessRefused, and so does a read of
+// a made file or a write to the page's. A made file is written from start to end only: a
+// write elsewhere, or a cut, fails as a device that cannot move would.
 #include "files/file_system.h"
 
 #include <algorithm>
@@ -33,7 +35,7 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
         file = MakePageFile(name);
     }
     if (file == nullptr) return MissingNameError(name);
-    if (file->Open) return AccessRefused;
+    if (file->Open || (mode != OpenMode::Output && !file->FromPage)) return AccessRefused;
     *handle = OpenPageFile(*file);
     *kind = ChannelKind::DiskFile;
     return 0;
@@ -44,6 +46,7 @@ std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
     *arrived = 0;
     PageFile* file = HandleFile(handle);
     if (file == nullptr) return BadFileHandle;
+    if (!file->FromPage) return AccessRefused;
     std::int64_t& pointer = *HandlePointer(handle);
     const std::int64_t left = std::max<std::int64_t>(file->Size - pointer, 0);
     const auto taken = static_cast<std::size_t>(std::min<std::int64_t>(left, count));
@@ -58,8 +61,10 @@ std::uint8_t WriteSystemFile(SystemFile handle, const void* source, std::size_t 
     *taken = 0;
     PageFile* file = HandleFile(handle);
     if (file == nullptr) return BadFileHandle;
+    if (file->FromPage) return AccessRefused;
     std::int64_t& pointer = *HandlePointer(handle);
-    if (count > 0) WritePage(*file, pointer, source, count);
+    if (pointer != file->Size) return DeviceIoError;
+    if (count > 0) WritePage(*file, source, count);
     pointer += static_cast<std::int64_t>(count);
     *taken = count;
     return 0;
@@ -76,8 +81,7 @@ std::uint8_t SeekSystemFile(SystemFile handle, std::int64_t offset) {
 std::uint8_t CutSystemFile(SystemFile handle, std::int64_t offset) {
     PageFile* file = HandleFile(handle);
     if (file == nullptr) return BadFileHandle;
-    if (offset != file->Size) CutPage(*file, offset);
-    return 0;
+    return offset == file->Size ? 0 : DeviceIoError;
 }
 
 std::uint8_t CloseSystemFile(SystemFile handle) {

@@ -1,6 +1,5 @@
 #include "files/wasi/page_files.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -9,9 +8,7 @@ extern "C" {
 __attribute__((import_module("norvistrand"), import_name("read"))) void PageRead(
     std::uint32_t number, double offset, void* target, std::size_t count);
 __attribute__((import_module("norvistrand"), import_name("write"))) void PageWrite(
-    std::uint32_t number, double offset, const void* source, std::size_t count);
-__attribute__((import_module("norvistrand"), import_name("cut"))) void PageCut(std::uint32_t number,
-                                                                               double size);
+    std::uint32_t number, const void* source, std::size_t count);
 __attribute__((import_module("norvistrand"), import_name("named"))) void PageNamed(
     std::uint32_t number, const char* name, std::size_t length);
 __attribute__((import_module("norvistrand"), import_name("dropped"))) void PageDropped(
@@ -61,7 +58,13 @@ Handle* HandleAt(std::intptr_t handle) {
 
 std::uint32_t AddPageFile(std::string_view name, std::int64_t size) {
     RemovePageFile(name);
-    Files.push_back(PageFile{std::string(name), NextNumber, size, 1, true, false});
+    Files.push_back(PageFile{.Name = std::string(name),
+                             .Number = NextNumber,
+                             .FromPage = true,
+                             .Size = size,
+                             .Version = 1,
+                             .Named = true,
+                             .Open = false});
     return NextNumber++;
 }
 
@@ -83,7 +86,13 @@ PageFile* MakePageFile(std::string_view name) {
         if (there->Open) return nullptr;
         Unname(*there);
     }
-    Files.push_back(PageFile{std::string(name), NextNumber++, 0, 1, true, false});
+    Files.push_back(PageFile{.Name = std::string(name),
+                             .Number = NextNumber++,
+                             .FromPage = false,
+                             .Size = 0,
+                             .Version = 1,
+                             .Named = true,
+                             .Open = false});
     return &Files.back();
 }
 
@@ -106,11 +115,11 @@ std::intptr_t OpenPageFile(PageFile& file) {
     file.Open = true;
     for (std::size_t i = 0; i < Handles.size(); ++i) {
         if (!Handles[i].InUse) {
-            Handles[i] = Handle{true, file.Number, 0};
+            Handles[i] = Handle{.InUse = true, .Number = file.Number, .Pointer = 0};
             return static_cast<std::intptr_t>(i + 1);
         }
     }
-    Handles.push_back(Handle{true, file.Number, 0});
+    Handles.push_back(Handle{.InUse = true, .Number = file.Number, .Pointer = 0});
     return static_cast<std::intptr_t>(Handles.size());
 }
 
@@ -139,14 +148,8 @@ void ReadPage(const PageFile& file, std::int64_t offset, void* target, std::size
     PageRead(file.Number, static_cast<double>(offset), target, count);
 }
 
-void WritePage(PageFile& file, std::int64_t offset, const void* source, std::size_t count) {
-    PageWrite(file.Number, static_cast<double>(offset), source, count);
-    file.Size = std::max(file.Size, offset + static_cast<std::int64_t>(count));
-    ++file.Version;
-}
-
-void CutPage(PageFile& file, std::int64_t size) {
-    PageCut(file.Number, static_cast<double>(size));
-    file.Size = size;
+void WritePage(PageFile& file, const void* source, std::size_t count) {
+    PageWrite(file.Number, source, count);
+    file.Size += static_cast<std::int64_t>(count);
     ++file.Version;
 }

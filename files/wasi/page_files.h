@@ -1,17 +1,18 @@
 #pragma once
 // The files of the web page's module. The module sees one folder, its root, holding the files
 // the page gives it under their own names and the files the conversion makes there. The bytes
-// stay with the page: every read and write goes through a function the page supplies, so the
-// module's memory does not grow with a file. The module's table keeps each file's name, size
-// and number; the page keeps its bytes under that number.
+// stay with the page: the page's files are read through a function the page supplies, and the
+// made files' bytes go to the page as they are written, so the module's memory does not grow
+// with a file. The page's files are only read, and the made ones only written, from start to
+// end, as a conversion writes them. The module's table keeps each file's name, size and
+// number; the page keeps its bytes under that number.
 //
 // The page's functions (import module "norvistrand"):
-//   read(number, offset, target, count)   copies count bytes of the file from offset to target;
-//                                         the range always lies inside the file
-//   write(number, offset, source, count)  puts count bytes at offset, growing the file
-//   cut(number, size)                     cuts the file at size
-//   named(number, name, length)           the made file now has that name in the folder
-//   dropped(number)                       the file is gone: neither named nor open
+//   read(number, offset, target, count)  copies count bytes of the page's file from offset to
+//                                        target; the range always lies inside the file
+//   write(number, source, count)         the next count bytes of the made file
+//   named(number, name, length)          the made file now has that name in the folder
+//   dropped(number)                      the file is gone: neither named nor open
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +32,7 @@ void ForgetPageFiles();
 struct PageFile {
     std::string Name;
     std::uint32_t Number;  // the page's number for the file, from 0
+    bool FromPage;         // given by the page, to be read; else made here, to be written
     std::int64_t Size;     // bytes
     std::int64_t Version;  // from 1, one more at each change, so a stamp tells a change
     bool Named;            // in the folder; a file no longer named goes with its last handle
@@ -55,6 +57,5 @@ bool ClosePageFile(std::intptr_t handle);
 
 // Copies count bytes from offset (inside the file) through the page.
 void ReadPage(const PageFile& file, std::int64_t offset, void* target, std::size_t count);
-// Writes count bytes at offset through the page; the file grows to take them.
-void WritePage(PageFile& file, std::int64_t offset, const void* source, std::size_t count);
-void CutPage(PageFile& file, std::int64_t size);
+// Adds count bytes at the end of the made file, through the page.
+void WritePage(PageFile& file, const void* source, std::size_t count);
