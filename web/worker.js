@@ -16,9 +16,10 @@
 //               {type: 'done'}
 'use strict';
 
-// The page's own files are read a slice at a time, so neither they nor the made files, whose
-// bytes go to the page as they are written, take room in the module's memory or the worker's.
-const ReadSliceBytes = 4 * 1024 * 1024;
+// The page's own files are read a slice of up to 64 MB at a time (most whole, at their first
+// read, since each read from the browser costs), and the made files' bytes go to the page as
+// they are written: neither takes room in the module's memory, whatever a file's length.
+const ReadSliceBytes = 64 * 1024 * 1024;
 
 let instance = null;
 let pageFiles = []; // by the module's number: the page's File
