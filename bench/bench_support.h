@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "console/screen.h"
-#include "screen/conversion.h"
 #include "converter/header_check.h"
 #include "platform/console_api.h"
+#include "screen/conversion.h"
 #include "tests/support/wave_builder.h"
 
 struct Run {

@@ -5,14 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "screen/conversion.h"
-#include "converter/header_check.h"
 #include "command_line/progress_display.h"
 #include "command_line/streamed_conversion.h"
+#include "converter/header_check.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "numtext/number_text.h"
 #include "platform/standard_streams.h"
+#include "screen/conversion.h"
 
 namespace {
 

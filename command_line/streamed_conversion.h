@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "screen/conversion.h"
 #include "command_line/progress_display.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
+#include "screen/conversion.h"
 
 // Where the lines go: by default the signal file beside the wave file.
 struct SignalTarget {

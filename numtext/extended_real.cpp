@@ -5,14 +5,11 @@
 
 #include <bit>
 
-#include "numtext/wide_integer.h"
+#include "numtext/extended_rounding.h"
 
 namespace {
 
 constexpr std::uint64_t QuietBit = std::uint64_t{1} << 62;
-constexpr std::uint64_t HalfWord = std::uint64_t{1} << 63;  // the extra word of an exact half
-constexpr int MaxFiniteField = 0x7FFE;
-constexpr int IntegralField = ExtendedExponentBias + 63;  // from here on, no fraction bits
 
 enum class Kind { Zero, Finite, Infinite, NaN, Invalid };
 
@@ -46,51 +43,8 @@ Unpacked Unpack(ExtendedReal value) {
     return Unpacked{Kind::Finite, negative, field, significand};
 }
 
-ExtendedReal Pack(bool negative, int field, std::uint64_t significand) {
-    return ExtendedReal{significand,
-                        static_cast<std::uint16_t>((negative ? ExtendedSignBit : 0) | field)};
-}
-
 ExtendedReal SignedZero(bool negative) {
-    return Pack(negative, 0, 0);
-}
-
-ExtendedReal SignedInfinity(bool negative) {
-    return Pack(negative, ExtendedExponentMask, ExtendedLeadingBit);
-}
-
-// The value significand.extra x 2^(exponent - bias - 63), rounded to nearest, ties to even.
-// extra holds the bits below the significand: HalfWord is an exact half, more is above it and
-// anything non-zero below it is below it. The exponent may lie outside the format's range:
-// above, the result is an infinity; below, a denormal or zero rounded at its own position.
-ExtendedReal RoundAndPack(bool negative, int exponent, std::uint64_t significand,
-                          std::uint64_t extra) {
-    if (exponent <= 0) {
-        const int shift = 1 - exponent;
-        if (shift < 64) {
-            extra = (significand << (64 - shift)) | (extra != 0 ? 1 : 0);
-            significand >>= shift;
-        } else {
-            extra = (shift == 64 ? significand : (significand != 0 ? 1 : 0)) | (extra != 0 ? 1 : 0);
-            significand = 0;
-        }
-        if (extra >= HalfWord) {
-            ++significand;
-            if (extra == HalfWord) significand &= ~std::uint64_t{1};
-        }
-        // Rounding up into the leading bit makes the smallest normal value.
-        return Pack(negative, (significand & ExtendedLeadingBit) != 0 ? 1 : 0, significand);
-    }
-    // Up by the top bit of extra, without a branch; a carry out and a tie are rare.
-    significand += extra >> 63;
-    if (significand == 0) {
-        ++exponent;
-        significand = ExtendedLeadingBit;
-    } else if (extra == HalfWord) {
-        significand &= ~std::uint64_t{1};
-    }
-    if (exponent > MaxFiniteField) return SignedInfinity(negative);
-    return Pack(negative, exponent, significand);
+    return PackExtended(negative, 0, 0);
 }
 
 // The result of an operation with a NaN operand: the NaN made quiet; of two NaNs, a quiet one
@@ -151,7 +105,7 @@ bool HasNaN(const Unpacked& a, const Unpacked& b) {
 ExtendedReal ExtendedFromUnsigned(std::uint64_t value) {
     if (value == 0) return SignedZero(false);
     const int shift = std::countl_zero(value);
-    return Pack(false, ExtendedExponentBias + 63 - shift, value << shift);
+    return PackExtended(false, ExtendedExponentBias + 63 - shift, value << shift);
 }
 
 ExtendedReal ExtendedFromInteger(std::int64_t value) {
@@ -175,17 +129,18 @@ ExtendedReal ExtendedFromDouble(double value) {
     if (field == DoubleField) {
         // A signalling NaN is made quiet on the way in, as the unit's load does.
         if (fraction == 0) return SignedInfinity(negative);
-        return Pack(negative, ExtendedExponentMask,
-                    ExtendedLeadingBit | QuietBit | (fraction << (63 - FractionBits)));
+        return PackExtended(negative, ExtendedExponentMask,
+                            ExtendedLeadingBit | QuietBit | (fraction << (63 - FractionBits)));
     }
     if (field == 0) {
         if (fraction == 0) return SignedZero(negative);
         const int shift = std::countl_zero(fraction);
         // fraction x 2^-1074, its leading bit at 63 - shift.
-        return Pack(negative, ExtendedExponentBias + (63 - shift) - 1074, fraction << shift);
+        return PackExtended(negative, ExtendedExponentBias + (63 - shift) - 1074,
+                            fraction << shift);
     }
-    return Pack(negative, field - DoubleBias + ExtendedExponentBias,
-                ExtendedLeadingBit | (fraction << (63 - FractionBits)));
+    return PackExtended(negative, field - DoubleBias + ExtendedExponentBias,
+                        ExtendedLeadingBit | (fraction << (63 - FractionBits)));
 }
 
 ExtendedReal MultiplyExtended(ExtendedReal a, ExtendedReal b) {
@@ -198,14 +153,7 @@ ExtendedReal MultiplyExtended(ExtendedReal a, ExtendedReal b) {
         return SignedInfinity(negative);
     }
     if (ua.Class == Kind::Zero || ub.Class == Kind::Zero) return SignedZero(negative);
-    int exponent = ua.Exponent + ub.Exponent - (ExtendedExponentBias - 1);
-    WideValue product = MultiplyWide(ua.Significand, ub.Significand);
-    if ((product.High & ExtendedLeadingBit) == 0) {
-        --exponent;
-        product.High = (product.High << 1) | (product.Low >> 63);
-        product.Low <<= 1;
-    }
-    return RoundAndPack(negative, exponent, product.High, product.Low);
+    return RoundAndPackProduct(negative, ua.Exponent, ua.Significand, ub.Exponent, ub.Significand);
 }
 
 ExtendedReal DivideExtended(ExtendedReal a, ExtendedReal b) {
@@ -257,19 +205,16 @@ ExtendedReal RoundExtendedToIntegral(ExtendedReal value) {
     if (u.Exponent < ExtendedExponentBias) {
         // Below 1: above one half gives 1, one half and less give 0.
         if (u.Exponent == ExtendedExponentBias - 1 && u.Significand > ExtendedLeadingBit) {
-            return Pack(u.Negative, ExtendedExponentBias, ExtendedLeadingBit);
+            return PackExtended(u.Negative, ExtendedExponentBias, ExtendedLeadingBit);
         }
         return SignedZero(u.Negative);
     }
-    const std::uint64_t lastBit = std::uint64_t{1} << (IntegralField - u.Exponent);
-    const std::uint64_t fractionMask = lastBit - 1;
-    std::uint64_t significand = u.Significand + (lastBit >> 1);
-    if ((significand & fractionMask) == 0) significand &= ~lastBit;  // a tie: keep it even
-    significand &= ~fractionMask;
+    const int fraction = IntegralField - u.Exponent;  // 1 to 63
+    const std::uint64_t significand = RoundedIntegerPart(u.Significand, fraction) << fraction;
     if (significand == 0) {  // rounded up past the top bit
-        return Pack(u.Negative, u.Exponent + 1, ExtendedLeadingBit);
+        return PackExtended(u.Negative, u.Exponent + 1, ExtendedLeadingBit);
     }
-    return Pack(u.Negative, u.Exponent, significand);
+    return PackExtended(u.Negative, u.Exponent, significand);
 }
 
 std::int64_t ExtendedToInteger(ExtendedReal value) {

@@ -5,22 +5,21 @@
 #include <cstring>
 
 #include "numtext/extended_real.h"
+#include "numtext/extended_rounding.h"
 #include "numtext/number_text.h"
+#include "numtext/power_table.h"
 #include "numtext/scaled_integer.h"
 
 namespace {
 
-constexpr std::uint16_t ExponentField = ExtendedExponentMask;  // all ones: infinity or NaN
-constexpr std::uint64_t LeadingBit = ExtendedLeadingBit;
 constexpr int TopBitsShift = 48;
 constexpr std::uint64_t InfinityTopBits = 0x8000;  // top 16 bits of an infinity's significand
 
-[[maybe_unused]] constexpr std::uint64_t ScaledLow = 100000000000000000;    // 10^17
-[[maybe_unused]] constexpr std::uint64_t ScaledHigh = 1000000000000000000;  // 10^18
 constexpr int UsedDigits = 16;  // the largest budget and the digit that rounds it
 static_assert(LongBudget + 1 <= UsedDigits);
-constexpr std::uint64_t LeftOutScale = 100;  // 10^(18 - 16): drops the two digits never used
-constexpr std::uint64_t EightDigitSplit = 100000000;  // 10^8: the 16 digits as two halves
+// Drops the two digits of the scaled integer that are never used.
+constexpr std::uint64_t LeftOutScale = IntegerPowersOfTen[ScaledDigits - UsedDigits];
+constexpr std::uint64_t EightDigitSplit = IntegerPowersOfTen[8];  // the 16 digits as two halves
 constexpr int InfinityPoint = 999;
 
 // Sets result's Count digits to digit.
@@ -49,25 +48,6 @@ std::uint64_t EightDigitCharacters(std::uint32_t value) {
     return lanes + 0x3030303030303030;  // '0' in every byte
 }
 
-// 10^0 .. 10^16.
-constexpr std::uint64_t PowersOfTen[UsedDigits + 1] = {1,
-                                                       10,
-                                                       100,
-                                                       1000,
-                                                       10000,
-                                                       100000,
-                                                       1000000,
-                                                       10000000,
-                                                       100000000,
-                                                       1000000000,
-                                                       10000000000,
-                                                       100000000000,
-                                                       1000000000000,
-                                                       10000000000000,
-                                                       100000000000000,
-                                                       1000000000000000,
-                                                       10000000000000000};
-
 struct KeptDigits {
     std::uint64_t Digits;  // below 10^budget
     bool Carried;          // the rounding carried out of the first digit
@@ -77,10 +57,9 @@ struct KeptDigits {
 // alone: a 5 rounds up only an odd last digit. A carry out of the first digit leaves "1" and
 // zeros, and says so. Inline, so that the usual budgets divide by constants.
 inline KeptDigits KeepDigits(std::uint64_t leading, std::uint64_t unit, std::uint64_t limit) {
-    std::uint64_t kept = leading / unit;
-    const std::uint64_t next = leading % unit / (unit / 10);
-    kept += std::uint64_t{next + (kept & 1) > 5};  // above 5, or 5 after an odd digit
-    if (kept == limit) return KeptDigits{limit / 10, true};
+    const std::uint64_t next = leading % unit / (unit / DecimalBase);
+    const std::uint64_t kept = RoundHalfToEven(leading / unit, next, DecimalBase / 2);
+    if (kept == limit) return KeptDigits{limit / DecimalBase, true};
     return KeptDigits{kept, false};
 }
 
@@ -94,7 +73,7 @@ DecimalDigits MakeDigits(ExtendedReal value, int budget) {
     result.Count = budget;
     const int field = ExtendedExponentField(value);
     const bool negative = ExtendedNegative(value);
-    if (field == ExponentField) {
+    if (field == ExtendedExponentMask) {  // infinities and NaNs
         if ((value.Significand >> TopBitsShift) == InfinityTopBits) {
             Fill(result, '9', InfinityPoint, negative, false);
         } else {
@@ -104,7 +83,7 @@ DecimalDigits MakeDigits(ExtendedReal value, int budget) {
     }
     // Field 0 holds zero and the denormals. A clear leading bit with a non-zero field is an
     // unnormal, which arithmetic never yields and the unit refuses as an operand: a NaN.
-    if (field == 0 || (value.Significand & LeadingBit) == 0) {
+    if (field == 0 || (value.Significand & ExtendedLeadingBit) == 0) {
         FillZero(result);
         return result;
     }
@@ -112,19 +91,21 @@ DecimalDigits MakeDigits(ExtendedReal value, int budget) {
     const ScaledInteger scaled = ScaleToInteger(AbsoluteExtended(value));
     const std::uint64_t integer = scaled.Integer;
     int d = scaled.Exponent;
-    assert(integer >= ScaledLow && integer < ScaledHigh);
+    assert(integer >= ScaledIntegerFloor && integer < ScaledIntegerBound);
 
     // The first 16 of the 18 digits, all that the largest budget and its rounding digit use.
     const std::uint64_t leading = integer / LeftOutScale;
     const int unitDigits = UsedDigits - budget;
     const KeptDigits kept =
-        budget == LongBudget ? KeepDigits(leading, PowersOfTen[1], PowersOfTen[LongBudget])
+        budget == LongBudget
+            ? KeepDigits(leading, IntegerPowersOfTen[1], IntegerPowersOfTen[LongBudget])
         : budget == ShortBudget
-            ? KeepDigits(leading, PowersOfTen[UsedDigits - ShortBudget], PowersOfTen[ShortBudget])
-            : KeepDigits(leading, PowersOfTen[unitDigits], PowersOfTen[budget]);
+            ? KeepDigits(leading, IntegerPowersOfTen[UsedDigits - ShortBudget],
+                         IntegerPowersOfTen[ShortBudget])
+            : KeepDigits(leading, IntegerPowersOfTen[unitDigits], IntegerPowersOfTen[budget]);
     if (kept.Carried) ++d;
     // The kept digits and zeros after them: 16 characters, two words.
-    const std::uint64_t padded = kept.Digits * PowersOfTen[unitDigits];
+    const std::uint64_t padded = kept.Digits * IntegerPowersOfTen[unitDigits];
     const std::uint64_t words[2] = {
         EightDigitCharacters(static_cast<std::uint32_t>(padded / EightDigitSplit)),
         EightDigitCharacters(static_cast<std::uint32_t>(padded % EightDigitSplit))};

@@ -4,7 +4,7 @@
 
 ExtendedReal MultipliedPowerOfTen(int exponent) {
     assert(exponent >= 0 && exponent <= LargestPowerExponent);
-    ExtendedReal power = ExtendedFromUnsigned(SmallPowersOfTen[exponent % SmallPowerCount]);
+    ExtendedReal power = ExactPowersOfTen[exponent % SmallPowerCount];
     int large = exponent / SmallPowerCount;
     for (int i = 0; large != 0; ++i, large >>= 1) {
         if ((large & 1) != 0) {

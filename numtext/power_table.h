@@ -1,15 +1,30 @@
 #pragma once
-// Powers of ten that scale a value into an 18-digit integer. Constant data, as bit patterns of
-// the extended format; the large powers are the extended values nearest the exact powers.
+// Powers of ten: as 64-bit integers, and as extended values that scale a value into an
+// 18-digit integer (constant bit patterns of the extended format).
+#include <array>
 #include <cstdint>
 
 #include "numtext/extended_real.h"
 
-inline constexpr int SmallPowerCount = 8;
-// 10^0 .. 10^7, exact.
-inline constexpr std::uint32_t SmallPowersOfTen[SmallPowerCount] = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+inline constexpr std::uint64_t DecimalBase = 10;
+inline constexpr int IntegerPowerCount = 20;  // 10^19 is the last power below 2^64
 
+// 10^0 .. 10^19, each ten times the one before.
+inline constexpr std::array<std::uint64_t, IntegerPowerCount> IntegerPowersOfTen = [] {
+    std::array<std::uint64_t, IntegerPowerCount> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= DecimalBase;
+    }
+    return powers;
+}();
+
+// The extended tables below were made by NearestPowerOfTen in tests/numtext/power_table_test.cpp,
+// which checks them: 10^n = 5^n x 2^n, with 5^n worked out in big integers and its leading 64
+// bits rounded to nearest, ties to even; the exponent is n plus the bit length of 5^n, less 1.
+
+inline constexpr int SmallPowerCount = 8;  // 10^0 .. 10^7, taken from ExactPowersOfTen
 inline constexpr int LargePowerCount = 10;
 // 10^(8 * 2^i) for i = 0 .. 9, each the extended value nearest the exact power (ties to even);
 // 10^8 and 10^16 are exact, 10^32 and up are not (5^32 needs 75 bits).
@@ -28,8 +43,8 @@ inline constexpr ExtendedReal LargePowersOfTen[LargePowerCount] = {
 inline constexpr int LargestPowerExponent = 4096;  // the exponent of the last entry
 
 inline constexpr int ExactPowerCount = 28;
-// 10^0 .. 10^27, every one exact (5^27 < 2^64): the powers that scale the program's values,
-// looked up rather than multiplied out.
+// 10^0 .. 10^27, every one exact (5^27 < 2^64, so nothing is rounded off): the powers that
+// scale the program's values, looked up rather than multiplied out.
 inline constexpr ExtendedReal ExactPowersOfTen[ExactPowerCount] = {
     {0x8000000000000000, 0x3FFF},  // 10^0
     {0xA000000000000000, 0x4002},  // 10^1
@@ -60,10 +75,6 @@ inline constexpr ExtendedReal ExactPowersOfTen[ExactPowerCount] = {
     {0xA56FA5B99019A5C8, 0x4055},  // 10^26
     {0xCECB8F27F4200F3A, 0x4058},  // 10^27
 };
-
-// The scaled integer has 18 digits: ScaledIntegerFloor <= integer < ScaledIntegerBound.
-inline constexpr ExtendedReal ScaledIntegerFloor = ExactPowersOfTen[17];
-inline constexpr ExtendedReal ScaledIntegerBound = ExactPowersOfTen[18];
 
 // 10^exponent, 0 <= exponent <= LargestPowerExponent: the exact 10^(exponent mod 8) multiplied
 // by the large powers picked by the bits of exponent / 8, lowest bit first, each product

@@ -4,9 +4,14 @@
 #include <cstdint>
 
 #include "numtext/extended_real.h"
+#include "numtext/power_table.h"
+
+inline constexpr int ScaledDigits = 18;
+inline constexpr std::uint64_t ScaledIntegerFloor = IntegerPowersOfTen[ScaledDigits - 1];
+inline constexpr std::uint64_t ScaledIntegerBound = IntegerPowersOfTen[ScaledDigits];
 
 struct ScaledInteger {
-    std::uint64_t Integer;  // 10^17 <= Integer < 10^18
+    std::uint64_t Integer;  // ScaledIntegerFloor <= Integer < ScaledIntegerBound
     int Exponent;           // d: the value is about Integer x 10^(d - 17)
 };
 

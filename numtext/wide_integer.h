@@ -1,7 +1,8 @@
 #pragma once
 // The 128-bit steps of the extended arithmetic: a full 64 x 64 product and a 128 / 64
 // division. GCC and Clang have a 128-bit integer type; other compilers get the plain
-// 64-bit code below.
+// 64-bit code below, which NORVISTRAND_PORTABLE_WIDE selects everywhere, so that a test
+// build (numtext_portable_tests) runs it against the 128-bit type.
 #include <cstdint>
 
 // A 128-bit value as two 64-bit halves.
@@ -16,7 +17,7 @@ struct WideQuotient {
     std::uint64_t Remainder;
 };
 
-#if defined(__SIZEOF_INT128__)
+#if defined(__SIZEOF_INT128__) && !defined(NORVISTRAND_PORTABLE_WIDE)
 
 __extension__ typedef unsigned __int128 UnsignedWide;
 

@@ -1,10 +1,10 @@
 // The process: with arguments, the command-line mode, which never touches the terminal;
 // without, prepare the console and run the screen program.
-#include "console/screen.h"
 #include "command_line/command_line.h"
-#include "screen/main_flow.h"
+#include "console/screen.h"
 #include "platform/standard_streams.h"
 #include "platform/terminal/terminal.h"
+#include "screen/main_flow.h"
 
 int main(int argc, char** argv) {
     if (argc > 1) {

@@ -2,11 +2,11 @@
 // console; without, prepare the console, run the program with the instance handle, and end
 // with its result. The C runtime splits the command line into argv in the system's ANSI code
 // page.
+#include "command_line/command_line.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "command_line/command_line.h"
-#include "screen/main_flow.h"
 #include "platform/windows/api.h"
+#include "screen/main_flow.h"
 
 namespace {
 

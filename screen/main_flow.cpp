@@ -5,11 +5,11 @@
 
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "screen/conversion.h"
 #include "converter/header_check.h"
+#include "platform/console_tools.h"
+#include "screen/conversion.h"
 #include "screen/report.h"
 #include "screen/screen_script.h"
-#include "platform/console_tools.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "screen/conversion.h"
-#include "converter/header_check.h"
 #include "command_line/streamed_conversion.h"
+#include "converter/header_check.h"
+#include "screen/conversion.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 

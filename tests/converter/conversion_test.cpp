@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "converter/header_check.h"
-#include "screen/screen_script.h"
 #include "converter/signal_line.h"
+#include "screen/screen_script.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {

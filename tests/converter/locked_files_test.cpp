@@ -1,8 +1,8 @@
 // Files that another process holds locked, with a whole-file lock or a record lock: the wave
 // file is refused as not found, and a signal file in use elsewhere is reported as not written
 // and left whole, not emptied.
-#include "screen/conversion.h"
 #include "converter/header_check.h"
+#include "screen/conversion.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "screen/conversion.h"
-#include "converter/header_check.h"
 #include "command_line/streamed_conversion.h"
+#include "converter/header_check.h"
+#include "screen/conversion.h"
 #include "tests/converter/converter_fixture.h"
 
 namespace {

@@ -18,13 +18,13 @@
 #include <string_view>
 #include <vector>
 
-#include "console/screen.h"
-#include "screen/conversion.h"
-#include "converter/header_check.h"
-#include "screen/report.h"
 #include "command_line/streamed_conversion.h"
+#include "console/screen.h"
+#include "converter/header_check.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
+#include "screen/conversion.h"
+#include "screen/report.h"
 
 namespace {
 

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "numtext/scaled_integer.h"
 
 namespace {
 
@@ -105,6 +108,22 @@ TEST(PowerTable, PowersUpToTwentySevenAreExact) {
         // the table is the products' values
         EXPECT_TRUE(SameBits(MultipliedPowerOfTen(k), PowerOfTen(k)));
     }
+}
+
+// The integer powers written out in decimal, and the bounds of the scaled integer among them.
+TEST(PowerTable, IntegerPowersAreOneAndZeros) {
+    for (int k = 0; k < IntegerPowerCount; ++k) {
+        EXPECT_EQ(std::to_string(IntegerPowersOfTen[static_cast<std::size_t>(k)]),
+                  "1" + std::string(static_cast<std::size_t>(k), '0'));
+        if (k < ExactPowerCount) {
+            EXPECT_TRUE(
+                SameBits(ExtendedFromUnsigned(IntegerPowersOfTen[static_cast<std::size_t>(k)]),
+                         ExactPowersOfTen[k]));
+        }
+    }
+    EXPECT_EQ(std::to_string(ScaledIntegerFloor).size(), static_cast<std::size_t>(ScaledDigits));
+    EXPECT_EQ(std::to_string(ScaledIntegerBound - 1).size(),
+              static_cast<std::size_t>(ScaledDigits));
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "screen/conversion.h"
 #include "converter/header_check.h"
+#include "screen/conversion.h"
 #include "screen/report.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/realfiles/real_tools.h"

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "screen/conversion.h"
 #include "converter/header_check.h"
 #include "files/channels.h"
+#include "screen/conversion.h"
 #include "tests/support/wave_builder.h"
 #include "tests/windows/support/scratch_folder.h"
 
