@@ -9,8 +9,10 @@
 #include <filesystem>
 
 #include "command_line/streamed_conversion.h"
+#include "command_line/verdict_words.h"
 #include "converter/header_check.h"
 #include "screen/conversion.h"
+#include "screen/messages.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
@@ -53,8 +55,8 @@ WaveLayout WithDataSize(WaveLayout layout, std::int32_t size) {
 Result RunIn(Mode mode, const std::string& wave) {
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(wave, header);
-    Result result{std::string(verdict.Message), {}};
-    if (verdict.Accepted) {
+    Result result{std::string(RefusalMessage(verdict.Code)), {}};
+    if (verdict.Code == HeaderCode::Accepted) {
         ProgressDisplay progress{false, {}, {}, -1};
         std::string cause;
         ConversionOutcome outcome = mode == Mode::Screen
@@ -198,6 +200,26 @@ TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
         EXPECT_EQ(verdicts[0], verdicts[1]);
         EXPECT_EQ(signals[0], signals[1]);
     }
+}
+
+// Each front end words the codes its own way, but the words are the same: the command line's
+// text is the screen's message without its "   ERROR - ".
+TEST(BothModesWords, EveryCodeInTheSameWords) {
+    const std::string error = "   ERROR - ";
+    for (HeaderCode code :
+         {HeaderCode::NotFound, HeaderCode::NotWave, HeaderCode::NotPcm, HeaderCode::NotMono,
+          HeaderCode::BadResolution, HeaderCode::NotPacked, HeaderCode::WouldOverwrite}) {
+        SCOPED_TRACE(static_cast<int>(code));
+        EXPECT_FALSE(RefusalText(code).empty());
+        EXPECT_EQ(error + std::string(RefusalText(code)), RefusalMessage(code));
+    }
+    for (ConversionOutcome outcome : {ConversionOutcome::TooLarge, ConversionOutcome::ReadFailed,
+                                      ConversionOutcome::WriteFailed}) {
+        SCOPED_TRACE(static_cast<int>(outcome));
+        EXPECT_EQ(error + std::string(OutcomeText(outcome)), OutcomeMessage(outcome));
+    }
+    EXPECT_TRUE(RefusalText(HeaderCode::Accepted).empty());
+    EXPECT_TRUE(RefusalMessage(HeaderCode::Accepted).empty());
 }
 
 }  // namespace

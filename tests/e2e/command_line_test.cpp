@@ -94,6 +94,53 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
     }
 }
 
+// The forms the option library gives: bundled letters, attached arguments, "--" before a name
+// that looks like an option, and a lone "-" taken as a name.
+TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
+    WriteWholeFile("take1.wav", Wave(300));
+    ASSERT_EQ(Norvistrand({"-q", "take1.wav"}).ExitStatus, 0);
+    const std::string lines = ReadWholeFile("take1.sig");
+    std::filesystem::create_directory("out");
+    const std::string notFound = ": Specified file not found (no such file)\n";
+    struct Case {
+        std::vector<std::string> Arguments;
+        int ExitStatus;
+        std::string Output;
+        std::string Errors;
+        const char* Written;  // the signal file it writes, or nullptr
+    } const cases[] = {
+        {{"-qc", "take1.wav"}, 0, lines, "", nullptr},
+        {{"-qdout", "take1.wav"}, 0, "", "", "out/take1.sig"},
+        {{"take1.wav", "--output-dir=out"},
+         0,
+         "take1.wav: 16 bits, 8000 Hz, 300 samples, 38 milliseconds -> out/take1.sig\n",
+         "",
+         "out/take1.sig"},
+        {{"-q", "--", "-c", "take1.wav"}, 1, "", "norvistrand: -c" + notFound, "take1.sig"},
+        {{"-", "-q"}, 1, "", "norvistrand: -" + notFound, nullptr},
+        {{"-qx", "take1.wav"}, 2, "", "norvistrand: unknown option '-x'\n", nullptr},
+        {{"take1.wav", "-qd"}, 2, "", "norvistrand: a folder must follow '-d'\n", nullptr},
+        {{"take1.wav", "--output-dir"},
+         2,
+         "",
+         "norvistrand: a folder must follow '--output-dir'\n",
+         nullptr},
+    };
+    const std::string hint = "Try 'norvistrand --help' for more information.\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Arguments.front());
+        std::filesystem::remove("take1.sig");
+        std::filesystem::remove("out/take1.sig");
+        ChildResult run = Norvistrand(c.Arguments);
+        EXPECT_EQ(run.ExitStatus, c.ExitStatus);
+        EXPECT_EQ(run.Output, c.Output);
+        EXPECT_EQ(run.Errors, c.ExitStatus == 2 ? c.Errors + hint : c.Errors);
+        if (c.Written != nullptr) {
+            EXPECT_EQ(ReadWholeFile(c.Written), lines);
+        }
+    }
+}
+
 // -d: the signal files go into the folder, the wave files' own folder (here one only root
 // may write) is only read; a second file with the same signal file is refused, and so is a
 // wave file that is the signal file under another name.

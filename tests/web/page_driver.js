@@ -59,8 +59,11 @@ async function openPage(pagePath) {
     const errors = [];
     page.on('pageerror', (error) => errors.push(String(error)));
     await page.goto(`file://${path.resolve(pagePath)}`, {timeout: ReadyMilliseconds});
-    await page.waitForFunction(() => document.body.dataset.state === 'ready',
+    await page.waitForFunction(() => ['ready', 'broken'].includes(document.body.dataset.state),
                                {timeout: ReadyMilliseconds});
+    if (await page.evaluate(() => document.body.dataset.state) === 'broken') {
+        throw new Error(await page.evaluate(() => document.getElementById('status').textContent));
+    }
     return {browser, page, requests, errors};
 }
 
