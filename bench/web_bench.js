@@ -1,7 +1,7 @@
 // The web page's conversion time per sample against the native command-line mode's, on
 // 10,000,000 16- and 24-bit samples: the best of a few runs each, the page's after one run to
 // warm it up (its first conversion touches fresh memory). Also the module alone, run here in
-// node with the signal file's bytes thrown away: what the page adds is the rest.
+// node (an older V8 than Chromium's) with the signal file's bytes thrown away.
 //   NODE_PATH=build-web/node/node_modules node bench/web_bench.js \
 //       build-web/norvistrand.html build/norvistrand build-web/bench [SAMPLES] [RUNS]
 'use strict';
