@@ -17,13 +17,7 @@
 
 #include "files/channels.h"
 
-// The web page's module hands each buffer written to the browser, which makes a Blob of it at
-// a cost per call as well as per byte: there the buffer is larger.
-#if defined(__wasm__)
-inline constexpr std::size_t ReplacementBufferSize = 16 * 1024 * 1024;
-#else
 inline constexpr std::size_t ReplacementBufferSize = 256 * 1024;
-#endif
 
 struct ReplacementFile {
     std::string FinalPath;      // where the bytes end up

@@ -17,6 +17,11 @@ let waiting = []; // batches of files chosen while a batch converts
 let busy = true; // until the worker is ready
 let links = []; // the download links of the results shown
 let items = []; // the result element of each file of the batch
+// The made files' bytes as the worker sends them, by the module's number: {blobs, loose,
+// looseBytes}. The pieces become a Blob some megabytes at a time, while the worker goes on
+// converting: one Blob of many pieces costs less than many Blobs of one piece.
+const PiecesPerBlobBytes = 16 * 1024 * 1024;
+let pieces = new Map();
 let started = 0; // when the file being converted began, in milliseconds
 
 function setState(state) {
@@ -73,13 +78,25 @@ function convert(files) {
     worker.postMessage({type: 'convert', files, options: chosenOptions()});
 }
 
+function keepPiece(message) {
+    if (!pieces.has(message.number)) pieces.set(message.number, {blobs: [], loose: [], looseBytes: 0});
+    const made = pieces.get(message.number);
+    made.loose.push(message.bytes);
+    made.looseBytes += message.bytes.byteLength;
+    if (made.looseBytes < PiecesPerBlobBytes) return;
+    made.blobs.push(new Blob(made.loose));
+    made.loose = [];
+    made.looseBytes = 0;
+}
+
 function showResult(message) {
     const item = items[message.index];
     item.querySelector('.result').textContent = message.text.replace(/\n$/, '');
     item.dataset.status = message.status;
     if (message.status !== 0) item.classList.add('failed');
-    if (message.signalParts) {
-        const signal = new Blob(message.signalParts, {type: 'application/octet-stream'});
+    if (message.signalNumber >= 0) {
+        const made = pieces.get(message.signalNumber) || {blobs: [], loose: []};
+        const signal = new Blob(made.blobs.concat(made.loose), {type: 'application/octet-stream'});
         const link = document.createElement('a');
         link.href = URL.createObjectURL(signal);
         link.download = message.signalName;
@@ -88,6 +105,7 @@ function showResult(message) {
         links.push(link);
         form.downloadAll.disabled = false;
     }
+    pieces = new Map();
     // From the file's start to its link, for bench/web_bench.js.
     item.dataset.milliseconds = (performance.now() - started).toFixed(1);
 }
@@ -115,6 +133,10 @@ worker.onmessage = (event) => {
         if (waiting.length > 0) convert(waiting.shift());
     } else if (message.type === 'begin') {
         started = performance.now();
+    } else if (message.type === 'piece') {
+        keepPiece(message);
+    } else if (message.type === 'dropped') {
+        pieces.delete(message.number);
     } else if (message.type === 'progress') {
         form.progress.value = message.percent;
         form.status.textContent = `Converting ${lastFiles[message.index].name}: ${message.percent}%`;

@@ -3,19 +3,21 @@
 // source text the page starts the worker from.
 //
 // Messages in:  {type: 'start', module}              the module's bytes
-//               {type: 'convert', files, options}    File objects, and the options as arguments;
-//                                                    the last batch's signal files are let go
+//               {type: 'convert', files, options}    File objects, and the options as arguments
 // Messages out: {type: 'ready', help}                the module's --help text
 //               {type: 'begin', index}               a file's conversion starts
 //               {type: 'progress', index, percent}   of the file being converted
-//               {type: 'result', index, text, status, signalName, signalParts}
+//               {type: 'piece', number, bytes}       the next bytes of made file number (an
+//                                                    ArrayBuffer handed over, not copied)
+//               {type: 'dropped', number}            made file number is gone
+//               {type: 'result', index, text, status, signalName, signalNumber}
 //                   text: the lines the command-line mode wrote (standard error, then output);
-//                   signalParts: the signal file's bytes as Blobs, in order, or null
+//                   signalNumber: the made file that is the signal file, or -1
 //               {type: 'done'}
 'use strict';
 
 // The page's own files are read a slice of up to 64 MB at a time (most whole, at their first
-// read, since each read from the browser costs), and the made files' bytes become Blobs as
+// read, since each read from the browser costs), and the made files' bytes go to the page as
 // they are written: neither takes room in the module's memory, whatever a file's length.
 const ReadSliceBytes = 64 * 1024 * 1024;
 
@@ -25,14 +27,6 @@ const BadDescriptor = 8;
 let instance = null;
 let pageFiles = []; // by the module's number: the page's File
 let madeNames = []; // by the module's number: the name a made file has, once renamed
-// By the module's number: a made file's bytes so far, as Blobs. Each piece is copied once,
-// straight from the module's memory into the browser's Blob store; the page makes the file's
-// Blob of them without a further copy.
-let madeBlobs = [];
-// The parts of the batch's signal files, kept until the page lets the batch go: the browser
-// takes a part's bytes from here after its making, and a part let go before that breaks the
-// file made of it.
-let batchParts = [];
 let slice = null; // the slice last read: {number, start, bytes}
 let texts = ['', '']; // the run's standard output and standard error
 let decoders = [];
@@ -70,7 +64,8 @@ const imports = {
     norvistrand: {
         read: readPageFile,
         write(number, source, count) {
-            (madeBlobs[number] ||= []).push(new Blob([memoryBytes(source, count)]));
+            const bytes = memoryBytes(source, count).slice().buffer;
+            postMessage({type: 'piece', number, bytes}, [bytes]);
         },
         named(number, name, length) {
             madeNames[number] = new TextDecoder().decode(memoryBytes(name, length));
@@ -78,8 +73,8 @@ const imports = {
         dropped(number) {
             delete pageFiles[number];
             delete madeNames[number];
-            delete madeBlobs[number];
             if (slice && slice.number === number) slice = null;
+            postMessage({type: 'dropped', number});
         },
         stream(which, text, length) {
             texts[which] += decoders[which].decode(memoryBytes(text, length), {stream: true});
@@ -128,7 +123,6 @@ function putStrings(strings) {
 function runModule(args, files) {
     pageFiles = [];
     madeNames = [];
-    madeBlobs = [];
     slice = null;
     texts = ['', ''];
     decoders = [new TextDecoder(), new TextDecoder()];
@@ -151,11 +145,8 @@ function convert(index, file, options) {
     const status = runModule(options.concat(['--', file.name]), [file]);
     run = null;
     const signalNumber = madeNames.findIndex((name) => name !== undefined);
-    const signalParts = signalNumber < 0 ? null : madeBlobs[signalNumber] || [];
-    madeBlobs = [];
-    if (signalParts) batchParts.push(signalParts);
     postMessage({type: 'result', index, text: texts[1] + texts[0], status,
-                 signalName: signalParts ? madeNames[signalNumber] : null, signalParts});
+                 signalName: signalNumber >= 0 ? madeNames[signalNumber] : null, signalNumber});
 }
 
 onmessage = (event) => {
@@ -167,7 +158,6 @@ onmessage = (event) => {
         runModule(['--help'], []);
         postMessage({type: 'ready', help: texts[0]});
     } else if (message.type === 'convert') {
-        batchParts = [];
         message.files.forEach((file, index) => convert(index, file, message.options));
         postMessage({type: 'done'});
     }
