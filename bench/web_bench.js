@@ -1,11 +1,13 @@
 // The web page's conversion time per sample against the native command-line mode's, on
-// 10,000,000 16- and 24-bit samples: the best of a few runs each, the page's after one run to
-// warm it up (its first conversion touches fresh memory). Also the module alone, run here in
-// node (an older V8 than Chromium's) with the signal file's bytes thrown away.
+// 10,000,000 16- and 24-bit samples: the best of a few runs each, alternating, the page's after
+// one run to warm it up (its first conversion touches fresh memory); a native program that can
+// use several threads is timed on one as well. Also the module alone, run here in node (an
+// older V8 than Chromium's) with the signal file's bytes thrown away.
 //   NODE_PATH=build-web/node/node_modules node bench/web_bench.js \
 //       build-web/norvistrand.html build/norvistrand build-web/bench [SAMPLES] [RUNS]
 'use strict';
 
+const childProcess = require('child_process');
 const fs = require('fs');
 const path = require('path');
 const driver = require('../tests/web/page_driver.js');
@@ -73,27 +75,44 @@ function moduleAlone(file) {
     return best;
 }
 
+// The native program's runs to compare with: as it runs by default, and on one thread too
+// where it can use more.
+function nativeSettings(nativeProgram) {
+    const help = childProcess.spawnSync(nativeProgram, ['--help'], {encoding: 'utf8'}).stdout;
+    return help.includes('--threads') ? [[], ['--threads=1']] : [[]];
+}
+
 async function main() {
     fs.mkdirSync(folder, {recursive: true});
+    const settings = nativeSettings(nativeProgram);
     const {browser, page} = await driver.openPage(pagePath);
     try {
         for (const bits of [16, 24]) {
             const file = noiseWave(bits);
-            let nativeBest = Infinity;
+            const nativeBest = settings.map(() => Infinity);
             let pageBest = Infinity;
+            let nativeSha256 = null;
             await driver.convertInPage(page, [file], [], 600000);
             for (let run = 0; run < runs; ++run) {
-                const native = driver.runNative(nativeProgram, file, [], path.join(folder, 'native'));
-                nativeBest = Math.min(nativeBest, native.milliseconds);
+                settings.forEach((options, which) => {
+                    const native = driver.runNative(nativeProgram, file, options,
+                                                    path.join(folder, 'native'));
+                    if (native.status !== 0) throw new Error(`${bits} bits: ${native.text}`);
+                    nativeBest[which] = Math.min(nativeBest[which], native.milliseconds);
+                    nativeSha256 = native.sha256;
+                });
                 const [inPage] = await driver.convertInPage(page, [file], [], 600000);
-                if (inPage.sha256 !== native.sha256) throw new Error(`${bits} bits: bytes differ`);
+                if (inPage.sha256 !== nativeSha256) throw new Error(`${bits} bits: bytes differ`);
                 pageBest = Math.min(pageBest, inPage.milliseconds);
             }
             const perSample = (milliseconds) => (milliseconds * 1e6 / samples).toFixed(1);
-            console.log(`${bits} bits, ${samples} samples: native ${perSample(nativeBest)} ns, ` +
-                        `page ${perSample(pageBest)} ns per sample, ` +
-                        `${(pageBest / nativeBest).toFixed(2)}x; ` +
-                        `the module alone ${perSample(moduleAlone(file))} ns`);
+            const against = settings.map((options, which) =>
+                `native${options.length ? ` ${options.join(' ')}` : ''} ` +
+                `${perSample(nativeBest[which])} ns, ` +
+                `${(pageBest / nativeBest[which]).toFixed(2)}x`);
+            console.log(`${bits} bits, ${samples} samples: page ${perSample(pageBest)} ns per ` +
+                        `sample; ${against.join('; ')}; the module alone ` +
+                        `${perSample(moduleAlone(file))} ns`);
         }
     } finally {
         await browser.close();
