@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <string>
 
 #include "command_line/shown_name.h"
@@ -52,10 +53,11 @@ enum : int {
 
 // "-": every argument comes back in order, names included, so options may follow names
 // whatever the environment says; ":": a missing argument is told from an unknown option.
-constexpr char ShortOptions[] = "-:cd:hq";
+constexpr char ShortOptions[] = "-:cd:ho:q";
 constexpr option LongOptions[] = {
     {"stdout", no_argument, nullptr, 'c'},
     {"output-dir", required_argument, nullptr, 'd'},
+    {"output", required_argument, nullptr, 'o'},
     {"help", no_argument, nullptr, 'h'},
     {"quiet", no_argument, nullptr, 'q'},
     {"extensible", no_argument, nullptr, ExtensibleOption},
@@ -97,6 +99,14 @@ ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_
     if (options.ToStandardOutput && !options.OutputFolder.empty()) {
         return Usage("-c writes no signal file, so -d has no use with it");
     }
+    if (!options.OutputFile.empty()) {
+        if (options.ToStandardOutput) return Usage("-c writes no signal file, so -o has no use");
+        if (!options.OutputFolder.empty()) return Usage("-o and -d cannot both name the output");
+        if (options.Files.size() > 1) return Usage("-o names the signal file of one FILE only");
+    }
+    if (std::count(options.Files.begin(), options.Files.end(), StandardInputName) > 1) {
+        return Usage("standard input can be read only once");
+    }
     return ParseOutcome::Run;
 }
 
@@ -128,6 +138,10 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case 'h':
                 return Usage();
+            case 'o':
+                if (*optarg == '\0') return Usage("a file name must follow", OptionInError(at));
+                options.OutputFile = optarg;
+                break;
             case 'q':
                 options.Quiet = true;
                 break;
@@ -140,7 +154,8 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
             case MissingArgument:
-                return Usage("a folder must follow", OptionInError(at));
+                return Usage(optopt == 'o' ? "a file name must follow" : "a folder must follow",
+                             OptionInError(at));
             case UnknownOption:
             default:
                 return Usage("unknown option", OptionInError(at));

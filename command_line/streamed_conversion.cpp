@@ -19,6 +19,7 @@ constexpr std::int32_t ChunkSamples = 65536;
 static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
 constexpr std::string_view ChangedCause = "changed while it was read";
+constexpr std::string_view SentCause = "; the lines before it were already sent";
 
 // Reads the samples first to first + count - 1 (from 0) into chunk; bytes past the end of the
 // file read as zeros, as in the screen program's one read of them all. The file error number
@@ -148,13 +149,16 @@ PassOutcome CheckUnchanged(const FileStamp& before, std::uint8_t& readError) {
     return after == before ? PassOutcome::Written : PassOutcome::Changed;
 }
 
-// A pass that failed: the old signal file stays, and cause says why.
+// A pass that failed: the old signal file stays, and cause says why. Lines that already went
+// to standard output cannot be called back: cause says so.
 ConversionOutcome GiveUp(ReplacementFile& out, PassOutcome written, std::uint8_t readError,
                          std::string_view waveName, std::string& cause) {
+    const bool sent = out.Borrowed && out.Drained > 0;
     AbandonReplacement(out);
     if (written == PassOutcome::NoMemory) return ConversionOutcome::TooLarge;
     cause = written == PassOutcome::Changed ? std::string(ChangedCause)
                                             : ReadCause(readError, waveName);
+    if (sent) cause += SentCause;
     return ConversionOutcome::ReadFailed;
 }
 

@@ -68,6 +68,13 @@ std::string_view OutcomeText(ConversionOutcome outcome) {
     return {};
 }
 
+std::string_view StandardOutputOutcomeText(ConversionOutcome outcome) {
+    if (outcome == ConversionOutcome::WriteFailed || outcome == ConversionOutcome::OutputClosed) {
+        return "Standard output could not be written";
+    }
+    return OutcomeText(outcome);
+}
+
 std::string DataSizeHint(const HeaderVerdict& verdict) {
     if (!verdict.Needed.DataToEnd) return {};
     return "the header gives " + std::to_string(verdict.GivenSamples) +

@@ -209,11 +209,14 @@ void CountSamples(WaveHeader& header) {
 }
 
 // The signal file is written beside the wave file unless another is named; it must never be
-// the wave file itself.
+// the wave file itself. A named one may be a path the program made, longer than a channel's
+// name: it is compared whole.
 bool WouldOverwrite(std::string_view name, const HeaderReading& reading) {
     if (reading.NoSignalFile) return false;
-    const ByteString signalName =
-        reading.SignalName.empty() ? SignalFileName(name) : std::string(reading.SignalName);
+    if (!reading.SignalName.empty()) {
+        return CompareBytes(reading.SignalName, name) || SamePath(name, reading.SignalName);
+    }
+    const ByteString signalName = SignalFileName(name);
     return CompareBytes(signalName, name) || SameFile(name, signalName);
 }
 
