@@ -129,8 +129,9 @@ TEST_F(WaveFileChangeTest, StreamedConversionToStandardOutputSaysLinesWereSent) 
         ProgressDisplay progress{false, {}, {}, -1};
         std::string cause;
         dup2(nowhere, STDOUT_FILENO);
-        const ConversionOutcome outcome = ConvertWithPeak(
-            "take.wav", header, before, firstPeak, progress, cause, {.Path = {}, .StandardOutput = true});
+        const ConversionOutcome outcome =
+            ConvertWithPeak("take.wav", header, before, firstPeak, progress, cause,
+                            {.Path = {}, .StandardOutput = true});
         dup2(output, STDOUT_FILENO);
         EXPECT_EQ(outcome, ConversionOutcome::ReadFailed);
         EXPECT_EQ(cause, firstPeak == 49 ? "changed while it was read; the lines before it were "

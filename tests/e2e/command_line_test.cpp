@@ -246,7 +246,8 @@ TEST_F(CommandLineTest, StandardInputFromAPipe) {
     ASSERT_EQ(Norvistrand({"-q", "take1.wav", "take2.wav"}).ExitStatus, 0);
     const std::string lines = ReadWholeFile("take1.sig");
     std::filesystem::create_directory("tmp");
-    const std::string pipe = "TMPDIR=$PWD/tmp; export TMPDIR; \"$1\" -v error -i take1.wav -f wav - | ";
+    const std::string pipe =
+        "TMPDIR=$PWD/tmp; export TMPDIR; \"$1\" -v error -i take1.wav -f wav - | ";
     struct Case {
         const char* Script;
         std::string Output;
@@ -261,9 +262,8 @@ TEST_F(CommandLineTest, StandardInputFromAPipe) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Script);
         std::filesystem::remove("piped.sig");
-        ChildResult run = RunChild({FindExecutable("sh"), "-c", pipe + c.Script,
-                                    NORVISTRAND_BINARY, ffmpeg},
-                                   Patience);
+        ChildResult run = RunChild(
+            {FindExecutable("sh"), "-c", pipe + c.Script, NORVISTRAND_BINARY, ffmpeg}, Patience);
         EXPECT_EQ(run.ExitStatus, 0);
         EXPECT_EQ(run.Output, c.Output);
         EXPECT_EQ(run.Errors, "");
@@ -380,8 +380,8 @@ const Row Rows[] = {
      "exec \"$0\" -c a.wav >/dev/full", 1,
      "norvistrand: a.wav: Standard output could not be written (no space left on device)\n",
      Outcome::Missing},
-    {"SIGTERM while standard input is read: its temporary file in TMPDIR removed",
-     Layout::NoSignal, true,
+    {"SIGTERM while standard input is read: its temporary file in TMPDIR removed", Layout::NoSignal,
+     true,
      "mkdir t; TMPDIR=$PWD/t; export TMPDIR; (cat a.wav; exec sleep 2) 2>/dev/null | \"$0\" - & "
      "i=0; while [ $i -lt 2000 ] && ! ls -A t | grep -q norvistrand-; do sleep 0.01; "
      "i=$((i + 1)); done; kill -TERM $!; exec 2>/dev/null; wait $!; s=$?; "
