@@ -23,6 +23,7 @@ constexpr std::string_view UsageText =
     "\n"
     "  -d, --output-dir=DIR  write each signal file into the folder DIR, under the name its\n"
     "                        file's base name gives; the wave file's folder is only read\n"
+    "  -o, --output=FILE     write the signal file of the one FILE named into FILE\n"
     "  -c, --stdout          write the lines of each FILE to standard output, one file after\n"
     "                        another, and no signal file\n"
     "      --extensible      read an extensible Wave file (format tag 0xFFFE) whose\n"
@@ -35,9 +36,12 @@ constexpr std::string_view UsageText =
     "      --version         show the version and exit\n"
     "      --                end of the options: every argument after it is a FILE\n"
     "\n"
-    "Each converted file gets a line on standard output, each refused or failed one a line on\n"
-    "standard error. Exit status: 0 when every file was converted, 1 when any was refused or\n"
-    "failed (the others are still converted), 2 for a usage error.\n"
+    "A FILE of - is standard input, read to its end whatever its data size says; its lines go\n"
+    "to standard output unless -o names a signal file. (./- is a file called -.)\n"
+    "\n"
+    "Each converted file gets a line on standard output, unless lines go there; each refused\n"
+    "or failed one a line on standard error. Exit status: 0 when every file was converted, 1\n"
+    "when any was refused or failed (the others are still converted), 2 for a usage error.\n"
     "\n"
     "The manual page tells more: man norvistrand\n";
 
