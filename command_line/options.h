@@ -10,6 +10,8 @@ struct Options {
     bool Quiet;                     // -q
     bool Extensible;                // --extensible
     bool DataToEnd;                 // --data-to-end
+    bool AnyPcm;                    // --any-pcm
+    int Channel;                    // --channel N, from 1; 0 when not given
     bool ToStandardOutput;          // -c
     std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
     std::vector<std::string_view> Files;
