@@ -30,7 +30,8 @@ bool Extensible(SampleEncoding encoding) {
 // The samples that only --any-pcm reads.
 std::string AnyPcmSamples(const HeldFormat& held) {
     const std::string bits = std::to_string(held.BitsPerSample);
-    if (held.Encoding == SampleEncoding::Float || held.Encoding == SampleEncoding::ExtensibleFloat) {
+    if (held.Encoding == SampleEncoding::Float ||
+        held.Encoding == SampleEncoding::ExtensibleFloat) {
         return bits + "-bit float";
     }
     if (held.BitsPerSample == 24) return "24-bit samples in 4-byte slots";

@@ -221,7 +221,8 @@ bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
 
 bool ResolutionRead(const FormatFields& fields, const HeaderReading& reading) {
     const std::int16_t bits = fields.BitsPerSample;
-    if (fields.Encoding == SampleEncoding::Float || fields.Encoding == SampleEncoding::ExtensibleFloat) {
+    if (fields.Encoding == SampleEncoding::Float ||
+        fields.Encoding == SampleEncoding::ExtensibleFloat) {
         return bits == 32 || bits == 64;
     }
     return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && reading.AnyPcm);

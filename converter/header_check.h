@@ -22,8 +22,8 @@ enum class HeaderCode {
 
 // How the format chunk says the samples are stored.
 enum class SampleEncoding {
-    Unread,         // the check stopped before the format tag
-    Pcm,            // format tag 1
+    Unread,           // the check stopped before the format tag
+    Pcm,              // format tag 1
     ExtensiblePcm,    // format tag 0xFFFE whose sub-format is PCM
     Float,            // format tag 3, IEEE float
     ExtensibleFloat,  // format tag 0xFFFE whose sub-format is IEEE float
@@ -61,14 +61,14 @@ struct HeaderVerdict {
 
 // How far the check reads beyond the plain PCM header. The screen program uses the defaults.
 struct HeaderReading {
-    bool Extensible = false;  // a format tag of 0xFFFE whose sub-format is PCM is read as PCM
-    bool AnyPcm = false;      // also 32-bit and float samples, and 24 bits in 4-byte slots;
-                              // implies Extensible
+    bool Extensible = false;   // a format tag of 0xFFFE whose sub-format is PCM is read as PCM
+    bool AnyPcm = false;       // also 32-bit and float samples, and 24 bits in 4-byte slots;
+                               // implies Extensible
     std::int32_t Channel = 0;  // the channel read, from 1, of a file of as many or more; 0: the
                                // file must be mono
-    bool DataToEnd = false;   // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
-                              // gives the whole samples from the first to the end of the file
-    bool CountHeld = false;   // count the samples the file holds, into the verdict
+    bool DataToEnd = false;    // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
+                               // gives the whole samples from the first to the end of the file
+    bool CountHeld = false;    // count the samples the file holds, into the verdict
     std::string_view SignalName = {};  // the signal file to be written; empty: the one beside
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };

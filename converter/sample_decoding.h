@@ -41,7 +41,8 @@ double DecodeValue(const unsigned char* value, SampleForm form);
 
 // Sample i of the channel read, from frames read as the header lays them out.
 inline double FrameSample(const unsigned char* frames, std::uint32_t i, const WaveHeader& header) {
-    const std::size_t at = static_cast<std::size_t>(i) * static_cast<std::size_t>(header.FrameBytes) +
-                           static_cast<std::size_t>(header.ValueOffset);
+    const std::size_t at =
+        static_cast<std::size_t>(i) * static_cast<std::size_t>(header.FrameBytes) +
+        static_cast<std::size_t>(header.ValueOffset);
     return DecodeValue(frames + at, header.Form);
 }
