@@ -195,12 +195,14 @@ SampleReading ReadingOf(const FormatFields& fields) {
     return reading;
 }
 
-// The options a file needs that the reading does not give.
+// The options a file needs that the reading does not give; --extensible not where --any-pcm,
+// which implies it, is needed.
 NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading) {
-    return NeededOptions{.Extensible = needs.Extensible && !reading.Extensible && !reading.AnyPcm,
-                         .DataToEnd = false,
-                         .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
-                         .Channel = needs.Channel && reading.Channel == 0};
+    return NeededOptions{
+        .Extensible = needs.Extensible && !needs.AnyPcm && !reading.Extensible && !reading.AnyPcm,
+        .DataToEnd = false,
+        .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
+        .Channel = needs.Channel && reading.Channel == 0};
 }
 
 bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
