@@ -9,7 +9,6 @@
 #include "converter/conversion_outcome.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
-#include "screen/conversion.h"
 
 // Where the lines go: by default the signal file beside the wave file.
 struct SignalTarget {

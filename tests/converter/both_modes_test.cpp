@@ -1,6 +1,5 @@
 // Every file meets the same verdict in the screen program and in the command-line mode, and
 // a file both convert gets the same signal file to the byte.
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -152,7 +151,7 @@ TEST_F(BothModesTest, SignalFileThatCannotBeWrittenIsKept) {
 // As an unprivileged user, the modes agree whatever the permissions of the signal file and
 // its folder.
 TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to set the files up and to drop to 65534";
+    if (!RunsAsRoot()) GTEST_SKIP() << "needs root to set the files up and to drop to 65534";
     ASSERT_EQ(chmod(".", 0755), 0);
     struct Case {
         const char* Why;
@@ -177,17 +176,14 @@ TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
             WriteWholeFile(folder + "/a.sig", "old");
             chmod((folder + "/a.wav").c_str(), 0644);
             if (c.UsersOwn) {
-                ASSERT_EQ(chown((folder + "/a.sig").c_str(), 65534, 65534), 0);
+                ASSERT_EQ(chown((folder + "/a.sig").c_str(), UnprivilegedId, UnprivilegedId), 0);
             }
             chmod((folder + "/a.sig").c_str(), c.SignalMode);
             chmod(folder.c_str(), c.FolderMode);
             const pid_t child = fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
-                if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 ||
-                    chdir(folder.c_str()) != 0) {
-                    _exit(99);
-                }
+                if (!DropToUnprivilegedUser() || chdir(folder.c_str()) != 0) _exit(99);
                 _exit(std::stoi(RunIn(mode, "a.wav").Verdict));
             }
             int status = 0;

@@ -205,7 +205,8 @@ TEST_F(ConversionTest, FileSizeLimitDuringTheWriteIsReported) {
     EXPECT_TRUE(WriteFailsUnderFileSizeLimit("limited.wav", 100));
 }
 
-// Permission bits do not stop root, so the user who meets the read-only file is nobody.
+// Permission bits do not stop root, so a run as root meets the read-only file as the
+// unprivileged user.
 TEST_F(ConversionTest, ReadOnlySignalFileIsReportedAndKept) {
     WriteWholeFile("guarded.wav", BuildWave(LayoutOf(16, Samples16({1, 2}))));
     WriteWholeFile("guarded.sig", "keep me");
@@ -214,7 +215,7 @@ TEST_F(ConversionTest, ReadOnlySignalFileIsReportedAndKept) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+        if (!DropToUnprivilegedUser()) _exit(3);
         WaveHeader header{};
         if (CheckWaveHeader("guarded.wav", header).Code != HeaderCode::Accepted) _exit(2);
         _exit(ConvertToSignalFile("guarded.wav", header) == ConversionOutcome::WriteFailed ? 0 : 1);
