@@ -20,7 +20,6 @@ constexpr std::int32_t ChunkSamples = 65536;
 static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
 constexpr std::string_view ChangedCause = "changed while it was read";
-constexpr std::string_view NotANumberCause = "holds a sample that is not a number";
 
 // Reads the frames first to first + count - 1 (from 0) into chunk, as bytes; bytes past the
 // end of the file read as zeros, as in the screen program's one read of them all. The file
@@ -204,8 +203,8 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
         return Finish(chunk, ConversionOutcome::ReadFailed);
     }
     if (notANumber != 0) {
-        cause = std::string(NotANumberCause) + " (sample " + std::to_string(notANumber) + ")";
-        return Finish(chunk, ConversionOutcome::ReadFailed);
+        cause = "sample " + std::to_string(notANumber);
+        return Finish(chunk, ConversionOutcome::NotANumber);
     }
     return ConvertWithPeak(waveName, header, before, peak, progress, cause, target);
 }

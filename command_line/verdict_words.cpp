@@ -114,6 +114,8 @@ std::string_view OutcomeText(ConversionOutcome outcome) {
             return "This file is too large to convert";
         case ConversionOutcome::ReadFailed:
             return "The Wave file could not be read";
+        case ConversionOutcome::NotANumber:
+            return "This Wave file holds a sample that is not a number";
         case ConversionOutcome::WriteFailed:
         case ConversionOutcome::OutputClosed:
             return "The signal file could not be written";

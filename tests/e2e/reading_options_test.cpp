@@ -261,7 +261,7 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          notANumber,
          {"--any-pcm"},
          1,
-         "The Wave file could not be read (holds a sample that is not a number (sample 6))"},
+         "This Wave file holds a sample that is not a number (sample 6)"},
         {"extensible without a data chunk",
          noDataChunk,
          {"--extensible"},

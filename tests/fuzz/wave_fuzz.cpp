@@ -472,9 +472,8 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
     std::string bytes;
     if (notANumber != 0) {
-        Require(outcome == ConversionOutcome::ReadFailed &&
-                    cause == "holds a sample that is not a number (sample " +
-                                 std::to_string(notANumber) + ")",
+        Require(outcome == ConversionOutcome::NotANumber &&
+                    cause == "sample " + std::to_string(notANumber),
                 "a sample that is not a number is not refused as the first such");
         Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
     } else {
