@@ -64,8 +64,8 @@ void ReportFailure(std::string_view name, std::string_view message, std::string_
 void ReportConversion(std::string_view name, std::string_view signalName, const WaveHeader& header,
                       Streams& streams) {
     const bool terminal = streams.OutputIsTerminal;
-    std::string line = Shown(name, terminal) + ": " + std::to_string(header.BitsPerSample) +
-                       " bits, " + std::to_string(header.SampleRate) + " Hz, " +
+    std::string line = Shown(name, terminal) + ": " + SampleFormatText(header) + ", " +
+                       std::to_string(header.SampleRate) + " Hz, " +
                        std::to_string(header.SampleCount) + " samples, " +
                        std::to_string(header.Duration) + " milliseconds -> " +
                        Shown(signalName, terminal) + "\n";
@@ -116,12 +116,20 @@ bool NameUsable(std::string_view name, const std::string& signalName, const Stre
 bool HeaderAccepted(const Source& source, const std::string& signalName, const Options& options,
                     const Streams& streams, WaveHeader& header, HeaderVerdict& verdict) {
     const HeaderReading reading{.Extensible = options.Extensible,
+                                .AnyPcm = options.AnyPcm,
+                                .Channel = options.Channel,
                                 .DataToEnd = options.DataToEnd || source.StandardInput,
                                 .CountHeld = true,
                                 .SignalName = signalName,
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};
     verdict = CheckWaveHeader(source.Path, header, reading);
     if (verdict.Code == HeaderCode::Accepted) return true;
+    // With a channel asked for, only a file of fewer channels is refused as not mono.
+    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
+        ReportFailure(source.Shown, AbsentChannelText(options.Channel),
+                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
+        return false;
+    }
     ReportFailure(source.Shown, RefusalText(verdict.Code), RefusalCause(verdict), streams);
     return false;
 }
@@ -222,6 +230,8 @@ int RunCommandLine(int count, const char* const* arguments) {
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
+                    .AnyPcm = false,
+                    .Channel = 0,
                     .ToStandardOutput = false,
                     .OutputFolder = {},
                     .OutputFile = {},

@@ -31,6 +31,9 @@ constexpr std::string_view UsageText =
     "      --data-to-end     read a data chunk whose size is 0 or 0xFFFFFFFF, or runs past\n"
     "                        the end of the file, up to the end of the file (files written\n"
     "                        to a pipe, recordings cut short)\n"
+    "      --channel=N       read channel N (from 1) of a file of several channels\n"
+    "      --any-pcm         also read 32-bit samples, 24-bit samples in 4-byte slots and\n"
+    "                        32- or 64-bit float samples; implies --extensible\n"
     "  -q, --quiet           print nothing for the files converted\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
@@ -42,6 +45,7 @@ constexpr std::string_view UsageText =
     "Each converted file gets a line on standard output, unless lines go there; each refused\n"
     "or failed one a line on standard error. Exit status: 0 when every file was converted, 1\n"
     "when any was refused or failed (the others are still converted), 2 for a usage error.\n"
+    "A file refused for what an option reads gets the options that read it named in its line.\n"
     "\n"
     "The manual page tells more: man norvistrand\n";
 
@@ -52,6 +56,8 @@ enum : int {
     UnknownOption = '?',
     ExtensibleOption = 256,  // long options without a letter take values past any character
     DataToEndOption,
+    AnyPcmOption,
+    ChannelOption,
     VersionOption,
 };
 
@@ -66,6 +72,8 @@ constexpr option LongOptions[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"extensible", no_argument, nullptr, ExtensibleOption},
     {"data-to-end", no_argument, nullptr, DataToEndOption},
+    {"any-pcm", no_argument, nullptr, AnyPcmOption},
+    {"channel", required_argument, nullptr, ChannelOption},
     {"version", no_argument, nullptr, VersionOption},
     {nullptr, no_argument, nullptr, 0},
 };
@@ -92,6 +100,18 @@ std::string OptionInError(const char* at) {
     const std::string_view argument = at;
     if (argument.starts_with("--")) return std::string(argument);
     return std::string("-") + static_cast<char>(optopt);
+}
+
+// A channel number: the whole argument a decimal number from 1 to what an int holds.
+bool ParseChannel(std::string_view text, int& channel) {
+    if (text.empty() || text.size() > 9) return false;
+    int value = 0;
+    for (char digit : text) {
+        if (digit < '0' || digit > '9') return false;
+        value = value * 10 + (digit - '0');
+    }
+    channel = value;
+    return value >= 1;
 }
 
 // The options' values that need a look at the system: each folder of -d must be there.
@@ -155,10 +175,20 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case DataToEndOption:
                 options.DataToEnd = true;
                 break;
+            case AnyPcmOption:
+                options.AnyPcm = true;
+                break;
+            case ChannelOption:
+                if (!ParseChannel(optarg, options.Channel)) {
+                    return Usage("not a channel number", optarg);
+                }
+                break;
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
             case MissingArgument:
-                return Usage(optopt == 'o' ? "a file name must follow" : "a folder must follow",
+                return Usage(optopt == ChannelOption ? "a channel number must follow"
+                             : optopt == 'o'         ? "a file name must follow"
+                                                     : "a folder must follow",
                              OptionInError(at));
             case UnknownOption:
             default:

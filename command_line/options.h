@@ -12,6 +12,8 @@ struct Options {
     bool Quiet;                     // -q
     bool Extensible;                // --extensible
     bool DataToEnd;                 // --data-to-end
+    bool AnyPcm;                    // --any-pcm
+    int Channel;                    // --channel N, from 1; 0 when not given
     bool ToStandardOutput;          // -c
     std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
     std::string_view OutputFile;    // -o FILE, the one input's signal file; or empty
