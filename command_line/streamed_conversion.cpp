@@ -1,6 +1,7 @@
 #include "command_line/streamed_conversion.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -19,36 +20,49 @@ constexpr std::int32_t ChunkSamples = 65536;
 static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
 constexpr std::string_view ChangedCause = "changed while it was read";
+constexpr std::string_view SentCause = "; the lines before it were already sent";
 
-// Reads the samples first to first + count - 1 (from 0) into chunk; bytes past the end of the
-// file read as zeros, as in the screen program's one read of them all. The file error number
-// of a failure, else 0.
+// Reads the frames first to first + count - 1 (from 0) into chunk, as bytes; bytes past the
+// end of the file read as zeros, as in the screen program's one read of them all. The file
+// error number of a failure, else 0.
 std::uint8_t ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_t count,
                        TypedArray& chunk) {
-    ReadArray(Channel, header.SampleStart + 1 + first * chunk.ElementSize, chunk, count);
+    ReadArray(Channel, header.SampleStart + 1 + first * header.FrameBytes, chunk,
+              count * header.FrameBytes);
     return TakeFileError();
 }
 
-std::uint8_t FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak) {
+// The first pass. A float sample that is no finite number stops it: notANumber becomes its
+// number from 1 (it stays 0 while every sample is a number).
+std::uint8_t FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak,
+                      std::int64_t& notANumber) {
     const std::int32_t n = header.SampleCount;
     for (std::int64_t first = 0; first < n; first += ChunkSamples) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
         if (std::uint8_t error = ReadChunk(header, first, count, chunk); error != 0) return error;
-        for (std::int32_t i = 0; i < count; ++i) TakePeak(DecodeSample(chunk, i), peak);
+        for (std::int32_t i = 0; i < count; ++i) {
+            const double value = FrameSample(chunk.Storage, static_cast<std::uint32_t>(i), header);
+            if (!std::isfinite(value)) {
+                notANumber = first + i + 1;
+                return 0;
+            }
+            TakePeak(value, peak);
+        }
     }
     return 0;
 }
 
 // An 8- or 16-bit chunk's lines, each a copy of the table's line for its sample. Returns the
 // largest magnitude among the chunk's samples.
-int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTable& table,
-                     ReplacementFile& out) {
-    const bool eightBit = chunk.Type == ElementType::UnsignedByte;
+int AppendTableLines(const WaveHeader& header, const TypedArray& chunk, std::int32_t count,
+                     SignalLineTable& table, ReplacementFile& out) {
+    const bool eightBit = header.Form == SampleForm::Unsigned8;
+    const unsigned char* values = chunk.Storage + header.ValueOffset;
     int largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         const std::uint16_t code =
-            ElementCode(chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize, eightBit);
+            ElementCode(values + static_cast<std::size_t>(i) * header.FrameBytes, eightBit);
         const int value = CodeSample(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         const NumberText& line = TableLine(table, code, eightBit);
@@ -58,11 +72,11 @@ int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTabl
 }
 
 // Returns the largest magnitude among the chunk's samples.
-double AppendComputedLines(const TypedArray& chunk, std::int32_t count,
+double AppendComputedLines(const WaveHeader& header, const TypedArray& chunk, std::int32_t count,
                            const ExtendedDivisor& divisor, ReplacementFile& out) {
     double largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
-        const double value = DecodeSample(chunk, i);
+        const double value = FrameSample(chunk.Storage, static_cast<std::uint32_t>(i), header);
         TakePeak(value, largest);
         const NumberText line = WithLineEnd(SignalLine(value, divisor));
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
@@ -76,8 +90,7 @@ enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
                        ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
     SignalLineTable table{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
-    const bool tabled =
-        chunk.Type == ElementType::UnsignedByte || chunk.Type == ElementType::SignedInt16;
+    const bool tabled = header.Form == SampleForm::Unsigned8 || header.Form == SampleForm::Signed16;
     if (tabled && !CreateSignalLineTable(table, peak)) return PassOutcome::NoMemory;
     const std::int32_t n = header.SampleCount;
     PassOutcome outcome = PassOutcome::Written;
@@ -89,8 +102,8 @@ PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
             outcome = PassOutcome::ReadFailed;
             break;
         }
-        const double largest = tabled ? AppendTableLines(chunk, count, table, out)
-                                      : AppendComputedLines(chunk, count, table.Peak, out);
+        const double largest = tabled ? AppendTableLines(header, chunk, count, table, out)
+                                      : AppendComputedLines(header, chunk, count, table.Peak, out);
         if (largest > peak) {
             outcome = PassOutcome::Changed;
             break;
@@ -120,14 +133,14 @@ std::string WriteCause(const ReplacementFile& out) {
     return cause;
 }
 
-// The chunk the passes read into; false when the screen program could not have had the
-// sample buffer of this file either.
+// The chunk the passes read whole frames into, as bytes; false when the screen program could
+// not have had the sample buffer of this file either.
 bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
     const std::int32_t n = header.SampleCount;
     chunk = EmptyArray(ElementType::Double);
     if (n <= 0) return true;
     if (!ArrayFits(ElementType::Double, n)) return false;
-    chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
+    chunk = CreateArray(ElementType::UnsignedByte, std::min(n, ChunkSamples) * header.FrameBytes);
     return TakeFileError() == 0;
 }
 
@@ -148,13 +161,16 @@ PassOutcome CheckUnchanged(const FileStamp& before, std::uint8_t& readError) {
     return after == before ? PassOutcome::Written : PassOutcome::Changed;
 }
 
-// A pass that failed: the old signal file stays, and cause says why.
+// A pass that failed: the old signal file stays, and cause says why. Lines that already went
+// to standard output cannot be called back: cause says so.
 ConversionOutcome GiveUp(ReplacementFile& out, PassOutcome written, std::uint8_t readError,
                          std::string_view waveName, std::string& cause) {
+    const bool sent = out.Borrowed && out.Drained > 0;
     AbandonReplacement(out);
     if (written == PassOutcome::NoMemory) return ConversionOutcome::TooLarge;
     cause = written == PassOutcome::Changed ? std::string(ChangedCause)
                                             : ReadCause(readError, waveName);
+    if (sent) cause += SentCause;
     return ConversionOutcome::ReadFailed;
 }
 
@@ -183,11 +199,16 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
     const FileStamp before = StampChannel(Channel);
     std::uint8_t readError = TakeFileError();
     double peak = 0;
-    if (readError == 0) readError = FindPeak(header, chunk, peak);
+    std::int64_t notANumber = 0;
+    if (readError == 0) readError = FindPeak(header, chunk, peak, notANumber);
     ReleaseArray(chunk);
     if (readError != 0) {
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
+    }
+    if (notANumber != 0) {
+        cause = "sample " + std::to_string(notANumber);
+        return Finish(chunk, ConversionOutcome::NotANumber);
     }
     return ConvertWithPeak(waveName, header, before, peak, progress, cause, target);
 }
