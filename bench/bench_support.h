@@ -85,6 +85,6 @@ inline int ConvertInChild(const std::string& wave) {
     platform::ResetConsole(81, 30);
     PrepareConsole();
     WaveHeader header{};
-    if (!CheckWaveHeader(wave, header).Accepted) return 2;
+    if (CheckWaveHeader(wave, header).Code != HeaderCode::Accepted) return 2;
     return ConvertToSignalFile(wave, header) == ConversionOutcome::Finished ? 0 : 1;
 }

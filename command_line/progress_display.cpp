@@ -33,15 +33,17 @@ std::string Shortened(std::string_view name, int columns) {
 
 void BeginProgress(ProgressDisplay& progress, std::string_view shownName, bool enabled) {
     const int columns = enabled ? platform::StreamColumns(platform::StandardStream::Error) : 0;
-    progress = ProgressDisplay{enabled, Shortened(shownName, columns),
-                               std::chrono::steady_clock::now(), -1};
+    progress = ProgressDisplay{.Enabled = enabled,
+                               .Name = Shortened(shownName, columns),
+                               .Start = std::chrono::steady_clock::now(),
+                               .ShownPercent = NothingShown};
 }
 
 void ShowProgress(ProgressDisplay& progress, std::uint64_t linesWritten, std::uint64_t lines) {
     if (!progress.Enabled || lines == 0) return;
     const int percent = static_cast<int>(linesWritten * 100 / lines);
     if (percent == progress.ShownPercent) return;
-    if (progress.ShownPercent < 0 &&
+    if (progress.ShownPercent == NothingShown &&
         std::chrono::steady_clock::now() - progress.Start < QuietTime) {
         return;
     }
@@ -51,8 +53,8 @@ void ShowProgress(ProgressDisplay& progress, std::uint64_t linesWritten, std::ui
 }
 
 void EndProgress(ProgressDisplay& progress) {
-    if (progress.ShownPercent >= 0) {
+    if (progress.ShownPercent != NothingShown) {
         platform::WriteToStream(platform::StandardStream::Error, EraseLine);
     }
-    progress.ShownPercent = -1;
+    progress.ShownPercent = NothingShown;
 }

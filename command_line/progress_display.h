@@ -12,8 +12,10 @@ struct ProgressDisplay {
     bool Enabled;      // standard error is a terminal
     std::string Name;  // as it may be shown on a terminal
     std::chrono::steady_clock::time_point Start;
-    int ShownPercent;  // the percentage on display; -1 while nothing is shown
+    int ShownPercent;  // the percentage on display; NothingShown while nothing is
 };
+
+inline constexpr int NothingShown = -1;
 
 void BeginProgress(ProgressDisplay& progress, std::string_view shownName, bool enabled);
 void ShowProgress(ProgressDisplay& progress, std::uint64_t linesWritten, std::uint64_t lines);

@@ -47,11 +47,9 @@ int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTabl
     const bool eightBit = chunk.Type == ElementType::UnsignedByte;
     int largest = 0;
     for (std::int32_t i = 0; i < count; ++i) {
-        const unsigned char* element =
-            chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize;
-        const auto code =
-            static_cast<std::uint16_t>(eightBit ? element[0] : element[0] | (element[1] << 8));
-        const int value = eightBit ? code - 128 : static_cast<std::int16_t>(code);
+        const std::uint16_t code =
+            ElementCode(chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize, eightBit);
+        const int value = CodeSample(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         const NumberText& line = TableLine(table, code, eightBit);
         AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
@@ -77,7 +75,7 @@ enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 // The second pass. A sample above the peak of the first means the file changed in between.
 PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
                        ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
-    SignalLineTable table{SignalDivisor(peak), nullptr, nullptr};
+    SignalLineTable table{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
     const bool tabled =
         chunk.Type == ElementType::UnsignedByte || chunk.Type == ElementType::SignedInt16;
     if (tabled && !CreateSignalLineTable(table, peak)) return PassOutcome::NoMemory;
@@ -126,11 +124,50 @@ std::string WriteCause(const ReplacementFile& out) {
 // sample buffer of this file either.
 bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
     const std::int32_t n = header.SampleCount;
-    chunk = TypedArray{ElementType::Double, 8, 0, nullptr};
+    chunk = EmptyArray(ElementType::Double);
     if (n <= 0) return true;
     if (!ArrayFits(ElementType::Double, n)) return false;
     chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
     return TakeFileError() == 0;
+}
+
+void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTarget& target) {
+    if (target.StandardOutput) {
+        BeginStandardOutput(out);
+    } else {
+        BeginReplacement(out,
+                         target.Path.empty() ? SignalFileName(waveName) : std::string(target.Path));
+    }
+}
+
+// After the second pass: the wave file must look as it did before the first.
+PassOutcome CheckUnchanged(const FileStamp& before, std::uint8_t& readError) {
+    const FileStamp after = StampChannel(Channel);
+    readError = TakeFileError();
+    if (readError != 0) return PassOutcome::ReadFailed;
+    return after == before ? PassOutcome::Written : PassOutcome::Changed;
+}
+
+// A pass that failed: the old signal file stays, and cause says why.
+ConversionOutcome GiveUp(ReplacementFile& out, PassOutcome written, std::uint8_t readError,
+                         std::string_view waveName, std::string& cause) {
+    AbandonReplacement(out);
+    if (written == PassOutcome::NoMemory) return ConversionOutcome::TooLarge;
+    cause = written == PassOutcome::Changed ? std::string(ChangedCause)
+                                            : ReadCause(readError, waveName);
+    return ConversionOutcome::ReadFailed;
+}
+
+ConversionOutcome PutInPlace(ReplacementFile& out, std::string& cause) {
+    switch (FinishReplacement(out)) {
+        case 0:
+            return ConversionOutcome::Finished;
+        case NoReader:
+            return ConversionOutcome::OutputClosed;
+        default:
+            cause = WriteCause(out);
+            return ConversionOutcome::WriteFailed;
+    }
 }
 
 }  // namespace
@@ -161,41 +198,16 @@ ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& h
     cause.clear();
     TypedArray chunk;
     if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
-    std::uint8_t readError = 0;
     ReplacementFile out;
-    if (target.StandardOutput) {
-        BeginStandardOutput(out);
-    } else {
-        BeginReplacement(out,
-                         target.Path.empty() ? SignalFileName(waveName) : std::string(target.Path));
-    }
+    BeginTarget(out, waveName, target);
+    std::uint8_t readError = 0;
     PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress, readError)
                                          : PassOutcome::Written;
     EndProgress(progress);
     if (written == PassOutcome::Written && out.Error == 0) {
-        const FileStamp after = StampChannel(Channel);
-        readError = TakeFileError();
-        if (readError != 0) {
-            written = PassOutcome::ReadFailed;
-        } else if (!(after == before)) {
-            written = PassOutcome::Changed;
-        }
+        written = CheckUnchanged(before, readError);
     }
     Finish(chunk, ConversionOutcome::Finished);
-    if (written != PassOutcome::Written) {
-        AbandonReplacement(out);
-        if (written == PassOutcome::NoMemory) return ConversionOutcome::TooLarge;
-        cause = written == PassOutcome::Changed ? std::string(ChangedCause)
-                                                : ReadCause(readError, waveName);
-        return ConversionOutcome::ReadFailed;
-    }
-    switch (FinishReplacement(out)) {
-        case 0:
-            return ConversionOutcome::Finished;
-        case NoReader:
-            return ConversionOutcome::OutputClosed;
-        default:
-            cause = WriteCause(out);
-            return ConversionOutcome::WriteFailed;
-    }
+    if (written != PassOutcome::Written) return GiveUp(out, written, readError, waveName, cause);
+    return PutInPlace(out, cause);
 }

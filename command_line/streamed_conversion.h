@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "command_line/progress_display.h"
+#include "converter/conversion_outcome.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
-#include "screen/conversion.h"
 
 // Where the lines go: by default the signal file beside the wave file.
 struct SignalTarget {

@@ -1,19 +1,56 @@
 #pragma once
 // The check of a typed name: is it a mono PCM Wave file of 8, 16 or 24 bits? On acceptance
 // channel 1 stays open on it in binary mode and the header is filled; on refusal channel 1 is
-// closed and the message says why.
+// closed. The verdict is a code and the facts behind it; each front end words them.
 #include <cstdint>
 #include <string_view>
 
 #include "converter/wave_header.h"
 
+// The verdicts, in the order the checks are made.
+enum class HeaderCode {
+    Accepted,
+    NotFound,        // the name cannot be opened and read
+    NotWave,         // no "RIFF" ... "WAVE"
+    NotPcm,          // the format tag is not PCM (nor extensible PCM, where that is read)
+    NotMono,         // more or fewer channels than one
+    BadResolution,   // bits per sample other than 8, 16 or 24
+    NotPacked,       // 24-bit samples in other than 3 bytes
+    WouldOverwrite,  // the signal file would be the wave file itself
+};
+
+// How the format chunk says the samples are stored.
+enum class SampleEncoding {
+    Unread,         // the check stopped before the format tag
+    Pcm,            // format tag 1
+    ExtensiblePcm,  // format tag 0xFFFE whose sub-format is PCM
+    Other,          // any other format tag
+};
+
+// What the file holds, as far as the check read it; 0 for the fields it did not reach.
+struct HeldFormat {
+    std::int16_t FormatTag;       // bytes 20-21
+    SampleEncoding Encoding;      // what the format tag (and an extensible sub-format) says
+    std::uint8_t ChannelCount;    // byte 22, the low byte of the channel count
+    std::int16_t BitsPerSample;   // bytes 34-35
+    std::int16_t BlockAlignment;  // bytes 32-33
+};
+
+// The reading options beyond the plain PCM header, one flag each: in a verdict, the ones not
+// given that would read a refused file, or all the samples of an accepted one.
+struct NeededOptions {
+    bool Extensible;  // extensible PCM read as PCM
+    bool DataToEnd;   // the samples up to the end of the file, whatever the data size says
+};
+
 struct HeaderVerdict {
-    bool Accepted;
-    std::string_view Message;       // the refusal, empty when accepted
-    std::uint8_t FileError = 0;     // why the test open failed, for NotFoundMessage; else 0
-    bool ExtensiblePcm = false;     // refused as not PCM, though its extensible header says PCM
-    std::int64_t HeldSamples = -1;  // whole samples from the first to the end of the file, when
-                                    // the reading counts them; else -1
+    HeaderCode Code;
+    std::uint8_t FileError;     // NotFound: why the test open failed; else 0
+    HeldFormat Format;          // what the format chunk says, as far as it was read
+    std::int32_t GivenSamples;  // accepted: the sample count the header gives; else 0
+    std::int64_t HeldSamples;   // accepted and counted: whole samples from the first to the end
+                                // of the file; else -1
+    NeededOptions Needed;
 };
 
 // How far the check reads beyond the plain PCM header. The screen program uses the defaults.
@@ -25,17 +62,6 @@ struct HeaderReading {
     std::string_view SignalName = {};  // the signal file to be written; empty: the one beside
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };
-
-inline constexpr std::string_view NotFoundMessage = "   ERROR - Specified file not found";
-inline constexpr std::string_view NotWaveMessage = "   ERROR - This is not a Wave file";
-inline constexpr std::string_view NotPcmMessage = "   ERROR - This is not a PCM format Wave file";
-inline constexpr std::string_view NotMonoMessage = "   ERROR - This is not a mono Wave file";
-inline constexpr std::string_view BadResolutionMessage =
-    "   ERROR - This is not an 8-, 16- or 24-bit Wave file";
-inline constexpr std::string_view NotPackedMessage =
-    "   ERROR - 24-bit Wave files must be packed integer format";
-inline constexpr std::string_view WouldOverwriteMessage =
-    "   ERROR - The signal file would overwrite this Wave file";
 
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
                               const HeaderReading& reading = {});

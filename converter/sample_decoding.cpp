@@ -13,12 +13,19 @@ ElementType RawElementType(std::int16_t bitsPerSample) {
     }
 }
 
+namespace {
+
+constexpr bool EightBit = true;
+constexpr bool SixteenBit = false;
+
+}  // namespace
+
 double DecodeElement(const unsigned char* element, ElementType type) {
     switch (type) {
         case ElementType::UnsignedByte:
-            return static_cast<double>(element[0]) - 128;
+            return CodeSample(ElementCode(element, EightBit), EightBit);
         case ElementType::SignedInt16:
-            return static_cast<std::int16_t>(element[0] | (element[1] << 8));
+            return CodeSample(ElementCode(element, SixteenBit), SixteenBit);
         default: {
             std::int32_t v = element[0] | (element[1] << 8) | (element[2] << 16);
             if (v > 8388607) v -= 16777216;

@@ -18,6 +18,17 @@ inline void TakePeak(double value, double& peak) {
     if (std::fabs(value) > peak) peak = std::fabs(value);
 }
 
+// The 16-bit pattern of an 8- or 16-bit element: its byte, or its little-endian pair.
+inline std::uint16_t ElementCode(const unsigned char* element, bool eightBit) {
+    return static_cast<std::uint16_t>(eightBit ? element[0] : element[0] | (element[1] << 8));
+}
+
+// The sample stored as that pattern: 8-bit bytes are offset by 128, 16-bit values are two's
+// complement.
+inline int CodeSample(std::uint16_t code, bool eightBit) {
+    return eightBit ? code - 128 : static_cast<std::int16_t>(code);
+}
+
 // The sample's value as it stands in element i of a raw array whose storage starts at
 // element: the same decoding as DecodeSample, for callers that walk the bytes themselves.
 double DecodeElement(const unsigned char* element, ElementType type);

@@ -11,8 +11,9 @@ constexpr std::size_t DistinctCodes = 65536;
 }  // namespace
 
 bool CreateSignalLineTable(SignalLineTable& table, double peak) {
-    table = SignalLineTable{SignalDivisor(peak), new (std::nothrow) NumberText[DistinctCodes],
-                            new (std::nothrow) bool[DistinctCodes]()};
+    table = SignalLineTable{.Peak = SignalDivisor(peak),
+                            .Lines = new (std::nothrow) NumberText[DistinctCodes],
+                            .Made = new (std::nothrow) bool[DistinctCodes]()};
     if (table.Lines == nullptr || table.Made == nullptr) {
         ReleaseSignalLineTable(table);
         return false;
@@ -28,10 +29,6 @@ void ReleaseSignalLineTable(SignalLineTable& table) {
 }
 
 void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
-    const unsigned char element[2] = {static_cast<unsigned char>(code & 0xFF),
-                                      static_cast<unsigned char>(code >> 8)};
-    double sample =
-        DecodeElement(element, eightBit ? ElementType::UnsignedByte : ElementType::SignedInt16);
-    table.Lines[code] = WithLineEnd(SignalLine(sample, table.Peak));
+    table.Lines[code] = WithLineEnd(SignalLine(CodeSample(code, eightBit), table.Peak));
     table.Made[code] = true;
 }

@@ -1,6 +1,7 @@
 #include "files/allocation.h"
 
 bool ResizeBytes(ByteString& bytes, std::size_t size) {
+#if defined(__cpp_exceptions)
     try {
         bytes.resize(size);
         return true;
@@ -9,4 +10,8 @@ bool ResizeBytes(ByteString& bytes, std::size_t size) {
     }
     SetFileError(NoMemory);
     return false;
+#else
+    bytes.resize(size);
+    return true;
+#endif
 }

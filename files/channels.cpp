@@ -112,7 +112,8 @@ void OpenChannel(std::int16_t channel, std::string_view name, OpenMode mode) {
         return;
     }
 
-    FileChannel opened{channel, -1, ChannelKind::Device, mode, 0};
+    FileChannel opened{
+        .Number = channel, .Handle = -1, .Kind = ChannelKind::Device, .Mode = mode, .Offset = 0};
     if (std::uint8_t error = OpenSystemFile(path, mode, &opened.Handle, &opened.Kind); error != 0) {
         SetFileError(error);
         return;

@@ -17,6 +17,20 @@ bool UsableName(std::string_view name) {
            name.find_first_of(std::string_view("*?\0", 3)) == std::string_view::npos;
 }
 
+// A replacement file with nothing written yet, into handle when one is given.
+ReplacementFile NothingWritten(SystemFile handle) {
+    return ReplacementFile{.FinalPath = {},
+                           .TemporaryPath = {},
+                           .Handle = handle,
+                           .Held = NoFile,
+                           .Borrowed = false,
+                           .Buffer = nullptr,
+                           .Used = 0,
+                           .Error = 0,
+                           .Cause = {},
+                           .FailedPath = {}};
+}
+
 void CloseIfOpen(SystemFile& handle) {
     if (handle != NoFile) CloseSystemFile(handle);
     handle = NoFile;
@@ -39,6 +53,33 @@ std::uint8_t WriteInPlace(ReplacementFile& file) {
     return 0;
 }
 
+// Anything that is no regular file is written straight into, as an output channel would.
+std::uint8_t OpenStraight(ReplacementFile& file) {
+    ChannelKind kind = ChannelKind::DiskFile;
+    return OpenSystemFile(file.FinalPath.c_str(), OpenMode::Output, &file.Handle, &kind);
+}
+
+// The file that is there now is held for writing, as the output channel would hold it, until
+// it is replaced: one that cannot be written, or that another program holds, is not replaced.
+// A missing file is fine.
+std::uint8_t HoldPresentFile(ReplacementFile& file) {
+    const std::uint8_t held = HoldSystemFile(file.FinalPath.c_str(), &file.Held);
+    return held == FileNotFound ? 0 : held;
+}
+
+// A temporary file beside the final one, with the held file's owner and permissions.
+std::uint8_t MakeTemporary(ReplacementFile& file) {
+    std::uint8_t made = CreateTemporaryBeside(file.FinalPath, &file.TemporaryPath, &file.Handle);
+    if (made == 0 && file.Held != NoFile) made = CopyOwnerAndPermissions(file.Held, file.Handle);
+    return made;
+}
+
+void DropTemporary(ReplacementFile& file) {
+    CloseIfOpen(file.Handle);
+    if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
+    file.TemporaryPath.clear();
+}
+
 // Opens what the bytes go into: a temporary file beside a file that can be replaced whole,
 // the held file itself when it cannot, the name itself for anything that is no regular file.
 void OpenTarget(ReplacementFile& file, const char* name) {
@@ -48,36 +89,23 @@ void OpenTarget(ReplacementFile& file, const char* name) {
         return;
     }
     const std::string& path = file.FinalPath;
-    ChannelKind kind = ChannelKind::DiskFile;
     if (way == ReplacementWay::Straight) {
-        if (std::uint8_t error =
-                OpenSystemFile(path.c_str(), OpenMode::Output, &file.Handle, &kind);
-            error != 0) {
-            Fail(file, error, path);
-        }
+        if (std::uint8_t error = OpenStraight(file); error != 0) Fail(file, error, path);
         return;
     }
-    // The file that is there now is held for writing, as the output channel would hold it,
-    // until it is replaced: one that cannot be written, or that another program holds, is
-    // not replaced. A missing file is fine.
-    if (std::uint8_t held = HoldSystemFile(path.c_str(), &file.Held);
-        held != 0 && held != FileNotFound) {
-        Fail(file, held, path);
+    if (std::uint8_t error = HoldPresentFile(file); error != 0) {
+        Fail(file, error, path);
         return;
     }
     if (way == ReplacementWay::ThroughTemporary || file.Held == NoFile) {
-        std::uint8_t made = CreateTemporaryBeside(path, &file.TemporaryPath, &file.Handle);
-        if (made == 0 && file.Held != NoFile) {
-            made = CopyOwnerAndPermissions(file.Held, file.Handle);
-        }
-        if (made == 0 || file.Held == NoFile) {
-            if (made != 0) Fail(file, made, path);
+        const std::uint8_t made = MakeTemporary(file);
+        if (made == 0) return;
+        if (file.Held == NoFile) {
+            Fail(file, made, path);
             return;
         }
         // No temporary file here (a folder the user cannot write to): written in place.
-        CloseIfOpen(file.Handle);
-        if (!file.TemporaryPath.empty()) RemoveTemporary(file.TemporaryPath);
-        file.TemporaryPath.clear();
+        DropTemporary(file);
     }
     if (std::uint8_t error = WriteInPlace(file); error != 0) Fail(file, error, path);
 }
@@ -112,7 +140,7 @@ std::uint8_t CopyIntoHeld(ReplacementFile& file) {
 }  // namespace
 
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
-    file = ReplacementFile{{}, {}, NoFile, NoFile, false, nullptr, 0, 0, {}, {}};
+    file = NothingWritten(NoFile);
     if (!UsableName(name)) {
         Fail(file, name.find('\0') != std::string_view::npos ? BadSystemName : BadFileName);
         return;
@@ -128,7 +156,8 @@ void BeginReplacement(ReplacementFile& file, std::string_view name) {
 }
 
 void BeginStandardOutput(ReplacementFile& file) {
-    file = ReplacementFile{{}, {}, StandardOutputFile(), NoFile, true, nullptr, 0, 0, {}, {}};
+    file = NothingWritten(StandardOutputFile());
+    file.Borrowed = true;
     file.Buffer = new (std::nothrow) char[ReplacementBufferSize];
     if (file.Buffer == nullptr) Fail(file, NoMemory);
 }

@@ -28,8 +28,13 @@ bool ArrayFits(ElementType type, std::int32_t n) {
     return n > 0 && static_cast<std::uint64_t>(n) * ElementSizeOf(type) <= LargestStorage;
 }
 
+TypedArray EmptyArray(ElementType type) {
+    return TypedArray{
+        .Type = type, .ElementSize = ElementSizeOf(type), .Count = 0, .Storage = nullptr};
+}
+
 TypedArray CreateArray(ElementType type, std::int32_t n) {
-    TypedArray array{type, ElementSizeOf(type), 0, nullptr};
+    TypedArray array = EmptyArray(type);
     if (!ArrayFits(type, n)) {
         SetFileError(BadSize);
         return array;

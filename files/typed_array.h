@@ -22,6 +22,9 @@ std::uint32_t ElementSizeOf(ElementType type);
 // Whether an array of n elements may exist: n above 0, n * size within 32 bits.
 bool ArrayFits(ElementType type, std::int32_t n);
 
+// An array of the type with no storage, as a failed creation leaves it.
+TypedArray EmptyArray(ElementType type);
+
 // N of 0 or less, or N * size beyond 32 bits: BadSize, no storage. No memory: NoMemory.
 TypedArray CreateArray(ElementType type, std::int32_t n);
 // Frees the storage; an array without storage is left alone.

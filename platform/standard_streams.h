@@ -20,11 +20,4 @@ bool StreamIsTerminal(StandardStream stream);
 // The width in columns of the terminal the stream shows on; 0 when it is none or unknown.
 int StreamColumns(StandardStream stream);
 
-// From here on a write to a pipe without a reader, or past the file-size limit, fails like any
-// other write instead of ending the process (SIGPIPE and SIGXFSZ are ignored, unless someone
-// chose another disposition for them). Done again at every open for writing, which is cheaper
-// than masking the two signals around each write: that would cost two more system calls per
-// line of output. Nothing to do on Windows.
-void KeepWriteFailuresFromEndingProcess();
-
 }  // namespace platform

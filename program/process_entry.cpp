@@ -2,11 +2,15 @@
 // without, prepare the console and run the screen program.
 #include "command_line/command_line.h"
 #include "console/screen.h"
+#include "platform/ending_signals.h"
 #include "platform/standard_streams.h"
 #include "platform/terminal/terminal.h"
 #include "screen/main_flow.h"
 
 int main(int argc, char** argv) {
+    // Before the first write: a line written to a closed pipe, or past the file-size limit,
+    // fails like any other write in both modes.
+    platform::KeepWriteFailuresFromEndingProcess();
     if (argc > 1) {
         return RunCommandLine(argc - 1, argv + 1);
     }

@@ -28,14 +28,8 @@ void MakeLines(const TypedArray& samples, std::uint32_t first, std::uint32_t cou
 }
 
 // Writes one line per sample; stops at the first failing write, since the file is then
-// not what it should be anyway.
-//
-// Each line is two system writes, and a system call may empty the TLB (page-table isolation
-// without PCID does) and push our code out of the nearest caches, so whatever runs between two
-// writes is paid for again at every write. Only the write path runs there: the lines are made
-// ahead, a batch at a time, which changes neither the bytes nor the writes; and the functions
-// from here down to the system write are marked hot, which puts them side by side on a page or
-// two. The two took about 150 ns off every line.
+// not what it should be anyway. Only the write path runs between two writes: the lines are
+// made ahead, a batch at a time, and the path is marked hot to keep it together (bench/README.md).
 [[gnu::hot]] ConversionOutcome WriteSignalFile(const ByteString& signalName,
                                                const TypedArray& samples, double peak) {
     OpenChannel(Channel, signalName, OpenMode::Output);
@@ -68,21 +62,6 @@ ConversionOutcome Abandon(TypedArray& raw, TypedArray& samples, ConversionOutcom
 
 }  // namespace
 
-std::string_view OutcomeMessage(ConversionOutcome outcome) {
-    switch (outcome) {
-        case ConversionOutcome::TooLarge:
-            return TooLargeMessage;
-        case ConversionOutcome::ReadFailed:
-            return ReadFailedMessage;
-        case ConversionOutcome::WriteFailed:
-        case ConversionOutcome::OutputClosed:
-            return WriteFailedMessage;
-        case ConversionOutcome::Finished:
-            break;
-    }
-    return JobFinishedMessage;
-}
-
 ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeader& header) {
     ByteString signalName = SignalFileName(waveName);
     // Only this conversion's own failures count from here on.
@@ -93,13 +72,13 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
         // No samples: the signal file is there, and empty.
         CloseChannel(Channel);
         TakeFileError();
-        TypedArray none{ElementType::Double, 8, 0, nullptr};
+        const TypedArray none = EmptyArray(ElementType::Double);
         return WriteSignalFile(signalName, none, 0);
     }
 
     // The sample buffer is the larger array: when it cannot be had, the raw one is not tried.
     TypedArray samples = CreateArray(ElementType::Double, n);
-    TypedArray raw{RawElementType(header.BitsPerSample), 0, 0, nullptr};
+    TypedArray raw = EmptyArray(RawElementType(header.BitsPerSample));
     if (samples.Storage != nullptr) raw = CreateArray(raw.Type, n);
     if (TakeFileError() != 0 || samples.Storage == nullptr || raw.Storage == nullptr) {
         return Abandon(raw, samples, ConversionOutcome::TooLarge);

@@ -8,6 +8,7 @@
 #include "converter/header_check.h"
 #include "platform/console_tools.h"
 #include "screen/conversion.h"
+#include "screen/messages.h"
 #include "screen/report.h"
 #include "screen/screen_script.h"
 
@@ -67,8 +68,8 @@ int WINMAIN(void* instance, void*, const char*, int) {
         if (KeyboardLost()) return KeyboardLostExitCode;
         UseColour(NormalColour);
         HeaderVerdict verdict = CheckWaveHeader(waveName, header);
-        if (verdict.Accepted) break;
-        ShowWithBells(verdict.Message);
+        if (verdict.Code == HeaderCode::Accepted) break;
+        ShowWithBells(RefusalMessage(verdict.Code));
     }
 
     WriteReport(header);

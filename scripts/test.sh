@@ -8,11 +8,13 @@
 #   windows   the Windows build, its tests under wine, and a smoke test of the program
 #   arm64     the aarch64 cross build, its unit tests under qemu, its signal files against
 #             this machine's, and its Debian package
+#   web       the web page built, and its signal files and lines in headless Chromium against
+#             the native program's on the same files
 # With no argument every stage runs; name stages to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64)
+[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web)
 
 run_suite() {
     local folder="$1"
@@ -35,6 +37,11 @@ for stage in "${stages[@]}"; do
         fuzz) bash scripts/fuzz.sh 60 ;;
         windows) bash scripts/test_windows.sh ;;
         arm64) bash scripts/test_arm64.sh ;;
-        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64)" >&2; exit 2 ;;
+        web)
+            bash scripts/build_web.sh
+            BUILD_TARGET=norvistrand bash scripts/build.sh build -DNORVISTRAND_TESTS=ON
+            bash tests/web/browser_test.sh
+            ;;
+        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web)" >&2; exit 2 ;;
     esac
 done

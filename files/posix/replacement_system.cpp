@@ -1,12 +1,10 @@
 // The replacement file's system steps over POSIX. The temporary file is a hidden file in the
 // folder of the file it replaces, so the rename never crosses file systems; until it is renamed
-// or removed, a handler of every signal that would end the process (but the faults of the
-// program itself) removes it before the process ends as the signal would have ended it.
+// or removed, a signal that ends the process removes it first (platform/ending_signals.h).
 #include "files/replacement_system.h"
 
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,63 +13,15 @@
 
 #include "files/file_error.h"
 #include "files/posix/system_calls.h"
-#include "platform/standard_streams.h"
+#include "platform/ending_signals.h"
 
 namespace {
 
 constexpr int TemporaryOpenFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC;
 constexpr int NamesToTry = 100;
 
-// The temporary file a signal must remove: its path, and whether there is one. The path is
-// written only while Pending is 0.
-char PendingPath[PATH_MAX + 64];
-volatile sig_atomic_t Pending = 0;
-bool HandlersInstalled = false;
-constexpr int EndingSignals[] = {
-    SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGXCPU, SIGALRM, SIGUSR1,
-    SIGUSR2, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGPIPE, SIGXFSZ,
-};
 // Most links followed from a link to a missing file, as the system follows at most 40.
 constexpr int LinksToFollow = 40;
-
-extern "C" void RemovePendingThenEnd(int signalNumber) {
-    if (Pending != 0) unlink(PendingPath);
-    signal(signalNumber, SIG_DFL);
-    raise(signalNumber);
-}
-
-// Only signals that would end the process as they stand get the handler: one that is ignored
-// (nohup) or handled by someone else keeps its disposition. While the handler runs, every
-// other ending signal waits.
-void InstallHandler(int signalNumber) {
-    struct sigaction present {};
-    if (sigaction(signalNumber, nullptr, &present) != 0 || present.sa_handler != SIG_DFL) {
-        return;
-    }
-    struct sigaction removing {};
-    removing.sa_handler = RemovePendingThenEnd;
-    sigemptyset(&removing.sa_mask);
-    for (int other : EndingSignals) sigaddset(&removing.sa_mask, other);
-    for (int other = SIGRTMIN; other <= SIGRTMAX; ++other) sigaddset(&removing.sa_mask, other);
-    sigaction(signalNumber, &removing, nullptr);
-}
-
-// The ending signals and the real-time ones, whose default also ends the process.
-void InstallHandlers() {
-    if (HandlersInstalled) return;
-    HandlersInstalled = true;
-    for (int signalNumber : EndingSignals) InstallHandler(signalNumber);
-    for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber) {
-        InstallHandler(signalNumber);
-    }
-}
-
-void SetPending(const std::string& path) {
-    Pending = 0;
-    if (path.size() >= sizeof PendingPath) return;  // cannot happen: see the name's make-up
-    std::memcpy(PendingPath, path.c_str(), path.size() + 1);
-    Pending = 1;
-}
 
 // The folder part of path, with its slash; empty for a name in the current folder.
 std::string FolderOf(const std::string& path) {
@@ -154,13 +104,13 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
     static unsigned serial = 0;
     const std::string folder = FolderOf(finalPath);
     if (folder.size() >= PATH_MAX) return BadSystemName;
-    InstallHandlers();
+    platform::HandleEndingSignals();
     SystemCallResult opened{};
     for (int attempt = 0; attempt < NamesToTry; ++attempt) {
         *temporaryPath = folder + ".norvistrand-" + std::to_string(getpid()) + "-" +
                          std::to_string(serial++) + ".tmp";
         // The path is noted first, so no signal can come between the file and its note.
-        SetPending(*temporaryPath);
+        platform::NoteFileToRemove(temporaryPath->c_str());
         opened = FileSystemCall({.Kind = SystemCallKind::Open,
                                  .Path = temporaryPath->c_str(),
                                  .Flags = TemporaryOpenFlags});
@@ -168,7 +118,7 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
             *handle = opened.Value;
             return 0;
         }
-        Pending = 0;
+        platform::ForgetFileToRemove();
         if (opened.Errno != EEXIST) break;
     }
     temporaryPath->clear();
@@ -205,19 +155,18 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
                                          .Path = temporaryPath.c_str(),
                                          .NewPath = finalPath.c_str()})
                              .ErrorNumber;
-    if (error == 0) Pending = 0;
+    if (error == 0) platform::ForgetFileToRemove();
     return error;
 }
 
 std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     std::uint8_t error =
         FileSystemCall({.Kind = SystemCallKind::Remove, .Path = temporaryPath.c_str()}).ErrorNumber;
-    Pending = 0;
+    platform::ForgetFileToRemove();
     return error;
 }
 
 SystemFile StandardOutputFile() {
-    platform::KeepWriteFailuresFromEndingProcess();
     return STDOUT_FILENO;
 }
 

@@ -10,7 +10,6 @@
 
 #include "files/busy_lock.h"
 #include "files/file_error.h"
-#include "platform/standard_streams.h"
 
 namespace {
 
@@ -66,11 +65,6 @@ std::int64_t MakeCall(const SystemCall& call) {
     }
     errno = EINVAL;
     return -1;
-}
-
-// Writes and cuts can only happen through a descriptor opened for writing.
-bool OpensForWriting(const SystemCall& call) {
-    return call.Kind == SystemCallKind::Open && (call.Flags & O_ACCMODE) != O_RDONLY;
 }
 
 // Does the folder that would hold the path's last name exist? Trailing slashes belong to the
@@ -170,9 +164,6 @@ void NoteFailure(const SystemCallResult& failure) {
 
 SystemCallResult FileSystemCall(const SystemCall& call) {
     BusyLockHold hold(GateLock);
-    if (OpensForWriting(call)) {
-        platform::KeepWriteFailuresFromEndingProcess();
-    }
 
     std::int64_t value = 0;
     int error = 0;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/ending_signals.h"
+
 namespace platform {
 
 namespace {
@@ -13,8 +15,6 @@ namespace {
 // Read by the signal handlers, so plain data written before they can run.
 termios SavedMode;
 volatile sig_atomic_t RawDescriptor = -1;  // the terminal in raw mode, -1 when none
-
-constexpr int EndingSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGINT};
 
 constexpr char ApplicationKeypad[] = "\x1b=";
 constexpr char NormalKeypad[] = "\x1b>";
@@ -26,29 +26,6 @@ void SendKeypadMode(int descriptor, const char* sequence) {
     }
 }
 
-// Puts the terminal's mode back, then lets the signal end the process with its default
-// action (the handler was reset on entry; the signal is delivered again on return).
-void RestoreAndEnd(int signalNumber) {
-    const int savedErrno = errno;
-    LeaveRawMode();
-    raise(signalNumber);
-    errno = savedErrno;
-}
-
-void InstallEndingHandlers() {
-    for (int signalNumber : EndingSignals) {
-        struct sigaction current {};
-        if (sigaction(signalNumber, nullptr, &current) != 0) continue;
-        // A signal ignored by whoever started us (nohup) stays ignored.
-        if (current.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = RestoreAndEnd;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(signalNumber, &action, nullptr);
-    }
-}
-
 }  // namespace
 
 bool EnterRawMode(int descriptor) {
@@ -56,11 +33,7 @@ bool EnterRawMode(int descriptor) {
     if (tcgetattr(descriptor, &mode) != 0) return false;
     if (RawDescriptor < 0) {
         SavedMode = mode;
-        static bool handlersInstalled = false;
-        if (!handlersInstalled) {
-            InstallEndingHandlers();
-            handlersInstalled = true;
-        }
+        HandleEndingSignals();
     }
 
     // Input: CR stays CR (Enter and Ctrl+M are the same key anyway, and Ctrl+J must stay

@@ -1,8 +1,7 @@
 #pragma once
 // The terminal's raw mode and application keypad, and their restoration. The mode the
 // terminal had is put back, and the keypad returned to its normal mode, however the process
-// ends: by LeaveRawMode, at exit, or on SIGTERM, SIGHUP, SIGQUIT and SIGINT, whose handlers
-// put them back and then end the process as the signal would have.
+// ends: by LeaveRawMode, at exit, or on a signal that ends it (platform/ending_signals.h).
 
 namespace platform {
 

@@ -1,6 +1,5 @@
 #include "platform/standard_streams.h"
 
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -40,19 +39,6 @@ int StreamColumns(StandardStream stream) {
     struct winsize size {};
     if (ioctl(DescriptorOf(stream), TIOCGWINSZ, &size) != 0) return 0;
     return size.ws_col;
-}
-
-void KeepWriteFailuresFromEndingProcess() {
-    for (int signalNumber : {SIGPIPE, SIGXFSZ}) {
-        struct sigaction present {};
-        if (sigaction(signalNumber, nullptr, &present) != 0 || present.sa_handler != SIG_DFL) {
-            continue;
-        }
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        sigaction(signalNumber, &ignore, nullptr);
-    }
 }
 
 }  // namespace platform

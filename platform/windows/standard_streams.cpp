@@ -65,6 +65,4 @@ int StreamColumns(StandardStream stream) {
     return known ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
 }
 
-void KeepWriteFailuresFromEndingProcess() {}
-
 }  // namespace platform

@@ -1,6 +1,5 @@
 // Every file meets the same verdict in the screen program and in the command-line mode, and
 // a file both convert gets the same signal file to the byte.
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,8 +8,10 @@
 #include <filesystem>
 
 #include "command_line/streamed_conversion.h"
+#include "command_line/verdict_words.h"
 #include "converter/header_check.h"
 #include "screen/conversion.h"
+#include "screen/messages.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
@@ -53,8 +54,8 @@ WaveLayout WithDataSize(WaveLayout layout, std::int32_t size) {
 Result RunIn(Mode mode, const std::string& wave) {
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(wave, header);
-    Result result{std::string(verdict.Message), {}};
-    if (verdict.Accepted) {
+    Result result{std::string(RefusalMessage(verdict.Code)), {}};
+    if (verdict.Code == HeaderCode::Accepted) {
         ProgressDisplay progress{false, {}, {}, -1};
         std::string cause;
         ConversionOutcome outcome = mode == Mode::Screen
@@ -150,7 +151,7 @@ TEST_F(BothModesTest, SignalFileThatCannotBeWrittenIsKept) {
 // As an unprivileged user, the modes agree whatever the permissions of the signal file and
 // its folder.
 TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to set the files up and to drop to 65534";
+    if (!RunsAsRoot()) GTEST_SKIP() << "needs root to set the files up and to drop to 65534";
     ASSERT_EQ(chmod(".", 0755), 0);
     struct Case {
         const char* Why;
@@ -175,17 +176,14 @@ TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
             WriteWholeFile(folder + "/a.sig", "old");
             chmod((folder + "/a.wav").c_str(), 0644);
             if (c.UsersOwn) {
-                ASSERT_EQ(chown((folder + "/a.sig").c_str(), 65534, 65534), 0);
+                ASSERT_EQ(chown((folder + "/a.sig").c_str(), UnprivilegedId, UnprivilegedId), 0);
             }
             chmod((folder + "/a.sig").c_str(), c.SignalMode);
             chmod(folder.c_str(), c.FolderMode);
             const pid_t child = fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
-                if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 ||
-                    chdir(folder.c_str()) != 0) {
-                    _exit(99);
-                }
+                if (!DropToUnprivilegedUser() || chdir(folder.c_str()) != 0) _exit(99);
                 _exit(std::stoi(RunIn(mode, "a.wav").Verdict));
             }
             int status = 0;
@@ -198,6 +196,26 @@ TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
         EXPECT_EQ(verdicts[0], verdicts[1]);
         EXPECT_EQ(signals[0], signals[1]);
     }
+}
+
+// Each front end words the codes its own way, but the words are the same: the command line's
+// text is the screen's message without its "   ERROR - ".
+TEST(BothModesWords, EveryCodeInTheSameWords) {
+    const std::string error = "   ERROR - ";
+    for (HeaderCode code :
+         {HeaderCode::NotFound, HeaderCode::NotWave, HeaderCode::NotPcm, HeaderCode::NotMono,
+          HeaderCode::BadResolution, HeaderCode::NotPacked, HeaderCode::WouldOverwrite}) {
+        SCOPED_TRACE(static_cast<int>(code));
+        EXPECT_FALSE(RefusalText(code).empty());
+        EXPECT_EQ(error + std::string(RefusalText(code)), RefusalMessage(code));
+    }
+    for (ConversionOutcome outcome : {ConversionOutcome::TooLarge, ConversionOutcome::ReadFailed,
+                                      ConversionOutcome::WriteFailed}) {
+        SCOPED_TRACE(static_cast<int>(outcome));
+        EXPECT_EQ(error + std::string(OutcomeText(outcome)), OutcomeMessage(outcome));
+    }
+    EXPECT_TRUE(RefusalText(HeaderCode::Accepted).empty());
+    EXPECT_TRUE(RefusalMessage(HeaderCode::Accepted).empty());
 }
 
 }  // namespace

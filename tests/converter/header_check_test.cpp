@@ -23,7 +23,7 @@ HeaderVerdict Check(const std::string& name, WaveHeader& header) {
 struct RefusalCase {
     const char* Why;
     std::string Bytes;
-    std::string_view Message;
+    HeaderCode Code;
 };
 
 std::string WithField(WaveLayout layout, void (*change)(WaveLayout&)) {
@@ -33,48 +33,61 @@ std::string WithField(WaveLayout layout, void (*change)(WaveLayout&)) {
 
 TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
     const RefusalCase cases[] = {
-        {"empty file", "", NotWaveMessage},
-        {"three bytes", "RIF", NotWaveMessage},
-        {"lower-case riff", "riff" + BuildWave(Mono16()).substr(4), NotWaveMessage},
-        {"not WAVE", BuildWave(Mono16()).replace(8, 4, "AVI "), NotWaveMessage},
+        {"empty file", "", HeaderCode::NotWave},
+        {"three bytes", "RIF", HeaderCode::NotWave},
+        {"lower-case riff", "riff" + BuildWave(Mono16()).substr(4), HeaderCode::NotWave},
+        {"not WAVE", BuildWave(Mono16()).replace(8, 4, "AVI "), HeaderCode::NotWave},
         {"float format", WithField(Mono16(), [](WaveLayout& s) { s.FormatTag = 3; }),
-         NotPcmMessage},
+         HeaderCode::NotPcm},
         {"extensible format",
          WithField(Mono16(),
                    [](WaveLayout& s) { s.FormatTag = static_cast<std::int16_t>(0xFFFE); }),
-         NotPcmMessage},
-        {"ends before the format tag", BuildWave(Mono16()).substr(0, 20), NotPcmMessage},
-        {"ends inside the channel count", BuildWave(Mono16()).substr(0, 21), NotMonoMessage},
-        {"stereo", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }), NotMonoMessage},
+         HeaderCode::NotPcm},
+        {"ends before the format tag", BuildWave(Mono16()).substr(0, 20), HeaderCode::NotPcm},
+        {"ends inside the channel count", BuildWave(Mono16()).substr(0, 21), HeaderCode::NotMono},
+        {"stereo", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }), HeaderCode::NotMono},
         {"12 bits, even with a bad alignment",
          WithField(Mono16(),
                    [](WaveLayout& s) {
                        s.BitsPerSample = 12;
                        s.BlockAlignment = 4;
                    }),
-         BadResolutionMessage},
+         HeaderCode::BadResolution},
         {"32 bits", WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 32; }),
-         BadResolutionMessage},
+         HeaderCode::BadResolution},
         {"24 bits padded to 4 bytes",
          WithField(Mono16(),
                    [](WaveLayout& s) {
                        s.BitsPerSample = 24;
                        s.BlockAlignment = 4;
                    }),
-         NotPackedMessage},
+         HeaderCode::NotPacked},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.Why);
         WriteWholeFile("bad.wav", c.Bytes);
         WaveHeader header{};
         HeaderVerdict verdict = Check("bad.wav", header);
-        EXPECT_FALSE(verdict.Accepted);
-        EXPECT_EQ(verdict.Message, c.Message);
+        EXPECT_EQ(verdict.Code, c.Code);
         // Channel 1 is free again: a new open on it succeeds.
         OpenChannel(1, "bad.wav", OpenMode::Test);
         EXPECT_EQ(TakeFileError(), 0);
         CloseChannel(1);
     }
+}
+
+// A refusal carries what the file holds, as far as the check read it.
+TEST_F(HeaderCheckTest, RefusalsCarryWhatTheFileHolds) {
+    WriteWholeFile("stereo.wav", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }));
+    WriteWholeFile("wide.wav", WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 32; }));
+    WaveHeader header{};
+    const HeldFormat stereo = Check("stereo.wav", header).Format;
+    EXPECT_EQ(stereo.Encoding, SampleEncoding::Pcm);
+    EXPECT_EQ(stereo.ChannelCount, 2);
+    EXPECT_EQ(stereo.BitsPerSample, 0);  // not reached
+    const HeldFormat wide = Check("wide.wav", header).Format;
+    EXPECT_EQ(wide.ChannelCount, 1);
+    EXPECT_EQ(wide.BitsPerSample, 32);
 }
 
 TEST_F(HeaderCheckTest, RefusesNamesThatCannotBeOpenedAsNotFound) {
@@ -83,8 +96,7 @@ TEST_F(HeaderCheckTest, RefusesNamesThatCannotBeOpenedAsNotFound) {
     for (const char* name : {"missing.wav", "", "no/such/folder.wav", "*.wav", "folder.wav"}) {
         SCOPED_TRACE(name);
         HeaderVerdict verdict = Check(name, header);
-        EXPECT_FALSE(verdict.Accepted);
-        EXPECT_EQ(verdict.Message, NotFoundMessage);
+        EXPECT_EQ(verdict.Code, HeaderCode::NotFound);
     }
 }
 
@@ -93,7 +105,7 @@ TEST_F(HeaderCheckTest, ChannelCountIsJudgedByItsLowByteOnly) {
     layout.Channels = 257;
     WriteWholeFile("odd.wav", BuildWave(layout));
     WaveHeader header{};
-    EXPECT_TRUE(Check("odd.wav", header).Accepted);
+    EXPECT_EQ(Check("odd.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(header.ChannelCount, 1);
 }
 
@@ -115,7 +127,7 @@ TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
         layout.DataSize = c.DataSize;
         WriteWholeFile("n.wav", BuildWave(layout));
         WaveHeader header{};
-        ASSERT_TRUE(Check("n.wav", header).Accepted);
+        ASSERT_EQ(Check("n.wav", header).Code, HeaderCode::Accepted);
         EXPECT_EQ(header.SampleCount, c.Count);
         CloseChannel(1);
     }
@@ -124,7 +136,7 @@ TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
 TEST_F(HeaderCheckTest, HeaderEndingAfterBitsPerSampleHasNoSamples) {
     WriteWholeFile("short.wav", BuildWave(Mono16()).substr(0, 36));
     WaveHeader header{};
-    ASSERT_TRUE(Check("short.wav", header).Accepted);
+    ASSERT_EQ(Check("short.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(header.DataSize, 0);
     EXPECT_EQ(header.SampleCount, 0);
     EXPECT_EQ(header.Duration, 0);
@@ -149,7 +161,7 @@ TEST_F(HeaderCheckTest, FindsTheDataChunkBehindALongerFormatChunkOrOtherChunks) 
         SCOPED_TRACE(c.Why);
         WriteWholeFile("chunky.wav", BuildWave(c.Layout));
         WaveHeader header{};
-        ASSERT_TRUE(Check("chunky.wav", header).Accepted);
+        ASSERT_EQ(Check("chunky.wav", header).Code, HeaderCode::Accepted);
         EXPECT_EQ(header.DataSize, 8);
         EXPECT_EQ(header.SampleCount, 4);
         EXPECT_EQ(header.SampleStart, c.Start);
@@ -163,7 +175,7 @@ TEST_F(HeaderCheckTest, ChunkWalkEndsOnChunksThatPointPastTheEnd) {
     layout.ChunksBeforeData = std::string("JUNK\xFF\xFF\xFF\xFF", 8);
     WriteWholeFile("huge.wav", BuildWave(layout));
     WaveHeader header{};
-    ASSERT_TRUE(Check("huge.wav", header).Accepted);
+    ASSERT_EQ(Check("huge.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(header.SampleStart, 44);
 }
 
@@ -172,7 +184,7 @@ TEST_F(HeaderCheckTest, ReportsTheFourRows) {
     layout.SampleRate = 250;
     WriteWholeFile("report.wav", BuildWave(layout));
     WaveHeader header{};
-    ASSERT_TRUE(Check("report.wav", header).Accepted);
+    ASSERT_EQ(Check("report.wav", header).Code, HeaderCode::Accepted);
     PlaceCursor(1, 13);
     WriteReport(header);
     EXPECT_EQ(Row(12), "");
@@ -189,7 +201,7 @@ TEST_F(HeaderCheckTest, ZeroSampleRateReportsNoDuration) {
     layout.SampleRate = 0;
     WriteWholeFile("still.wav", BuildWave(layout));
     WaveHeader header{};
-    ASSERT_TRUE(Check("still.wav", header).Accepted);
+    ASSERT_EQ(Check("still.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(header.Duration, 0);
 }
 
@@ -197,7 +209,7 @@ TEST_F(HeaderCheckTest, ErrorLeftByAnEarlierAttemptDoesNotRefuseAGoodFile) {
     OpenChannel(2, "missing.wav", OpenMode::Test);  // leaves FileNotFound pending
     WriteWholeFile("good.wav", BuildWave(Mono16()));
     WaveHeader header{};
-    EXPECT_TRUE(Check("good.wav", header).Accepted);
+    EXPECT_EQ(Check("good.wav", header).Code, HeaderCode::Accepted);
 }
 
 TEST_F(HeaderCheckTest, RefusesAWaveFileThatItsSignalFileWouldOverwrite) {
@@ -209,8 +221,7 @@ TEST_F(HeaderCheckTest, RefusesAWaveFileThatItsSignalFileWouldOverwrite) {
         SCOPED_TRACE(name);
         WaveHeader header{};
         HeaderVerdict verdict = Check(name, header);
-        EXPECT_FALSE(verdict.Accepted);
-        EXPECT_EQ(verdict.Message, WouldOverwriteMessage);
+        EXPECT_EQ(verdict.Code, HeaderCode::WouldOverwrite);
     }
     EXPECT_EQ(ReadWholeFile("take1.sig"), wave);
     EXPECT_EQ(ReadWholeFile("take2.wav"), wave);
@@ -221,7 +232,7 @@ TEST_F(HeaderCheckTest, AcceptsAReadOnlyWaveFileAndLeavesItUnchanged) {
     WriteWholeFile("locked.wav", wave);
     ASSERT_EQ(chmod("locked.wav", 0444), 0);
     WaveHeader header{};
-    EXPECT_TRUE(Check("locked.wav", header).Accepted);
+    EXPECT_EQ(Check("locked.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(TakeFileError(), 0);
     CloseChannel(1);
     EXPECT_EQ(ReadWholeFile("locked.wav"), wave);
@@ -260,11 +271,12 @@ TEST_F(HeaderCheckTest, ExtensiblePcmOnlyWhenAskedAndWhenItsChunkSaysPcm) {
         WriteWholeFile("ext.wav", BuildWave(c.Layout));
         WaveHeader header{};
         HeaderVerdict unasked = CheckWaveHeader("ext.wav", header);
-        EXPECT_EQ(unasked.Message, NotPcmMessage);
-        EXPECT_EQ(unasked.ExtensiblePcm, c.ExtensiblePcm);
+        EXPECT_EQ(unasked.Code, HeaderCode::NotPcm);
+        EXPECT_EQ(unasked.Needed.Extensible, c.ExtensiblePcm);
+        EXPECT_EQ(unasked.Format.Encoding == SampleEncoding::ExtensiblePcm, c.ExtensiblePcm);
         HeaderVerdict asked = CheckWaveHeader("ext.wav", header, {.Extensible = true});
-        EXPECT_EQ(asked.Accepted, c.ExtensiblePcm) << asked.Message;
-        if (asked.Accepted) {
+        EXPECT_EQ(asked.Code == HeaderCode::Accepted, c.ExtensiblePcm);
+        if (asked.Code == HeaderCode::Accepted) {
             EXPECT_EQ(header.SampleCount, 3);
         }
         CloseChannel(1);
@@ -295,7 +307,8 @@ TEST_F(HeaderCheckTest, DataToEndCountsTheWholeSamplesThere) {
         EXPECT_EQ(header.SampleCount, c.AsGiven);
         EXPECT_EQ(given.HeldSamples, static_cast<std::int64_t>(c.Samples.size() / 2));
         CloseChannel(1);
-        ASSERT_TRUE(CheckWaveHeader("cut.wav", header, {.DataToEnd = true}).Accepted);
+        ASSERT_EQ(CheckWaveHeader("cut.wav", header, {.DataToEnd = true}).Code,
+                  HeaderCode::Accepted);
         EXPECT_EQ(header.SampleCount, c.ToEnd);
         EXPECT_EQ(header.Duration, 0);
         CloseChannel(1);

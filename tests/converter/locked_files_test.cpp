@@ -23,9 +23,9 @@ TEST_P(LockedFileTest, LockedWaveFileIsNotFoundUntilItsHolderLetsGo) {
     WaveHeader header{};
     const HeaderVerdict verdict = CheckWaveHeader("held.wav", header);
     ReleaseLock(holder);
-    EXPECT_EQ(verdict.Message, NotFoundMessage);
+    EXPECT_EQ(verdict.Code, HeaderCode::NotFound);
 
-    ASSERT_TRUE(CheckWaveHeader("held.wav", header).Accepted);
+    ASSERT_EQ(CheckWaveHeader("held.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(ConvertToSignalFile("held.wav", header), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("held.sig"), ".5\r\n-1\r\n");
 }
@@ -36,7 +36,7 @@ TEST_P(LockedFileTest, SignalFileInUseElsewhereIsReportedAndKeptWhole) {
     LockHolder holder{};
     ASSERT_TRUE(HoldLock("busy.sig", holder, GetParam()));
     WaveHeader header{};
-    ASSERT_TRUE(CheckWaveHeader("busy.wav", header).Accepted);
+    ASSERT_EQ(CheckWaveHeader("busy.wav", header).Code, HeaderCode::Accepted);
     const ConversionOutcome outcome = ConvertToSignalFile("busy.wav", header);
     ReleaseLock(holder);
     EXPECT_EQ(outcome, ConversionOutcome::WriteFailed);

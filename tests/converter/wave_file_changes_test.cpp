@@ -47,7 +47,7 @@ TEST_F(WaveFileChangeTest, FileCutShortAfterTheCheckReadsItsMissingSamplesAsZero
         SCOPED_TRACE(c.Why);
         WriteWholeFile("cut.wav", BuildWave(c.Layout));
         WaveHeader header{};
-        ASSERT_TRUE(CheckWaveHeader("cut.wav", header).Accepted);
+        ASSERT_EQ(CheckWaveHeader("cut.wav", header).Code, HeaderCode::Accepted);
         ASSERT_EQ(truncate("cut.wav", c.Length), 0);
         EXPECT_EQ(ConvertToSignalFile("cut.wav", header), ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile("cut.sig"), c.Lines);
@@ -60,7 +60,7 @@ TEST_F(WaveFileChangeTest, DeletedOrReplacedFileIsStillReadThroughTheOpenChannel
 
     WriteWholeFile("gone.wav", original);
     WaveHeader header{};
-    ASSERT_TRUE(CheckWaveHeader("gone.wav", header).Accepted);
+    ASSERT_EQ(CheckWaveHeader("gone.wav", header).Code, HeaderCode::Accepted);
     ASSERT_EQ(unlink("gone.wav"), 0);
     EXPECT_EQ(ConvertToSignalFile("gone.wav", header), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("gone.sig"), "-1\r\n.25\r\n.5\r\n");
@@ -68,7 +68,7 @@ TEST_F(WaveFileChangeTest, DeletedOrReplacedFileIsStillReadThroughTheOpenChannel
 
     WriteWholeFile("swapped.wav", original);
     WriteWholeFile("other.wav", other);
-    ASSERT_TRUE(CheckWaveHeader("swapped.wav", header).Accepted);
+    ASSERT_EQ(CheckWaveHeader("swapped.wav", header).Code, HeaderCode::Accepted);
     ASSERT_EQ(std::rename("other.wav", "swapped.wav"), 0);
     EXPECT_EQ(ConvertToSignalFile("swapped.wav", header), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("swapped.sig"), "-1\r\n.25\r\n.5\r\n");
@@ -96,7 +96,7 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
         WriteWholeFile("take.wav", BuildWave(c.Layout));
         WriteWholeFile("take.sig", "old\r\n");
         WaveHeader header{};
-        ASSERT_TRUE(CheckWaveHeader("take.wav", header).Accepted);
+        ASSERT_EQ(CheckWaveHeader("take.wav", header).Code, HeaderCode::Accepted);
         const FileStamp before = StampChannel(1);
         ASSERT_EQ(TakeFileError(), 0);
         if (c.Append) std::ofstream("take.wav", std::ios::binary | std::ios::app) << "more";

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tests/e2e/child_process.h"
+#include "tests/support/other_user.h"
 #include "tests/support/wave_files.h"
 
 namespace {
@@ -46,6 +47,15 @@ std::string Wave(int samples) {
     WaveLayout layout;
     layout.Samples = Samples16(values);
     return BuildWave(layout);
+}
+
+// The arguments run as the unprivileged user when the suite runs as root.
+std::vector<std::string> AsUnprivilegedUser(std::vector<std::string> arguments) {
+    if (RunsAsRoot()) {
+        arguments.insert(arguments.begin(), {FindExecutable("setpriv"), "--reuid=65534",
+                                             "--regid=65534", "--clear-groups"});
+    }
+    return arguments;
 }
 
 std::ptrdiff_t Lines(const std::string& path) {
@@ -94,8 +104,55 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
     }
 }
 
-// -d: the signal files go into the folder, the wave files' own folder (here one only root
-// may write) is only read; a second file with the same signal file is refused, and so is a
+// The forms the option library gives: bundled letters, attached arguments, "--" before a name
+// that looks like an option, and a lone "-" taken as a name.
+TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
+    WriteWholeFile("take1.wav", Wave(300));
+    ASSERT_EQ(Norvistrand({"-q", "take1.wav"}).ExitStatus, 0);
+    const std::string lines = ReadWholeFile("take1.sig");
+    std::filesystem::create_directory("out");
+    const std::string notFound = ": Specified file not found (no such file)\n";
+    struct Case {
+        std::vector<std::string> Arguments;
+        int ExitStatus;
+        std::string Output;
+        std::string Errors;
+        const char* Written;  // the signal file it writes, or nullptr
+    } const cases[] = {
+        {{"-qc", "take1.wav"}, 0, lines, "", nullptr},
+        {{"-qdout", "take1.wav"}, 0, "", "", "out/take1.sig"},
+        {{"take1.wav", "--output-dir=out"},
+         0,
+         "take1.wav: 16 bits, 8000 Hz, 300 samples, 38 milliseconds -> out/take1.sig\n",
+         "",
+         "out/take1.sig"},
+        {{"-q", "--", "-c", "take1.wav"}, 1, "", "norvistrand: -c" + notFound, "take1.sig"},
+        {{"-", "-q"}, 1, "", "norvistrand: -" + notFound, nullptr},
+        {{"-qx", "take1.wav"}, 2, "", "norvistrand: unknown option '-x'\n", nullptr},
+        {{"take1.wav", "-qd"}, 2, "", "norvistrand: a folder must follow '-d'\n", nullptr},
+        {{"take1.wav", "--output-dir"},
+         2,
+         "",
+         "norvistrand: a folder must follow '--output-dir'\n",
+         nullptr},
+    };
+    const std::string hint = "Try 'norvistrand --help' for more information.\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Arguments.front());
+        std::filesystem::remove("take1.sig");
+        std::filesystem::remove("out/take1.sig");
+        ChildResult run = Norvistrand(c.Arguments);
+        EXPECT_EQ(run.ExitStatus, c.ExitStatus);
+        EXPECT_EQ(run.Output, c.Output);
+        EXPECT_EQ(run.Errors, c.ExitStatus == 2 ? c.Errors + hint : c.Errors);
+        if (c.Written != nullptr) {
+            EXPECT_EQ(ReadWholeFile(c.Written), lines);
+        }
+    }
+}
+
+// -d: the signal files go into the folder, the wave files' own folder (here one the user may
+// not write to) is only read; a second file with the same signal file is refused, and so is a
 // wave file that is the signal file under another name.
 TEST_F(CommandLineTest, OutputFolderBesideAReadOnlyFolder) {
     std::filesystem::create_directories("src/more");
@@ -105,14 +162,15 @@ TEST_F(CommandLineTest, OutputFolderBesideAReadOnlyFolder) {
     WriteWholeFile("src/take3.sig", Wave(100));
     std::filesystem::create_hard_link("src/take3.sig", "out/take3.sig");
     std::filesystem::permissions(".", std::filesystem::perms::all);
-    std::filesystem::permissions("src", std::filesystem::perms::owner_all |
-                                            std::filesystem::perms::others_read |
-                                            std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        "src", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                   std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
     std::filesystem::permissions("out", std::filesystem::perms::all);
+    const std::string program = CopyOfProgram(NORVISTRAND_BINARY, ".");
+    ASSERT_FALSE(program.empty());
 
-    ChildResult run = RunChild({FindExecutable("setpriv"), "--reuid=65534", "--regid=65534",
-                                "--clear-groups", NORVISTRAND_BINARY, "--output-dir", "out",
-                                "src/take1.wav", "src/more/take1.wav", "src/take3.sig"},
+    ChildResult run = RunChild(AsUnprivilegedUser({program, "--output-dir", "out", "src/take1.wav",
+                                                   "src/more/take1.wav", "src/take3.sig"}),
                                Patience);
     EXPECT_EQ(run.ExitStatus, 1);
     EXPECT_EQ(run.Output,
@@ -269,7 +327,7 @@ void Prepare(const std::string& folder, Layout setup) {
             chmod(signal.c_str(), 0444);
             break;
         case Layout::WriteOnlySignal:
-            chown(signal.c_str(), 65534, 65534);
+            chown(signal.c_str(), UnprivilegedId, UnprivilegedId);
             chmod(signal.c_str(), 0200);
             break;
         case Layout::ClosedFolder:
@@ -281,7 +339,7 @@ void Prepare(const std::string& folder, Layout setup) {
             chmod(folder.c_str(), 01777);
             break;
         case Layout::OtherOwner:
-            chown(signal.c_str(), 65534, 65534);
+            chown(signal.c_str(), UnprivilegedId, UnprivilegedId);
             chmod(signal.c_str(), 0640);
             break;
         case Layout::HardLink:
@@ -299,10 +357,13 @@ void Prepare(const std::string& folder, Layout setup) {
     }
 }
 
-// Every row's promise, each in a folder of its own; all but one run as an unprivileged user.
+// Every row's promise, each in a folder of its own; all but one run as an unprivileged user,
+// with a copy of the program beside the rows' folders.
 TEST_F(CommandLineTest, KeepsItsPromisesUnderPermissionsLinksOwnersAndSignals) {
-    if (geteuid() != 0) GTEST_SKIP() << "the rows need root to set up owners and to drop to 65534";
+    if (!RunsAsRoot()) GTEST_SKIP() << "the rows need root to set up owners and to drop to 65534";
     ASSERT_EQ(chmod(".", 0755), 0);
+    const std::string program = CopyOfProgram(NORVISTRAND_BINARY, ".");
+    ASSERT_FALSE(program.empty());
     const std::string expected = [] {
         WriteWholeFile("reference.wav", Wave(8000));
         Norvistrand({"-q", "reference.wav"});
@@ -314,16 +375,10 @@ TEST_F(CommandLineTest, KeepsItsPromisesUnderPermissionsLinksOwnersAndSignals) {
         SCOPED_TRACE(row.Label);
         const std::string folder = "row" + std::to_string(++number);
         Prepare(folder, row.Setup);
-        std::vector<std::string> arguments;
-        if (row.Unprivileged) {
-            arguments = {FindExecutable("setpriv"), "--reuid=65534", "--regid=65534",
-                         "--clear-groups"};
-        }
-        arguments.push_back(FindExecutable("sh"));
-        arguments.push_back("-c");
-        arguments.push_back("cd \"$1\" || exit 99; " + std::string(row.Script));
-        arguments.push_back(NORVISTRAND_BINARY);
-        arguments.push_back(folder);
+        std::vector<std::string> arguments = {FindExecutable("sh"), "-c",
+                                              "cd \"$1\" || exit 99; " + std::string(row.Script),
+                                              program, folder};
+        if (row.Unprivileged) arguments = AsUnprivilegedUser(arguments);
         const ChildResult run = RunChild(arguments, Patience);
         if (row.Setup == Layout::LongWave && run.ExitStatus == 0) {
             GTEST_SKIP() << "the conversion ended before the signal";
@@ -350,8 +405,8 @@ TEST_F(CommandLineTest, KeepsItsPromisesUnderPermissionsLinksOwnersAndSignals) {
         struct stat status {};
         lstat((folder + "/a.sig").c_str(), &status);
         if (row.Setup == Layout::OtherOwner) {
-            EXPECT_EQ(status.st_uid, 65534u);
-            EXPECT_EQ(status.st_gid, 65534u);
+            EXPECT_EQ(status.st_uid, UnprivilegedId);
+            EXPECT_EQ(status.st_gid, UnprivilegedId);
             EXPECT_EQ(status.st_mode & 07777, 0640u);
         }
         if (row.Setup == Layout::HardLink) {

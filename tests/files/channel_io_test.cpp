@@ -8,6 +8,7 @@
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "files/typed_array.h"
+#include "platform/ending_signals.h"
 #include "tests/files/file_test_support.h"
 
 namespace {
@@ -145,13 +146,15 @@ TEST_F(ChannelIoTest, WritingToAFullDeviceGivesDiskFullForEachWrite) {
 }
 
 // Under a file-size limit of 5 bytes: a 7-byte item is cut short (DiskFull), the line end after
-// it is refused (DiskFull). With SIGXFSZ left at its default the process must survive it too.
+// it is refused (DiskFull). With SIGXFSZ left at its default, the program's start keeps it from
+// ending the process.
 TEST_F(ChannelIoTest, WritingPastTheFileSizeLimitGivesDiskFull) {
     const std::string path = PathOf("limited.sig");
     for (bool ignoreSignal : {true, false}) {
         pid_t pid = fork();
         if (pid == 0) {
             signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL);
+            platform::KeepWriteFailuresFromEndingProcess();
             rlimit limit{5, RLIM_INFINITY};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
                 _exit(ChildSetupFailed);
@@ -175,6 +178,7 @@ TEST_F(ChannelIoTest, WritingToAPipeNobodyReadsFailsWithoutEndingTheProcess) {
     ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
     pid_t pid = fork();
     if (pid == 0) {
+        platform::KeepWriteFailuresFromEndingProcess();  // as the program's start does
         int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
         OpenChannel(1, path, OpenMode::Output);
         if (reader == -1 || TakeFileError() != 0) _exit(ChildSetupFailed);

@@ -152,7 +152,7 @@ TEST_F(ChannelOpenTest, BinaryOpenOfAReadOnlyFileSucceeds) {
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
     pid_t pid = fork();
     if (pid == 0) {
-        if (!DropToNobody()) {
+        if (!DropToUnprivilegedUser()) {
             _exit(ChildSetupFailed);
         }
         OpenChannel(1, path, OpenMode::Binary);
@@ -171,6 +171,8 @@ TEST_F(ChannelOpenTest, BinaryOpenOfAReadOnlyFileSucceeds) {
 TEST_F(ChannelOpenTest, PermissionRefusalsGiveAccessRefused) {
     WriteWholeFile(PathOf("unreadable.wav"), "RIFF");
     ASSERT_EQ(chmod(PathOf("unreadable.wav").c_str(), 0200), 0);
+    // Closed to its owner as well, so the refusal holds for a run that is not root.
+    ASSERT_EQ(mkdir(PathOf("closed").c_str(), 0555), 0);
     struct Refusal {
         const char* Label;
         const char* Name;
@@ -178,12 +180,13 @@ TEST_F(ChannelOpenTest, PermissionRefusalsGiveAccessRefused) {
     };
     const Refusal refusals[] = {
         {"test open of a file without read permission", "unreadable.wav", OpenMode::Test},
-        {"output open creating in a folder without write permission", "new.sig", OpenMode::Output},
+        {"output open creating in a folder without write permission", "closed/new.sig",
+         OpenMode::Output},
     };
     for (const Refusal& r : refusals) {
         pid_t pid = fork();
         if (pid == 0) {
-            if (!DropToNobody()) {
+            if (!DropToUnprivilegedUser()) {
                 _exit(ChildSetupFailed);
             }
             OpenChannel(1, PathOf(r.Name), r.Mode);
@@ -199,7 +202,7 @@ TEST_F(ChannelOpenTest, RefusedOutputOpenLeavesNothingToWriteOrClose) {
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
     pid_t pid = fork();
     if (pid == 0) {
-        if (!DropToNobody()) {
+        if (!DropToUnprivilegedUser()) {
             _exit(ChildSetupFailed);
         }
         // Each step's error number, in order; the exit code names the first step that differs.

@@ -1,7 +1,6 @@
 #pragma once
 // Shared by the file module's tests: a fresh temporary folder per test, whole-file reads and
 // writes, and child processes waited for with a bound.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -17,6 +16,7 @@
 #include <string>
 
 #include "files/channels.h"
+#include "tests/support/other_user.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool UnderAddressSanitizer = true;
@@ -83,15 +83,6 @@ inline void LimitAddressSpace() {
     if (probe != MAP_FAILED) _exit(ChildLimitIgnored);
 }
 
-// In a child: gives up root for the unprivileged user, so that permission bits count. A test
-// run that is not root has nothing to give up.
-inline bool DropToNobody() {
-    if (geteuid() != 0) {
-        return true;
-    }
-    return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
-}
-
 // Opens the name on channel 1 in a child and gives the error number the open set, or
 // ChildTimedOut when the open did not return.
 inline int ErrorOfOpenInChild(const std::string& name, OpenMode mode) {
@@ -147,8 +138,8 @@ inline int LetGo(const HeldOpen& held) {
 class FileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/norvistrand-files-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = SystemTemporaryFolder() + "/norvistrand-files-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         Folder = pattern;
         chmod(Folder.c_str(), 0755);
         TakeFileError();

@@ -9,6 +9,7 @@
 
 #include "converter/header_check.h"
 #include "screen/conversion.h"
+#include "screen/messages.h"
 #include "screen/report.h"
 #include "tests/converter/converter_fixture.h"
 #include "tests/realfiles/real_tools.h"
@@ -69,8 +70,8 @@ TEST_F(RealFileTest, EachToolFileIsConvertedAsSoxReadsItOrRefused) {
         PrepareConsole();
         WaveHeader header{};
         HeaderVerdict verdict = CheckWaveHeader(realFile.Name, header);
-        EXPECT_EQ(verdict.Message, realFile.Refusal);
-        if (!verdict.Accepted) continue;
+        EXPECT_EQ(RefusalMessage(verdict.Code), realFile.Refusal);
+        if (verdict.Code != HeaderCode::Accepted) continue;
 
         WriteReport(header);
         std::vector<std::string> report = {Row(1), Row(2), Row(3)};
@@ -97,7 +98,7 @@ TEST_F(RealFileTest, StreamedFileWithUnknownSizesGivesAnEmptySignalFile) {
     WriteWholeFile("streamed.sig", "old");
 
     WaveHeader header{};
-    ASSERT_TRUE(CheckWaveHeader("streamed.wav", header).Accepted);
+    ASSERT_EQ(CheckWaveHeader("streamed.wav", header).Code, HeaderCode::Accepted);
     EXPECT_EQ(header.DataSize, -1);
     EXPECT_EQ(header.SampleCount, 0);
     EXPECT_EQ(ConvertToSignalFile("streamed.wav", header), ConversionOutcome::Finished);

@@ -8,6 +8,7 @@
 #include "converter/header_check.h"
 #include "files/channels.h"
 #include "screen/conversion.h"
+#include "screen/messages.h"
 #include "tests/support/wave_builder.h"
 #include "tests/windows/support/scratch_folder.h"
 
@@ -35,8 +36,8 @@ ConversionOutcome Convert(const std::string& name, const std::string& wave) {
     WriteWholeFile(name, wave);
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader(name, header);
-    EXPECT_TRUE(verdict.Accepted) << verdict.Message;
-    if (!verdict.Accepted) return ConversionOutcome::ReadFailed;
+    EXPECT_EQ(verdict.Code, HeaderCode::Accepted);
+    if (verdict.Code != HeaderCode::Accepted) return ConversionOutcome::ReadFailed;
     return ConvertToSignalFile(name, header);
 }
 
@@ -76,7 +77,7 @@ TEST_F(ConverterTest, TheHeaderCheckFillsTheHeader) {
     WriteWholeFile("take1.wav", CanonicalWave(1, 16, Samples16(std::vector<std::int16_t>(8000))));
     WaveHeader header{};
     HeaderVerdict verdict = CheckWaveHeader("take1.wav", header);
-    ASSERT_TRUE(verdict.Accepted) << verdict.Message;
+    ASSERT_EQ(verdict.Code, HeaderCode::Accepted);
     EXPECT_EQ(header.BitsPerSample, 16);
     EXPECT_EQ(header.SampleRate, 8000);
     EXPECT_EQ(header.SampleCount, 8000);
@@ -101,8 +102,7 @@ TEST_F(ConverterTest, RefusalsSayWhy) {
     for (const Case& c : cases) {
         WaveHeader header{};
         HeaderVerdict verdict = CheckWaveHeader(c.Name, header);
-        EXPECT_FALSE(verdict.Accepted) << c.Name;
-        EXPECT_EQ(verdict.Message, c.Message) << c.Name;
+        EXPECT_EQ(RefusalMessage(verdict.Code), c.Message) << c.Name;
         // The channel is free again for the next attempt.
         OpenChannel(1, "text.wav", OpenMode::Test);
         EXPECT_EQ(TakeFileError(), 0) << c.Name;

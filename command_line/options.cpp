@@ -1,0 +1,152 @@
+#include "command_line/options.h"
+
+#include <getopt.h>
+
+#include <string>
+
+#include "command_line/shown_name.h"
+#include "files/channels.h"
+#include "platform/standard_streams.h"
+
+namespace {
+
+using platform::StandardStream;
+
+constexpr std::string_view Version = NORVISTRAND_VERSION;
+
+constexpr std::string_view UsageText =
+    "Usage: norvistrand [OPTION]... FILE...\n"
+    "Convert each mono PCM Wave file (8, 16 or 24 bits) into its signal file: the same name\n"
+    "with its last three characters replaced by \"sig\", holding every sample divided by the\n"
+    "peak, one value per line. With no arguments, the screen program starts.\n"
+    "\n"
+    "  -d, --output-dir=DIR  write each signal file into the folder DIR, under the name its\n"
+    "                        file's base name gives; the wave file's folder is only read\n"
+    "  -c, --stdout          write the lines of each FILE to standard output, one file after\n"
+    "                        another, and no signal file\n"
+    "      --extensible      read an extensible Wave file (format tag 0xFFFE) whose\n"
+    "                        sub-format is PCM as a PCM file\n"
+    "      --data-to-end     read a data chunk whose size is 0 or 0xFFFFFFFF, or runs past\n"
+    "                        the end of the file, up to the end of the file (files written\n"
+    "                        to a pipe, recordings cut short)\n"
+    "  -q, --quiet           print nothing for the files converted\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n"
+    "      --                end of the options: every argument after it is a FILE\n"
+    "\n"
+    "Each converted file gets a line on standard output, each refused or failed one a line on\n"
+    "standard error. Exit status: 0 when every file was converted, 1 when any was refused or\n"
+    "failed (the others are still converted), 2 for a usage error.\n"
+    "\n"
+    "The manual page tells more: man norvistrand\n";
+
+// What getopt_long returns besides the short options' letters.
+enum : int {
+    FileArgument = 1,  // a name, in its place among the options ("-" in the short options)
+    MissingArgument = ':',
+    UnknownOption = '?',
+    ExtensibleOption = 256,  // long options without a letter take values past any character
+    DataToEndOption,
+    VersionOption,
+};
+
+// "-": every argument comes back in order, names included, so options may follow names
+// whatever the environment says; ":": a missing argument is told from an unknown option.
+constexpr char ShortOptions[] = "-:cd:hq";
+constexpr option LongOptions[] = {
+    {"stdout", no_argument, nullptr, 'c'},
+    {"output-dir", required_argument, nullptr, 'd'},
+    {"help", no_argument, nullptr, 'h'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"extensible", no_argument, nullptr, ExtensibleOption},
+    {"data-to-end", no_argument, nullptr, DataToEndOption},
+    {"version", no_argument, nullptr, VersionOption},
+    {nullptr, no_argument, nullptr, 0},
+};
+
+ParseOutcome Print(std::string_view text) {
+    return platform::WriteToStream(StandardStream::Output, text) ? ParseOutcome::Stop
+                                                                 : ParseOutcome::StopFailed;
+}
+
+// With no error, the help on standard output; else the error, with the argument it is about
+// where there is one, and where to find the help, on standard error.
+ParseOutcome Usage(std::string_view error = {}, std::string_view argument = {}) {
+    if (error.empty()) return Print(UsageText);
+    std::string line = std::string(ProgramName) + ": " + std::string(error);
+    if (!argument.empty()) line += " '" + Shown(argument, ForTerminal) + "'";
+    line += "\nTry 'norvistrand --help' for more information.\n";
+    platform::WriteToStream(StandardStream::Error, line);
+    return ParseOutcome::UsageError;
+}
+
+// The option an error is about: a long option as it was written, a short one by its letter.
+// at is the argument getopt_long was at when it met the error.
+std::string OptionInError(const char* at) {
+    const std::string_view argument = at;
+    if (argument.starts_with("--")) return std::string(argument);
+    return std::string("-") + static_cast<char>(optopt);
+}
+
+// The options' values that need a look at the system: each folder of -d must be there.
+ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_view>& folders) {
+    for (std::string_view folder : folders) {
+        if (!IsFolder(folder)) return Usage("no such folder", folder);
+    }
+    if (options.Files.empty()) return Usage("no Wave file named");
+    if (options.ToStandardOutput && !options.OutputFolder.empty()) {
+        return Usage("-c writes no signal file, so -d has no use with it");
+    }
+    return ParseOutcome::Run;
+}
+
+}  // namespace
+
+ParseOutcome ParseArguments(int count, const char* const* arguments, Options& options) {
+    // getopt_long wants the program's name first and writable pointers; it changes no bytes.
+    std::vector<char*> argv{const_cast<char*>(ProgramName.data())};
+    for (int i = 0; i < count; ++i) argv.push_back(const_cast<char*>(arguments[i]));
+    argv.push_back(nullptr);
+    const int argc = count + 1;
+    std::vector<std::string_view> folders;
+    opterr = 0;  // the errors are worded here
+    optind = 0;  // a fresh start, in case of an earlier parse
+    for (;;) {
+        const char* at = argv[optind > 0 ? optind : 1];
+        const int option = getopt_long(argc, argv.data(), ShortOptions, LongOptions, nullptr);
+        if (option == -1) break;
+        switch (option) {
+            case FileArgument:
+                options.Files.push_back(optarg);
+                break;
+            case 'c':
+                options.ToStandardOutput = true;
+                break;
+            case 'd':
+                options.OutputFolder = optarg;
+                folders.push_back(optarg);
+                break;
+            case 'h':
+                return Usage();
+            case 'q':
+                options.Quiet = true;
+                break;
+            case ExtensibleOption:
+                options.Extensible = true;
+                break;
+            case DataToEndOption:
+                options.DataToEnd = true;
+                break;
+            case VersionOption:
+                return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
+            case MissingArgument:
+                return Usage("a folder must follow", OptionInError(at));
+            case UnknownOption:
+            default:
+                return Usage("unknown option", OptionInError(at));
+        }
+    }
+    // After "--", every argument is a name.
+    for (int i = optind; i < argc; ++i) options.Files.push_back(argv[static_cast<std::size_t>(i)]);
+    return CheckOptions(options, folders);
+}

@@ -1,0 +1,38 @@
+#include "screen/messages.h"
+
+std::string_view RefusalMessage(HeaderCode code) {
+    switch (code) {
+        case HeaderCode::NotFound:
+            return NotFoundMessage;
+        case HeaderCode::NotWave:
+            return NotWaveMessage;
+        case HeaderCode::NotPcm:
+            return NotPcmMessage;
+        case HeaderCode::NotMono:
+            return NotMonoMessage;
+        case HeaderCode::BadResolution:
+            return BadResolutionMessage;
+        case HeaderCode::NotPacked:
+            return NotPackedMessage;
+        case HeaderCode::WouldOverwrite:
+            return WouldOverwriteMessage;
+        case HeaderCode::Accepted:
+            break;
+    }
+    return {};
+}
+
+std::string_view OutcomeMessage(ConversionOutcome outcome) {
+    switch (outcome) {
+        case ConversionOutcome::TooLarge:
+            return TooLargeMessage;
+        case ConversionOutcome::ReadFailed:
+            return ReadFailedMessage;
+        case ConversionOutcome::WriteFailed:
+        case ConversionOutcome::OutputClosed:
+            return WriteFailedMessage;
+        case ConversionOutcome::Finished:
+            break;
+    }
+    return JobFinishedMessage;
+}

@@ -1,0 +1,195 @@
+// The web page against the native program: one table of files (the example files, files made
+// by sox and ffmpeg, and files made here), each converted by the page in headless Chromium and
+// by build/norvistrand in the command-line mode with the same options. Their lines, exit
+// status, signal file names and signal files' bytes must be the same, and the page must make
+// no request that leaves the machine.
+//   node browser_test.js PAGE NATIVE_PROGRAM WORK_FOLDER
+'use strict';
+
+const childProcess = require('child_process');
+const fs = require('fs');
+const path = require('path');
+const driver = require('./page_driver.js');
+
+const [pagePath, nativeProgram, workFolder] = process.argv.slice(2);
+const made = path.join(workFolder, 'files');
+const BatchMilliseconds = 60000;
+const LongFileMilliseconds = 300000;
+const LongFileSamples = 10000000;
+
+// A Wave file: a format chunk of the given fields, any chunks before the data, the data chunk
+// with its size field (the data's length unless given) and the data bytes.
+function wave({tag = 1, channels = 1, rate = 8000, bits = 16, align, data, dataSize, before}) {
+    const blockAlign = align ?? channels * Math.ceil(bits / 8);
+    const format = Buffer.alloc(24);
+    format.write('fmt ', 0);
+    format.writeUInt32LE(16, 4);
+    format.writeUInt16LE(tag, 8);
+    format.writeUInt16LE(channels, 10);
+    format.writeUInt32LE(rate, 12);
+    format.writeUInt32LE(rate * blockAlign, 16);
+    format.writeUInt16LE(blockAlign, 20);
+    format.writeUInt16LE(bits, 22);
+    const dataHeader = Buffer.alloc(8);
+    dataHeader.write('data', 0);
+    dataHeader.writeUInt32LE(dataSize ?? data.length, 4);
+    const body = Buffer.concat([Buffer.from('WAVE'), format, before ?? Buffer.alloc(0),
+                                dataHeader, data]);
+    const riff = Buffer.alloc(8);
+    riff.write('RIFF', 0);
+    riff.writeUInt32LE(body.length, 4);
+    return Buffer.concat([riff, body]);
+}
+
+// Repeatable noise: count bytes from a linear congruential generator.
+function noise(count, seed = 1) {
+    const bytes = Buffer.alloc(count);
+    let state = seed >>> 0;
+    for (let i = 0; i < count; ++i) {
+        state = (Math.imul(state, 1664525) + 1013904223) >>> 0;
+        bytes[i] = state >>> 24;
+    }
+    return bytes;
+}
+
+function makeFile(name, bytes) {
+    const file = path.join(made, name);
+    fs.writeFileSync(file, bytes);
+    return file;
+}
+
+// A file a sound tool makes; its command line, run by sh, writes to OUT.
+function toolFile(name, command) {
+    const file = path.join(made, name);
+    childProcess.execSync(command.replace('OUT', `'${file}'`), {stdio: 'ignore', timeout: 60000});
+    return file;
+}
+
+function makeFiles() {
+    fs.rmSync(made, {recursive: true, force: true});
+    fs.mkdirSync(made, {recursive: true});
+    const sox = 'sox -R -D -n';
+    const sweep = 'synth 0.4 sine 200-3000 gain -n -1';
+    const list = Buffer.concat([Buffer.from('LIST'), Buffer.from([6, 0, 0, 0]), Buffer.from('INFOab')]);
+    return {
+        chirp8: 'examples/chirp8.wav',
+        chirp16: 'examples/chirp16.wav',
+        chirp24: 'examples/chirp24.wav',
+        sox8: toolFile('sox8.wav', `${sox} -r 11025 -b 8 -c 1 OUT ${sweep}`),
+        sox16: toolFile('sox 16 é.wav', `${sox} -r 44100 -b 16 -c 1 OUT ${sweep}`),
+        sox24: toolFile('sox24.wav', `${sox} -r 48000 -b 24 -c 1 OUT ${sweep}`),
+        soxPiped: toolFile('sox-piped.wav', `${sox} -r 8000 -b 16 -c 1 -t wav - ${sweep} | cat > OUT`),
+        soxStereo: toolFile('sox-stereo.wav', `${sox} -r 8000 -b 16 -c 2 OUT ${sweep}`),
+        soxFloat: toolFile('sox-float.wav', `${sox} -r 8000 -e floating-point -b 32 -c 1 OUT ${sweep}`),
+        ffmpegPiped: toolFile('ffmpeg-piped.wav', 'ffmpeg -nostdin -v error -f lavfi ' +
+                              '-i sine=f=440:d=0.3:r=8000 -c:a pcm_s16le -f wav pipe:1 | cat > OUT'),
+        empty: makeFile('empty.wav', wave({data: Buffer.alloc(0)})),
+        listBefore: makeFile('list.wav', wave({bits: 24, data: noise(3000, 7), before: list})),
+        cutShort: makeFile('cut.wav', wave({data: noise(1000, 3), dataSize: 4000})),
+        text: makeFile('text.wav', Buffer.from('not a wave file at all\n')),
+        notPacked: makeFile('slots.wav', wave({bits: 24, align: 4, data: noise(400, 5)})),
+        twelveBits: makeFile('twelve.wav', wave({bits: 12, data: noise(400, 9)})),
+        sigName: makeFile('self.sig', wave({data: noise(400, 11)})),
+        long: makeFile('long24.wav', wave({bits: 24, rate: 48000, data: noise(3 * LongFileSamples, 13)})),
+    };
+}
+
+// What each row converts, with which options; `needs` names an option the native program
+// must know for the row to run (its --help names it).
+function table(files) {
+    return [
+        {file: files.chirp8, options: []},
+        {file: files.chirp16, options: []},
+        {file: files.chirp24, options: []},
+        {file: files.sox8, options: []},
+        {file: files.sox16, options: []},
+        {file: files.sox24, options: []},
+        {file: files.sox24, options: ['--extensible']},
+        {file: files.soxPiped, options: []},
+        {file: files.soxPiped, options: ['--data-to-end']},
+        {file: files.ffmpegPiped, options: []},
+        {file: files.ffmpegPiped, options: ['--data-to-end']},
+        {file: files.soxStereo, options: []},
+        {file: files.soxStereo, options: ['--channel=2'], needs: '--channel'},
+        {file: files.soxStereo, options: ['--channel=3'], needs: '--channel'},
+        {file: files.soxStereo, options: ['--channel=0'], needs: '--channel'},
+        {file: files.soxFloat, options: []},
+        {file: files.soxFloat, options: ['--any-pcm'], needs: '--any-pcm'},
+        {file: files.empty, options: []},
+        {file: files.listBefore, options: []},
+        {file: files.cutShort, options: []},
+        {file: files.cutShort, options: ['--data-to-end']},
+        {file: files.text, options: []},
+        {file: files.notPacked, options: []},
+        {file: files.twelveBits, options: []},
+        {file: files.sigName, options: []},
+        {file: files.long, options: [], long: true},
+    ];
+}
+
+function describe(row) {
+    return `${path.basename(row.file)} ${row.options.join(' ')}`.trim();
+}
+
+function compare(row, inPage, native) {
+    const faults = [];
+    for (const field of ['text', 'status', 'signalName', 'size', 'sha256']) {
+        if (inPage[field] !== native[field]) {
+            faults.push(`${field}: page ${JSON.stringify(inPage[field])}, ` +
+                        `native ${JSON.stringify(native[field])}`);
+        }
+    }
+    return faults;
+}
+
+async function main() {
+    const help = childProcess.execFileSync(nativeProgram, ['--help']).toString();
+    const files = makeFiles();
+    const rows = table(files).filter((row) => {
+        if (!row.needs || help.includes(row.needs)) return true;
+        console.log(`SKIP ${describe(row)}: the program has no ${row.needs} yet`);
+        return false;
+    });
+    // The rows of one set of options go to the page together, as one choice of files.
+    const batches = new Map();
+    for (const row of rows) {
+        const key = JSON.stringify([row.options, Boolean(row.long)]);
+        if (!batches.has(key)) batches.set(key, []);
+        batches.get(key).push(row);
+    }
+    const {browser, page, requests, errors} = await driver.openPage(pagePath);
+    let failed = 0;
+    try {
+        for (const batch of batches.values()) {
+            const timeout = batch[0].long ? LongFileMilliseconds : BatchMilliseconds;
+            const results = await driver.convertInPage(
+                page, batch.map((row) => row.file), batch[0].options, timeout);
+            batch.forEach((row, i) => {
+                const native = driver.runNative(nativeProgram, row.file, row.options,
+                                                path.join(workFolder, 'native'));
+                const faults = results.length === batch.length
+                    ? compare(row, results[i], native) : ['the page gave no result'];
+                if (row.long && faults.length === 0) {
+                    console.log(`     ${LongFileSamples} samples: page ` +
+                                `${results[i].milliseconds.toFixed(0)} ms, native ` +
+                                `${native.milliseconds.toFixed(0)} ms`);
+                }
+                failed += faults.length > 0 ? 1 : 0;
+                console.log(`${faults.length > 0 ? 'FAIL' : 'PASS'} ${describe(row)}`);
+                for (const fault of faults) console.log(`     ${fault}`);
+            });
+        }
+    } finally {
+        await browser.close();
+    }
+    for (const request of requests) console.log(`FAIL the page asked the network for ${request}`);
+    for (const error of errors) console.log(`FAIL the page's script failed: ${error}`);
+    failed += requests.length + errors.length;
+    console.log(failed === 0 ? 'web: every row as the native program' : `web: ${failed} failed`);
+    process.exit(failed === 0 ? 0 : 1);
+}
+
+main().catch((error) => {
+    console.error(error);
+    process.exit(1);
+});

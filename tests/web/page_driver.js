@@ -1,0 +1,110 @@
+// Drives the web page in headless Chromium (puppeteer-core) and the native program on the same
+// files, for tests/web/browser_test.js and bench/web_bench.js. Every wait is bounded.
+'use strict';
+
+const childProcess = require('child_process');
+const crypto = require('crypto');
+const fs = require('fs');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+
+const ReadyMilliseconds = 30000;
+
+// The signal file's name by the program's rule: the last three characters become "sig".
+function signalNameOf(name) {
+    return name.length < 3 ? 'sig' : `${name.slice(0, -3)}sig`;
+}
+
+function sha256(bytes) {
+    return crypto.createHash('sha256').update(bytes).digest('hex');
+}
+
+// The native command-line mode on a copy of the file alone in a fresh folder, run there, as
+// the page runs it over the file alone in the module's folder.
+function runNative(binary, file, options, folder) {
+    fs.rmSync(folder, {recursive: true, force: true});
+    fs.mkdirSync(folder, {recursive: true});
+    const name = path.basename(file);
+    fs.copyFileSync(file, path.join(folder, name));
+    const start = process.hrtime.bigint();
+    const run = childProcess.spawnSync(path.resolve(binary), [...options, '--', name],
+                                       {cwd: folder, encoding: 'buffer', timeout: 300000});
+    const milliseconds = Number(process.hrtime.bigint() - start) / 1e6;
+    const signalPath = path.join(folder, signalNameOf(name));
+    const signal = run.status === 0 && fs.existsSync(signalPath) && signalNameOf(name) !== name
+        ? fs.readFileSync(signalPath) : null;
+    return {
+        text: (run.stderr.toString() + run.stdout.toString()).replace(/\n$/, ''),
+        status: run.status,
+        signalName: signal ? signalNameOf(name) : null,
+        size: signal ? signal.length : 0,
+        sha256: signal ? sha256(signal) : null,
+        milliseconds,
+    };
+}
+
+async function openPage(pagePath) {
+    const browser = await puppeteer.launch({
+        executablePath: childProcess.execSync('command -v chromium').toString().trim(),
+        headless: true,
+        args: ['--no-sandbox', '--disable-gpu'],
+        protocolTimeout: 600000,
+    });
+    const page = await browser.newPage();
+    // Every request that leaves the machine; the page's own file, data and blob URLs do not.
+    const requests = [];
+    page.on('request', (request) => {
+        if (!/^(file|data|blob):/.test(request.url())) requests.push(request.url());
+    });
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(String(error)));
+    await page.goto(`file://${path.resolve(pagePath)}`, {timeout: ReadyMilliseconds});
+    await page.waitForFunction(() => ['ready', 'broken'].includes(document.body.dataset.state),
+                               {timeout: ReadyMilliseconds});
+    if (await page.evaluate(() => document.body.dataset.state) === 'broken') {
+        throw new Error(await page.evaluate(() => document.getElementById('status').textContent));
+    }
+    return {browser, page, requests, errors};
+}
+
+// Sets the form's options from command-line arguments, selects the files and waits for their
+// results: for each, its result text, exit status, and the link's name and the size and SHA-256
+// of the bytes behind it.
+async function convertInPage(page, files, options, timeout) {
+    const channel = options.find((option) => option.startsWith('--channel='));
+    await page.evaluate((flags, channelValue) => {
+        for (const box of document.querySelectorAll('input[type=checkbox]')) {
+            box.checked = flags.includes(`--${box.name}`);
+        }
+        document.querySelector('[name="channel"]').value = channelValue;
+    }, options, channel ? channel.slice('--channel='.length) : '');
+    const batches = await page.evaluate(() => Number(document.body.dataset.batches || 0));
+    const input = await page.$('input[type=file]');
+    await input.uploadFile(...files);
+    await page.waitForFunction((count) => Number(document.body.dataset.batches || 0) > count,
+                               {timeout, polling: 100}, batches);
+    return page.evaluate(async () => {
+        const results = [];
+        for (const item of document.querySelectorAll('#results li')) {
+            const link = item.querySelector('a[download]');
+            const result = {
+                text: item.querySelector('.result').textContent,
+                status: Number(item.dataset.status),
+                milliseconds: Number(item.dataset.milliseconds),
+                signalName: link ? link.getAttribute('download') : null,
+                size: 0,
+                sha256: null,
+            };
+            if (link) {
+                const bytes = await (await fetch(link.href)).arrayBuffer();
+                const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
+                result.size = bytes.byteLength;
+                result.sha256 = Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
+            }
+            results.push(result);
+        }
+        return results;
+    });
+}
+
+module.exports = {signalNameOf, sha256, runNative, openPage, convertInPage};

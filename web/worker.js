@@ -1,0 +1,164 @@
+// The page's worker: it runs the module, one file at a time, so the page never waits for a
+// conversion. scripts/build_web.sh makes this the body of the page script's WorkerMain, whose
+// source text the page starts the worker from.
+//
+// Messages in:  {type: 'start', module}              the module's bytes
+//               {type: 'convert', files, options}    File objects, and the options as arguments
+// Messages out: {type: 'ready', help}                the module's --help text
+//               {type: 'begin', index}               a file's conversion starts
+//               {type: 'progress', index, percent}   of the file being converted
+//               {type: 'piece', number, bytes}       the next bytes of made file number (an
+//                                                    ArrayBuffer handed over, not copied)
+//               {type: 'dropped', number}            made file number is gone
+//               {type: 'result', index, text, status, signalName, signalNumber}
+//                   text: the lines the command-line mode wrote (standard error, then output);
+//                   signalNumber: the made file that is the signal file, or -1
+//               {type: 'done'}
+'use strict';
+
+// The page's own files are read a slice of up to 64 MB at a time (most whole, at their first
+// read, since each read from the browser costs), and the made files' bytes go to the page as
+// they are written: neither takes room in the module's memory, whatever a file's length.
+const ReadSliceBytes = 64 * 1024 * 1024;
+
+// WASI's error number for a descriptor that is not open.
+const BadDescriptor = 8;
+
+let instance = null;
+let pageFiles = []; // by the module's number: the page's File
+let madeNames = []; // by the module's number: the name a made file has, once renamed
+let slice = null; // the slice last read: {number, start, bytes}
+let texts = ['', '']; // the run's standard output and standard error
+let decoders = [];
+let run = null; // the file being converted: {index, number, read, size, percent}
+
+const encoder = new TextEncoder();
+
+function memoryBytes(address, length) {
+    return new Uint8Array(instance.exports.memory.buffer, address, length);
+}
+
+function readPageFile(number, offset, target, count) {
+    if (!slice || slice.number !== number || offset < slice.start ||
+        offset + count > slice.start + slice.bytes.length) {
+        const file = pageFiles[number];
+        const end = Math.min(file.size, offset + Math.max(count, ReadSliceBytes));
+        const bytes = new FileReaderSync().readAsArrayBuffer(file.slice(offset, end));
+        slice = {number, start: offset, bytes: new Uint8Array(bytes)};
+    }
+    const from = offset - slice.start;
+    memoryBytes(target, count).set(slice.bytes.subarray(from, from + count));
+    if (run && number === run.number) showProgress(count);
+}
+
+// Both passes read the samples once each: the share of twice the file read so far.
+function showProgress(count) {
+    run.read += count;
+    const percent = Math.min(100, Math.floor(run.read * 50 / Math.max(run.size, 1)));
+    if (percent === run.percent) return;
+    run.percent = percent;
+    postMessage({type: 'progress', index: run.index, percent});
+}
+
+const imports = {
+    norvistrand: {
+        read: readPageFile,
+        write(number, source, count) {
+            const bytes = memoryBytes(source, count).slice().buffer;
+            postMessage({type: 'piece', number, bytes}, [bytes]);
+        },
+        named(number, name, length) {
+            madeNames[number] = new TextDecoder().decode(memoryBytes(name, length));
+        },
+        dropped(number) {
+            delete pageFiles[number];
+            delete madeNames[number];
+            if (slice && slice.number === number) slice = null;
+            postMessage({type: 'dropped', number});
+        },
+        stream(which, text, length) {
+            texts[which] += decoders[which].decode(memoryBytes(text, length), {stream: true});
+        },
+    },
+    // What the C library asks of the system: the steady clock of the progress display, and the
+    // standard streams for its own messages (none are expected: the program writes its lines
+    // through stream above).
+    wasi_snapshot_preview1: {
+        clock_time_get(id, precision, time) {
+            const nanoseconds = BigInt(Math.round(performance.now() * 1e6));
+            new DataView(instance.exports.memory.buffer).setBigUint64(time, nanoseconds, true);
+            return 0;
+        },
+        fd_write(fd, vectors, count, written) {
+            const view = new DataView(instance.exports.memory.buffer);
+            let total = 0;
+            for (let i = 0; i < count; ++i) {
+                const at = view.getUint32(vectors + 8 * i, true);
+                const length = view.getUint32(vectors + 8 * i + 4, true);
+                if (fd === 1 || fd === 2) imports.norvistrand.stream(fd - 1, at, length);
+                total += length;
+            }
+            view.setUint32(written, total, true);
+            return fd === 1 || fd === 2 ? 0 : BadDescriptor;
+        },
+        fd_seek: () => BadDescriptor,
+        fd_close: () => 0,
+    },
+};
+
+// Copies the strings into the module's space, each ended by a zero byte.
+function putStrings(strings) {
+    const encoded = strings.map((s) => encoder.encode(s));
+    const length = encoded.reduce((sum, bytes) => sum + bytes.length + 1, 0);
+    const space = memoryBytes(instance.exports.ReserveSpace(length), length);
+    let at = 0;
+    for (const bytes of encoded) {
+        space.set(bytes, at);
+        at += bytes.length + 1;
+    }
+    return encoded;
+}
+
+// One run of the command-line mode with these arguments over these page files.
+function runModule(args, files) {
+    pageFiles = [];
+    madeNames = [];
+    slice = null;
+    texts = ['', ''];
+    decoders = [new TextDecoder(), new TextDecoder()];
+    const numbers = files.map((file) => {
+        const [name] = putStrings([file.name]);
+        const number = instance.exports.AddFile(name.length, file.size);
+        pageFiles[number] = file;
+        return number;
+    });
+    putStrings(args);
+    if (run) run.number = numbers[0];
+    const status = instance.exports.RunArguments(args.length);
+    texts = texts.map((text, which) => text + decoders[which].decode());
+    return status;
+}
+
+function convert(index, file, options) {
+    postMessage({type: 'begin', index});
+    run = {index, number: -1, read: 0, size: file.size, percent: -1};
+    const status = runModule(options.concat(['--', file.name]), [file]);
+    run = null;
+    const signalNumber = madeNames.findIndex((name) => name !== undefined);
+    postMessage({type: 'result', index, text: texts[1] + texts[0], status,
+                 signalName: signalNumber >= 0 ? madeNames[signalNumber] : null, signalNumber});
+}
+
+onmessage = (event) => {
+    const message = event.data;
+    if (message.type === 'start') {
+        const module = new WebAssembly.Module(message.module);
+        instance = new WebAssembly.Instance(module, imports);
+        instance.exports._initialize();
+        runModule(['--help'], []);
+        postMessage({type: 'ready', help: texts[0]});
+    } else if (message.type === 'convert') {
+        message.files.forEach((file, index) => convert(index, file, message.options));
+        postMessage({type: 'done'});
+    }
+};
