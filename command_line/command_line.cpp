@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line/line_blocks.h"
 #include "command_line/options.h"
 #include "command_line/progress_display.h"
 #include "command_line/shown_name.h"
@@ -112,7 +113,8 @@ ConversionOutcome Convert(std::string_view name, const std::string& signalName,
     BeginProgress(progress, Shown(name, ForTerminal), streams.ErrorIsTerminal);
     return ConvertStreamed(
         name, header, progress, cause,
-        SignalTarget{.Path = signalName, .StandardOutput = options.ToStandardOutput});
+        SignalTarget{.Path = signalName, .StandardOutput = options.ToStandardOutput},
+        options.Threads);
 }
 
 // Reports a failed conversion; a file too large gets the data size hint, where there is one,
@@ -167,6 +169,7 @@ int RunCommandLine(int count, const char* const* arguments) {
                     .DataToEnd = false,
                     .ToStandardOutput = false,
                     .OutputFolder = {},
+                    .Threads = AutomaticThreads,
                     .Files = {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:

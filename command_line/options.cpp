@@ -2,8 +2,10 @@
 
 #include <getopt.h>
 
+#include <charconv>
 #include <string>
 
+#include "command_line/line_blocks.h"
 #include "command_line/shown_name.h"
 #include "files/channels.h"
 #include "platform/standard_streams.h"
@@ -30,6 +32,8 @@ constexpr std::string_view UsageText =
     "                        the end of the file, up to the end of the file (files written\n"
     "                        to a pipe, recordings cut short)\n"
     "  -q, --quiet           print nothing for the files converted\n"
+    "  -T, --threads=N       make the lines of a long file on N threads (1 to 64); by default\n"
+    "                        as many as the processors, at most 8; the same bytes for any N\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "      --                end of the options: every argument after it is a FILE\n"
@@ -52,12 +56,13 @@ enum : int {
 
 // "-": every argument comes back in order, names included, so options may follow names
 // whatever the environment says; ":": a missing argument is told from an unknown option.
-constexpr char ShortOptions[] = "-:cd:hq";
+constexpr char ShortOptions[] = "-:cd:hqT:";
 constexpr option LongOptions[] = {
     {"stdout", no_argument, nullptr, 'c'},
     {"output-dir", required_argument, nullptr, 'd'},
     {"help", no_argument, nullptr, 'h'},
     {"quiet", no_argument, nullptr, 'q'},
+    {"threads", required_argument, nullptr, 'T'},
     {"extensible", no_argument, nullptr, ExtensibleOption},
     {"data-to-end", no_argument, nullptr, DataToEndOption},
     {"version", no_argument, nullptr, VersionOption},
@@ -86,6 +91,18 @@ std::string OptionInError(const char* at) {
     const std::string_view argument = at;
     if (argument.starts_with("--")) return std::string(argument);
     return std::string("-") + static_cast<char>(optopt);
+}
+
+// A thread count of -T: digits alone, 1 to ThreadLimit.
+bool ReadThreads(std::string_view text, int& threads) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < 1 ||
+        value > ThreadLimit) {
+        return false;
+    }
+    threads = value;
+    return true;
 }
 
 // The options' values that need a look at the system: each folder of -d must be there.
@@ -131,6 +148,11 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case 'q':
                 options.Quiet = true;
                 break;
+            case 'T':
+                if (!ReadThreads(optarg, options.Threads)) {
+                    return Usage("not a thread count from 1 to 64", optarg);
+                }
+                break;
             case ExtensibleOption:
                 options.Extensible = true;
                 break;
@@ -140,7 +162,8 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
             case MissingArgument:
-                return Usage("a folder must follow", OptionInError(at));
+                return Usage(optopt == 'T' ? "a thread count must follow" : "a folder must follow",
+                             OptionInError(at));
             case UnknownOption:
             default:
                 return Usage("unknown option", OptionInError(at));

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "command_line/line_blocks.h"
 #include "converter/sample_decoding.h"
-#include "converter/signal_line.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "files/replacement_file.h"
@@ -16,7 +16,6 @@ namespace {
 constexpr std::int16_t Channel = 1;
 // Samples read at a time: large enough that reads cost nothing, small enough for any cache.
 constexpr std::int32_t ChunkSamples = 65536;
-static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
 constexpr std::string_view ChangedCause = "changed while it was read";
 
@@ -40,65 +39,44 @@ std::uint8_t FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak)
     return 0;
 }
 
-// An 8- or 16-bit chunk's lines, each a copy of the table's line for its sample. Returns the
-// largest magnitude among the chunk's samples.
-int AppendTableLines(const TypedArray& chunk, std::int32_t count, SignalLineTable& table,
-                     ReplacementFile& out) {
-    const bool eightBit = chunk.Type == ElementType::UnsignedByte;
-    int largest = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint16_t code =
-            ElementCode(chunk.Storage + static_cast<std::size_t>(i) * chunk.ElementSize, eightBit);
-        const int value = CodeSample(code, eightBit);
-        largest = std::max(largest, value < 0 ? -value : value);
-        const NumberText& line = TableLine(table, code, eightBit);
-        AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
-    }
-    return largest;
-}
-
-// Returns the largest magnitude among the chunk's samples.
-double AppendComputedLines(const TypedArray& chunk, std::int32_t count,
-                           const ExtendedDivisor& divisor, ReplacementFile& out) {
-    double largest = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const double value = DecodeSample(chunk, i);
-        TakePeak(value, largest);
-        const NumberText line = WithLineEnd(SignalLine(value, divisor));
-        AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
-    }
-    return largest;
-}
-
 enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 
-// The second pass. A sample above the peak of the first means the file changed in between.
-PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
-                       ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
-    SignalLineTable table{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
-    const bool tabled =
-        chunk.Type == ElementType::UnsignedByte || chunk.Type == ElementType::SignedInt16;
-    if (tabled && !CreateSignalLineTable(table, peak)) return PassOutcome::NoMemory;
+// The second pass: the samples read a block at a time, their lines made on the threads and
+// written in order. A sample above the peak of the first pass means the file changed in
+// between.
+PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, ReplacementFile& out,
+                       ProgressDisplay& progress, std::uint8_t& readError) {
     const std::int32_t n = header.SampleCount;
-    PassOutcome outcome = PassOutcome::Written;
-    for (std::int64_t first = 0; first < n && out.Error == 0; first += ChunkSamples) {
-        const auto count =
-            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
-        readError = ReadChunk(header, first, count, chunk);
-        if (readError != 0) {
-            outcome = PassOutcome::ReadFailed;
-            break;
-        }
-        const double largest = tabled ? AppendTableLines(chunk, count, table, out)
-                                      : AppendComputedLines(chunk, count, table.Peak, out);
-        if (largest > peak) {
-            outcome = PassOutcome::Changed;
-            break;
-        }
-        ShowProgress(progress, static_cast<std::uint64_t>(first + count),
-                     static_cast<std::uint64_t>(n));
+    LineMaking making;
+    if (!BeginLineMaking(making, RawElementType(header.BitsPerSample), peak,
+                         LineThreads(threads, n))) {
+        EndLineMaking(making);
+        return PassOutcome::NoMemory;
     }
-    ReleaseSignalLineTable(table);
+    PassOutcome outcome = PassOutcome::Written;
+    std::int64_t filled = 0;
+    std::int64_t written = 0;
+    while (written < n && out.Error == 0 && outcome == PassOutcome::Written) {
+        for (LineBlock* block = nullptr; filled < n && (block = BlockToFill(making)) != nullptr;) {
+            const auto count =
+                static_cast<std::int32_t>(std::min<std::int64_t>(BlockSamples, n - filled));
+            readError = ReadChunk(header, filled, count, block->Samples);
+            if (readError != 0) {
+                outcome = PassOutcome::ReadFailed;
+                break;
+            }
+            HandOver(making, *block, count);
+            filled += count;
+        }
+        if (written == filled) break;  // nothing handed over: the read failed
+        const LineBlock& made = OldestMade(making);
+        AppendToReplacement(out, std::string_view(made.Text, made.Length));
+        if (made.Largest > peak) outcome = PassOutcome::Changed;
+        written += made.Count;
+        BlockWritten(making);
+        ShowProgress(progress, static_cast<std::uint64_t>(written), static_cast<std::uint64_t>(n));
+    }
+    EndLineMaking(making);
     return outcome;
 }
 
@@ -174,7 +152,7 @@ ConversionOutcome PutInPlace(ReplacementFile& out, std::string& cause) {
 
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause,
-                                  const SignalTarget& target) {
+                                  const SignalTarget& target, int threads) {
     cause.clear();
     TakeFileError();
     TypedArray chunk;
@@ -189,20 +167,21 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
     }
-    return ConvertWithPeak(waveName, header, before, peak, progress, cause, target);
+    return ConvertWithPeak(waveName, header, before, peak, progress, cause, target, threads);
 }
 
 ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
-                                  std::string& cause, const SignalTarget& target) {
+                                  std::string& cause, const SignalTarget& target, int threads) {
     cause.clear();
     TypedArray chunk;
     if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
     ReplacementFile out;
     BeginTarget(out, waveName, target);
     std::uint8_t readError = 0;
-    PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress, readError)
-                                         : PassOutcome::Written;
+    PassOutcome written = out.Error == 0
+                              ? WriteLines(header, peak, threads, out, progress, readError)
+                              : PassOutcome::Written;
     EndProgress(progress);
     if (written == PassOutcome::Written && out.Error == 0) {
         written = CheckUnchanged(before, readError);

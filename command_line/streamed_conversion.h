@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "command_line/line_blocks.h"
 #include "command_line/progress_display.h"
 #include "converter/conversion_outcome.h"
 #include "converter/wave_header.h"
@@ -21,13 +22,15 @@ struct SignalTarget {
 // A wave file changed between the two passes (its size or times, or a sample above the peak
 // the first pass found) fails as ReadFailed. On a read or write failure, cause tells why in a
 // few words, with the path that failed where there is one ("permission denied: take1.sig",
-// "changed while it was read"); it is left empty otherwise.
+// "changed while it was read"); it is left empty otherwise. The lines are made on threads
+// (see line_blocks.h), the same bytes for every count.
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause,
-                                  const SignalTarget& target = {});
+                                  const SignalTarget& target = {}, int threads = AutomaticThreads);
 
 // The conversion from the second pass on, with the first pass's stamp of the wave file and
 // the peak it found: what ConvertStreamed does once it has them.
 ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
-                                  std::string& cause, const SignalTarget& target = {});
+                                  std::string& cause, const SignalTarget& target = {},
+                                  int threads = AutomaticThreads);

@@ -1,0 +1,232 @@
+#include "command_line/line_blocks.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "converter/sample_decoding.h"
+
+namespace {
+
+constexpr std::size_t LongestLine = 26;  // 24 characters and the line end
+constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
+constexpr int BlocksPerMaker = 2;
+
+LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
+    return making.Blocks[static_cast<std::size_t>(sequence) % making.Blocks.size()];
+}
+
+// An 8- or 16-bit block's lines, each a copy of the table's line for its sample.
+void MakeTableLines(LineBlock& block, SignalLineTable& table, bool eightBit) {
+    const TypedArray& samples = block.Samples;
+    char* at = block.Text;
+    int largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const std::uint16_t code = ElementCode(
+            samples.Storage + static_cast<std::size_t>(i) * samples.ElementSize, eightBit);
+        const int value = CodeSample(code, eightBit);
+        largest = std::max(largest, value < 0 ? -value : value);
+        const NumberText& line = TableLine(table, code, eightBit);
+        std::memcpy(at, line.Text, sizeof line.Text);
+        at += line.Length;
+    }
+    block.Length = static_cast<std::size_t>(at - block.Text);
+    block.Largest = largest;
+}
+
+// Any other block's lines, each made from the sample the core decodes, in place.
+void MakeComputedLines(LineBlock& block, const WholeDivisor& peak) {
+    char* at = block.Text;
+    double largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const double value = DecodeSample(block.Samples, static_cast<std::uint32_t>(i));
+        TakePeak(value, largest);
+        at += PutSignalLine(at, value, peak);
+    }
+    block.Length = static_cast<std::size_t>(at - block.Text);
+    block.Largest = largest;
+}
+
+void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
+    if (making.Tabled) {
+        MakeTableLines(block, table, making.EightBit);
+    } else {
+        MakeComputedLines(block, making.Peak);
+    }
+}
+
+// The filled block that came first, or nullptr when none waits. Under the gate.
+LineBlock* OldestFilled(LineMaking& making) {
+    LineBlock* oldest = nullptr;
+    for (LineBlock& block : making.Blocks) {
+        if (block.State == BlockState::Filled &&
+            (oldest == nullptr || block.Sequence < oldest->Sequence)) {
+            oldest = &block;
+        }
+    }
+    return oldest;
+}
+
+// A maker's thread: takes the oldest filled block, makes its lines outside the gate, and
+// says so, until the making stops.
+void RunMaker(void* record) {
+    LineMaker& maker = *static_cast<LineMaker*>(record);
+    LineMaking& making = *maker.Making;
+    platform::EnterGate(making.Gate);
+    while (!making.Stopping) {
+        LineBlock* block = OldestFilled(making);
+        if (block == nullptr) {
+            platform::WaitAtGate(making.Gate);
+            continue;
+        }
+        block->State = BlockState::Making;
+        platform::LeaveGate(making.Gate);
+        MakeLines(making, *block, maker.Table);
+        platform::EnterGate(making.Gate);
+        block->State = BlockState::Made;
+        platform::WakeGate(making.Gate);
+    }
+    platform::LeaveGate(making.Gate);
+}
+
+SignalLineTable NoTable(double peak) {
+    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
+}
+
+bool CreateBlocks(LineMaking& making, ElementType type, std::size_t count) {
+    making.Blocks.assign(count, LineBlock{.Samples = EmptyArray(type),
+                                          .Count = 0,
+                                          .Text = nullptr,
+                                          .Length = 0,
+                                          .Largest = 0,
+                                          .Sequence = 0,
+                                          .State = BlockState::Free});
+    for (LineBlock& block : making.Blocks) {
+        block.Samples = CreateArray(type, BlockSamples);
+        block.Text = new (std::nothrow) char[BlockText];
+        if (block.Samples.Storage == nullptr || block.Text == nullptr) return false;
+    }
+    return true;
+}
+
+// Starts the makers; those that cannot start are dropped, and without any the writer makes
+// the lines, with a table of its own where one is needed.
+bool StartMakers(LineMaking& making, double peak) {
+    std::size_t started = 0;
+    for (LineMaker& maker : making.Makers) {
+        if (!platform::StartThread(maker.Thread, RunMaker, &maker)) break;
+        ++started;
+    }
+    if (started == 0) {
+        for (LineMaker& maker : making.Makers) ReleaseSignalLineTable(maker.Table);
+        making.Makers.clear();
+        if (making.Tabled) return CreateSignalLineTable(making.Table, peak);
+        return true;
+    }
+    // The makers already running keep their places; only the list's end is cut.
+    for (std::size_t i = started; i < making.Makers.size(); ++i) {
+        ReleaseSignalLineTable(making.Makers[i].Table);
+    }
+    making.Makers.erase(making.Makers.begin() + static_cast<std::ptrdiff_t>(started),
+                        making.Makers.end());
+    return true;
+}
+
+}  // namespace
+
+int LineThreads(int asked, std::int64_t samples) {
+    const std::int64_t blocks = (samples + BlockSamples - 1) / BlockSamples;
+    const int wanted = asked != AutomaticThreads
+                           ? asked
+                           : std::min(platform::ProcessorCount(), DefaultThreadLimit);
+    return static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(wanted, blocks)));
+}
+
+bool BeginLineMaking(LineMaking& making, ElementType type, double peak, int threads) {
+    const bool eightBit = type == ElementType::UnsignedByte;
+    making.Makers.clear();
+    making.Table = NoTable(peak);
+    making.Peak = SignalWholeDivisor(peak);
+    making.Tabled = eightBit || type == ElementType::SignedInt16;
+    making.EightBit = eightBit;
+    making.Gate = nullptr;
+    making.NextFill = 0;
+    making.NextWrite = 0;
+    making.Stopping = false;
+    const int makers = threads > 1 ? threads : 0;
+    if (!CreateBlocks(making, type, makers > 0 ? BlocksPerMaker * makers : 1)) return false;
+    if (makers == 0) return !making.Tabled || CreateSignalLineTable(making.Table, peak);
+    making.Gate = platform::CreateGate();
+    if (making.Gate == nullptr) return false;
+    making.Makers.assign(static_cast<std::size_t>(makers),
+                         LineMaker{.Making = &making, .Table = NoTable(peak), .Thread = {}});
+    for (LineMaker& maker : making.Makers) {
+        if (making.Tabled && !CreateSignalLineTable(maker.Table, peak)) return false;
+    }
+    return StartMakers(making, peak);
+}
+
+LineBlock* BlockToFill(LineMaking& making) {
+    // Blocks are filled and written in turn: the next one is free once the block that used
+    // its place before has been written.
+    if (making.NextFill - making.NextWrite >= static_cast<std::int64_t>(making.Blocks.size())) {
+        return nullptr;
+    }
+    return &BlockAt(making, making.NextFill);
+}
+
+void HandOver(LineMaking& making, LineBlock& block, std::int32_t count) {
+    block.Count = count;
+    block.Sequence = making.NextFill++;
+    if (making.Makers.empty()) {
+        MakeLines(making, block, making.Table);
+        block.State = BlockState::Made;
+        return;
+    }
+    platform::EnterGate(making.Gate);
+    block.State = BlockState::Filled;
+    platform::WakeGate(making.Gate);
+    platform::LeaveGate(making.Gate);
+}
+
+const LineBlock& OldestMade(LineMaking& making) {
+    LineBlock& block = BlockAt(making, making.NextWrite);
+    if (making.Makers.empty()) return block;
+    platform::EnterGate(making.Gate);
+    while (block.State != BlockState::Made) platform::WaitAtGate(making.Gate);
+    platform::LeaveGate(making.Gate);
+    return block;
+}
+
+void BlockWritten(LineMaking& making) {
+    LineBlock& block = BlockAt(making, making.NextWrite++);
+    if (making.Makers.empty()) {
+        block.State = BlockState::Free;
+        return;
+    }
+    platform::EnterGate(making.Gate);
+    block.State = BlockState::Free;
+    platform::LeaveGate(making.Gate);
+}
+
+void EndLineMaking(LineMaking& making) {
+    if (!making.Makers.empty()) {
+        platform::EnterGate(making.Gate);
+        making.Stopping = true;
+        platform::WakeGate(making.Gate);
+        platform::LeaveGate(making.Gate);
+    }
+    for (LineMaker& maker : making.Makers) {
+        platform::JoinThread(maker.Thread);
+        ReleaseSignalLineTable(maker.Table);
+    }
+    making.Makers.clear();
+    ReleaseSignalLineTable(making.Table);
+    for (LineBlock& block : making.Blocks) {
+        ReleaseArray(block.Samples);
+        delete[] block.Text;
+    }
+    making.Blocks.clear();
+    platform::DestroyGate(making.Gate);
+    making.Gate = nullptr;
+}

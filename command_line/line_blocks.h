@@ -1,0 +1,78 @@
+#pragma once
+// The second pass's lines made in blocks: one thread (the writer) fills each block with the
+// samples that come next and writes the blocks' lines in order, while N threads make them; a
+// block's lines depend on nothing but its samples and the peak, so the bytes are the same for
+// every N. With one thread the writer makes each block itself as it hands it over. Memory is
+// bounded by the blocks: two for each thread, so a thread finds the next block ready while the
+// writer writes.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "converter/signal_line.h"
+#include "files/typed_array.h"
+#include "platform/threads.h"
+
+inline constexpr std::int32_t BlockSamples = 32768;
+inline constexpr int AutomaticThreads = 0;  // the machine's processors, for a file long enough
+inline constexpr int DefaultThreadLimit = 8;
+inline constexpr int ThreadLimit = 64;  // the most -T takes
+
+enum class BlockState { Free, Filled, Making, Made };
+
+struct LineBlock {
+    TypedArray Samples;     // BlockSamples elements as the file stores them
+    std::int32_t Count;     // how many of them the block holds
+    char* Text;             // the lines of those samples, with room for one more line
+    std::size_t Length;     // bytes of Text made
+    double Largest;         // the largest magnitude among the samples
+    std::int64_t Sequence;  // the block's place among the blocks handed over, from 0
+    BlockState State;       // changed under the gate
+};
+
+struct LineMaking;
+
+// One thread that makes lines, with its own table of 8- and 16-bit lines.
+struct LineMaker {
+    LineMaking* Making;
+    SignalLineTable Table;  // empty for other resolutions
+    platform::WorkerThread Thread;
+};
+
+struct LineMaking {
+    std::vector<LineBlock> Blocks;  // used in turn: block Sequence sits at Sequence % size
+    std::vector<LineMaker> Makers;  // the threads; none: the writer makes the lines
+    SignalLineTable Table;          // the writer's table, when it makes the lines
+    WholeDivisor Peak;
+    bool Tabled;  // 8- and 16-bit samples: a line is a copy of a table's line
+    bool EightBit;
+    platform::ThreadGate* Gate;
+    std::int64_t NextFill;   // the Sequence of the next block handed over
+    std::int64_t NextWrite;  // the Sequence of the next block to write
+    bool Stopping;           // the makers leave
+};
+
+// The threads for a file of samples: asked, or AutomaticThreads for the processors (at most
+// DefaultThreadLimit); never more than the file's blocks, and one for a file of one block.
+int LineThreads(int asked, std::int64_t samples);
+
+// Prepares the blocks for samples of the type and starts the makers; a maker that cannot
+// start leaves its share to the others, or to the writer. False when memory is short; the
+// making must be ended either way. making stays where it is until then.
+bool BeginLineMaking(LineMaking& making, ElementType type, double peak, int threads);
+
+// The block to fill with the samples that come next, or nullptr while every block is in use.
+LineBlock* BlockToFill(LineMaking& making);
+
+// The block holds count samples now: a maker makes its lines.
+void HandOver(LineMaking& making, LineBlock& block, std::int32_t count);
+
+// The oldest block handed over and not yet written, once its lines are made. At least one
+// block must be waiting to be written.
+const LineBlock& OldestMade(LineMaking& making);
+
+// The oldest block is written: it is free for new samples.
+void BlockWritten(LineMaking& making);
+
+// Stops the makers, waits for them, and frees everything.
+void EndLineMaking(LineMaking& making);
