@@ -47,8 +47,32 @@ void MakeComputedLines(LineBlock& block, const WholeDivisor& peak) {
     block.Largest = largest;
 }
 
+// The first pass's work: the largest magnitude alone.
+void FindLargest(LineBlock& block, bool tabled, bool eightBit) {
+    const TypedArray& samples = block.Samples;
+    double largest = 0;
+    if (tabled) {
+        int magnitude = 0;
+        for (std::int32_t i = 0; i < block.Count; ++i) {
+            const int value = CodeSample(
+                ElementCode(samples.Storage + static_cast<std::size_t>(i) * samples.ElementSize,
+                            eightBit),
+                eightBit);
+            magnitude = std::max(magnitude, value < 0 ? -value : value);
+        }
+        largest = magnitude;
+    } else {
+        for (std::int32_t i = 0; i < block.Count; ++i) {
+            TakePeak(DecodeSample(samples, static_cast<std::uint32_t>(i)), largest);
+        }
+    }
+    block.Largest = largest;
+}
+
 void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
-    if (making.Tabled) {
+    if (making.Work == BlockWork::Peak) {
+        FindLargest(block, making.Tabled, making.EightBit);
+    } else if (making.Tabled) {
         MakeTableLines(block, table, making.EightBit);
     } else {
         MakeComputedLines(block, making.Peak);
@@ -93,7 +117,7 @@ SignalLineTable NoTable(double peak) {
     return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
 }
 
-bool CreateBlocks(LineMaking& making, ElementType type, std::size_t count) {
+bool CreateBlocks(LineMaking& making, ElementType type, std::size_t count, bool text) {
     making.Blocks.assign(count, LineBlock{.Samples = EmptyArray(type),
                                           .Count = 0,
                                           .Text = nullptr,
@@ -103,8 +127,8 @@ bool CreateBlocks(LineMaking& making, ElementType type, std::size_t count) {
                                           .State = BlockState::Free});
     for (LineBlock& block : making.Blocks) {
         block.Samples = CreateArray(type, BlockSamples);
-        block.Text = new (std::nothrow) char[BlockText];
-        if (block.Samples.Storage == nullptr || block.Text == nullptr) return false;
+        if (text) block.Text = new (std::nothrow) char[BlockText];
+        if (block.Samples.Storage == nullptr || (text && block.Text == nullptr)) return false;
     }
     return true;
 }
@@ -120,8 +144,8 @@ bool StartMakers(LineMaking& making, double peak) {
     if (started == 0) {
         for (LineMaker& maker : making.Makers) ReleaseSignalLineTable(maker.Table);
         making.Makers.clear();
-        if (making.Tabled) return CreateSignalLineTable(making.Table, peak);
-        return true;
+        const bool tables = making.Tabled && making.Work == BlockWork::Lines;
+        return !tables || CreateSignalLineTable(making.Table, peak);
     }
     // The makers already running keep their places; only the list's end is cut.
     for (std::size_t i = started; i < making.Makers.size(); ++i) {
@@ -142,26 +166,32 @@ int LineThreads(int asked, std::int64_t samples) {
     return static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(wanted, blocks)));
 }
 
-bool BeginLineMaking(LineMaking& making, ElementType type, double peak, int threads) {
+bool BeginLineMaking(LineMaking& making, ElementType type, BlockWork work, double peak,
+                     int threads) {
     const bool eightBit = type == ElementType::UnsignedByte;
     making.Makers.clear();
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);
+    making.Work = work;
     making.Tabled = eightBit || type == ElementType::SignedInt16;
+    const bool tables = making.Tabled && work == BlockWork::Lines;
     making.EightBit = eightBit;
     making.Gate = nullptr;
     making.NextFill = 0;
     making.NextWrite = 0;
     making.Stopping = false;
     const int makers = threads > 1 ? threads : 0;
-    if (!CreateBlocks(making, type, makers > 0 ? BlocksPerMaker * makers : 1)) return false;
-    if (makers == 0) return !making.Tabled || CreateSignalLineTable(making.Table, peak);
+    if (!CreateBlocks(making, type, makers > 0 ? BlocksPerMaker * makers : 1,
+                      work == BlockWork::Lines)) {
+        return false;
+    }
+    if (makers == 0) return !tables || CreateSignalLineTable(making.Table, peak);
     making.Gate = platform::CreateGate();
     if (making.Gate == nullptr) return false;
     making.Makers.assign(static_cast<std::size_t>(makers),
                          LineMaker{.Making = &making, .Table = NoTable(peak), .Thread = {}});
     for (LineMaker& maker : making.Makers) {
-        if (making.Tabled && !CreateSignalLineTable(maker.Table, peak)) return false;
+        if (tables && !CreateSignalLineTable(maker.Table, peak)) return false;
     }
     return StartMakers(making, peak);
 }

@@ -1,10 +1,11 @@
 #pragma once
-// The second pass's lines made in blocks: one thread (the writer) fills each block with the
-// samples that come next and writes the blocks' lines in order, while N threads make them; a
-// block's lines depend on nothing but its samples and the peak, so the bytes are the same for
-// every N. With one thread the writer makes each block itself as it hands it over. Memory is
-// bounded by the blocks: two for each thread, so a thread finds the next block ready while the
-// writer writes.
+// The passes over the samples in blocks: one thread (the writer) fills each block with the
+// samples that come next and takes the blocks back in order, while N threads work on them:
+// find each block's largest magnitude (the first pass), or make its lines as well (the second).
+// A block's lines depend on nothing but its samples and the peak, so the bytes are the same for
+// every N. With one thread the writer works on each block itself as it hands it over. Memory
+// is bounded by the blocks: two for each thread, so a thread finds the next block ready while
+// the writer writes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -20,10 +21,13 @@ inline constexpr int ThreadLimit = 64;  // the most -T takes
 
 enum class BlockState { Free, Filled, Making, Made };
 
+enum class BlockWork { Peak, Lines };
+
 struct LineBlock {
     TypedArray Samples;     // BlockSamples elements as the file stores them
     std::int32_t Count;     // how many of them the block holds
-    char* Text;             // the lines of those samples, with room for one more line
+    char* Text;             // the lines of those samples, with room for one more line; none
+                            // for the peak
     std::size_t Length;     // bytes of Text made
     double Largest;         // the largest magnitude among the samples
     std::int64_t Sequence;  // the block's place among the blocks handed over, from 0
@@ -44,6 +48,7 @@ struct LineMaking {
     std::vector<LineMaker> Makers;  // the threads; none: the writer makes the lines
     SignalLineTable Table;          // the writer's table, when it makes the lines
     WholeDivisor Peak;
+    BlockWork Work;
     bool Tabled;  // 8- and 16-bit samples: a line is a copy of a table's line
     bool EightBit;
     platform::ThreadGate* Gate;
@@ -57,17 +62,19 @@ struct LineMaking {
 int LineThreads(int asked, std::int64_t samples);
 
 // Prepares the blocks for samples of the type and starts the makers; a maker that cannot
-// start leaves its share to the others, or to the writer. False when memory is short; the
-// making must be ended either way. making stays where it is until then.
-bool BeginLineMaking(LineMaking& making, ElementType type, double peak, int threads);
+// start leaves its share to the others, or to the writer. The peak is what the lines divide
+// by. False when memory is short; the making must be ended either way. making stays where it
+// is until then.
+bool BeginLineMaking(LineMaking& making, ElementType type, BlockWork work, double peak,
+                     int threads);
 
 // The block to fill with the samples that come next, or nullptr while every block is in use.
 LineBlock* BlockToFill(LineMaking& making);
 
-// The block holds count samples now: a maker makes its lines.
+// The block holds count samples now: a maker does the work on it.
 void HandOver(LineMaking& making, LineBlock& block, std::int32_t count);
 
-// The oldest block handed over and not yet written, once its lines are made. At least one
+// The oldest block handed over and not yet written, once its work is done. At least one
 // block must be waiting to be written.
 const LineBlock& OldestMade(LineMaking& making);
 

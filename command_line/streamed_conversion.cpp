@@ -14,8 +14,6 @@
 namespace {
 
 constexpr std::int16_t Channel = 1;
-// Samples read at a time: large enough that reads cost nothing, small enough for any cache.
-constexpr std::int32_t ChunkSamples = 65536;
 
 constexpr std::string_view ChangedCause = "changed while it was read";
 
@@ -28,53 +26,66 @@ std::uint8_t ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_
     return TakeFileError();
 }
 
-std::uint8_t FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak) {
-    const std::int32_t n = header.SampleCount;
-    for (std::int64_t first = 0; first < n; first += ChunkSamples) {
-        const auto count =
-            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
-        if (std::uint8_t error = ReadChunk(header, first, count, chunk); error != 0) return error;
-        for (std::int32_t i = 0; i < count; ++i) TakePeak(DecodeSample(chunk, i), peak);
-    }
-    return 0;
-}
-
 enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 
-// The second pass: the samples read a block at a time, their lines made on the threads and
-// written in order. A sample above the peak of the first pass means the file changed in
-// between.
+// Fills every free block with the samples that come next and hands it over, then gives the
+// oldest block once its work is done; nullptr when every block is taken back, or a read
+// failed (readError tells).
+const LineBlock* NextDoneBlock(const WaveHeader& header, LineMaking& making, std::int64_t& filled,
+                               std::uint8_t& readError) {
+    const std::int32_t n = header.SampleCount;
+    for (LineBlock* block = nullptr; filled < n && (block = BlockToFill(making)) != nullptr;) {
+        const auto count =
+            static_cast<std::int32_t>(std::min<std::int64_t>(BlockSamples, n - filled));
+        readError = ReadChunk(header, filled, count, block->Samples);
+        if (readError != 0) return nullptr;
+        HandOver(making, *block, count);
+        filled += count;
+    }
+    if (making.NextWrite == making.NextFill) return nullptr;
+    return &OldestMade(making);
+}
+
+// The first pass: the largest magnitude among the samples.
+PassOutcome FindPeak(const WaveHeader& header, int threads, double& peak, std::uint8_t& readError) {
+    LineMaking making;
+    PassOutcome outcome = PassOutcome::NoMemory;
+    if (BeginLineMaking(making, RawElementType(header.BitsPerSample), BlockWork::Peak, peak,
+                        LineThreads(threads, header.SampleCount))) {
+        std::int64_t filled = 0;
+        while (const LineBlock* block = NextDoneBlock(header, making, filled, readError)) {
+            peak = std::max(peak, block->Largest);
+            BlockWritten(making);
+        }
+        outcome = readError != 0 ? PassOutcome::ReadFailed : PassOutcome::Written;
+    }
+    EndLineMaking(making);
+    return outcome;
+}
+
+// The second pass: the samples' lines written in order. A sample above the peak of the first
+// pass means the file changed in between.
 PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, ReplacementFile& out,
                        ProgressDisplay& progress, std::uint8_t& readError) {
     const std::int32_t n = header.SampleCount;
     LineMaking making;
-    if (!BeginLineMaking(making, RawElementType(header.BitsPerSample), peak,
-                         LineThreads(threads, n))) {
-        EndLineMaking(making);
-        return PassOutcome::NoMemory;
-    }
-    PassOutcome outcome = PassOutcome::Written;
-    std::int64_t filled = 0;
-    std::int64_t written = 0;
-    while (written < n && out.Error == 0 && outcome == PassOutcome::Written) {
-        for (LineBlock* block = nullptr; filled < n && (block = BlockToFill(making)) != nullptr;) {
-            const auto count =
-                static_cast<std::int32_t>(std::min<std::int64_t>(BlockSamples, n - filled));
-            readError = ReadChunk(header, filled, count, block->Samples);
-            if (readError != 0) {
-                outcome = PassOutcome::ReadFailed;
-                break;
-            }
-            HandOver(making, *block, count);
-            filled += count;
+    PassOutcome outcome = PassOutcome::NoMemory;
+    if (BeginLineMaking(making, RawElementType(header.BitsPerSample), BlockWork::Lines, peak,
+                        LineThreads(threads, n))) {
+        outcome = PassOutcome::Written;
+        std::int64_t filled = 0;
+        std::int64_t written = 0;
+        while (out.Error == 0 && outcome == PassOutcome::Written) {
+            const LineBlock* block = NextDoneBlock(header, making, filled, readError);
+            if (block == nullptr) break;
+            AppendToReplacement(out, std::string_view(block->Text, block->Length));
+            if (block->Largest > peak) outcome = PassOutcome::Changed;
+            written += block->Count;
+            BlockWritten(making);
+            ShowProgress(progress, static_cast<std::uint64_t>(written),
+                         static_cast<std::uint64_t>(n));
         }
-        if (written == filled) break;  // nothing handed over: the read failed
-        const LineBlock& made = OldestMade(making);
-        AppendToReplacement(out, std::string_view(made.Text, made.Length));
-        if (made.Largest > peak) outcome = PassOutcome::Changed;
-        written += made.Count;
-        BlockWritten(making);
-        ShowProgress(progress, static_cast<std::uint64_t>(written), static_cast<std::uint64_t>(n));
+        if (readError != 0) outcome = PassOutcome::ReadFailed;
     }
     EndLineMaking(making);
     return outcome;
@@ -98,15 +109,12 @@ std::string WriteCause(const ReplacementFile& out) {
     return cause;
 }
 
-// The chunk the passes read into; false when the screen program could not have had the
-// sample buffer of this file either.
+// The passes read into blocks of their own (line_blocks.h); the chunk stays empty. False when
+// the screen program could not have had the sample buffer of this file.
 bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
     const std::int32_t n = header.SampleCount;
     chunk = EmptyArray(ElementType::Double);
-    if (n <= 0) return true;
-    if (!ArrayFits(ElementType::Double, n)) return false;
-    chunk = CreateArray(RawElementType(header.BitsPerSample), std::min(n, ChunkSamples));
-    return TakeFileError() == 0;
+    return n <= 0 || ArrayFits(ElementType::Double, n);
 }
 
 void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTarget& target) {
@@ -161,9 +169,11 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
     const FileStamp before = StampChannel(Channel);
     std::uint8_t readError = TakeFileError();
     double peak = 0;
-    if (readError == 0) readError = FindPeak(header, chunk, peak);
     ReleaseArray(chunk);
-    if (readError != 0) {
+    const PassOutcome found =
+        readError == 0 ? FindPeak(header, threads, peak, readError) : PassOutcome::ReadFailed;
+    if (found == PassOutcome::NoMemory) return Finish(chunk, ConversionOutcome::TooLarge);
+    if (found != PassOutcome::Written) {
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
     }

@@ -43,7 +43,7 @@ void BeginStandardOutput(ReplacementFile& file);
 // Writes the buffer out. Only the appends need it.
 void DrainReplacementBuffer(ReplacementFile& file);
 
-// Adds bytes of any length.
+// Adds bytes of any length; a buffer's worth or more is written from where it is.
 void AppendToReplacement(ReplacementFile& file, std::string_view bytes);
 
 // What AppendShortToReplacement copies, whatever the length of the text.
