@@ -26,8 +26,8 @@ void MakeTableLines(LineBlock& block, SignalLineTable& table, bool eightBit) {
             samples.Storage + static_cast<std::size_t>(i) * samples.ElementSize, eightBit);
         const int value = CodeSample(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
-        const NumberText& line = TableLine(table, code, eightBit);
-        std::memcpy(at, line.Text, sizeof line.Text);
+        const TabledLine& line = TableLine(table, code, eightBit);
+        std::memcpy(at, &line, sizeof line);
         at += line.Length;
     }
     block.Length = static_cast<std::size_t>(at - block.Text);
@@ -114,7 +114,7 @@ void RunMaker(void* record) {
 }
 
 SignalLineTable NoTable(double peak) {
-    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
+    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr};
 }
 
 bool CreateBlocks(LineMaking& making, ElementType type, std::size_t count, bool text) {
