@@ -17,7 +17,7 @@
 inline constexpr std::int32_t BlockSamples = 32768;
 inline constexpr int AutomaticThreads = 0;  // the machine's processors, for a file long enough
 inline constexpr int DefaultThreadLimit = 8;
-inline constexpr int ThreadLimit = 64;  // the most -T takes
+inline constexpr int ThreadLimit = 16;  // the most -T takes: 16 keep the peak under 64 MiB
 
 enum class BlockState { Free, Filled, Making, Made };
 

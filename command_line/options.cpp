@@ -32,7 +32,7 @@ constexpr std::string_view UsageText =
     "                        the end of the file, up to the end of the file (files written\n"
     "                        to a pipe, recordings cut short)\n"
     "  -q, --quiet           print nothing for the files converted\n"
-    "  -T, --threads=N       make the lines of a long file on N threads (1 to 64); by default\n"
+    "  -T, --threads=N       make the lines of a long file on N threads (1 to 16); by default\n"
     "                        as many as the processors, at most 8; the same bytes for any N\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
@@ -150,7 +150,7 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case 'T':
                 if (!ReadThreads(optarg, options.Threads)) {
-                    return Usage("not a thread count from 1 to 64", optarg);
+                    return Usage("not a thread count from 1 to 16", optarg);
                 }
                 break;
             case ExtensibleOption:

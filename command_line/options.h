@@ -12,7 +12,7 @@ struct Options {
     bool DataToEnd;                 // --data-to-end
     bool ToStandardOutput;          // -c
     std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
-    int Threads;                    // -T N, 1 to 64; 0: by the file's length and the processors
+    int Threads;                    // -T N, 1 to 16; 0: by the file's length and the processors
     std::vector<std::string_view> Files;
 };
 
