@@ -1,5 +1,6 @@
 #include "command_line/command_line.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "command_line/verdict_words.h"
 #include "converter/header_check.h"
 #include "files/channels.h"
+#include "files/input_copy.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -22,8 +24,9 @@ using platform::StandardStream;
 struct Streams {
     bool OutputIsTerminal;
     bool ErrorIsTerminal;
-    bool OutputLost;    // a line could not be written to standard output
-    bool OutputClosed;  // the lines went to a pipe nobody reads: the run ends
+    bool LinesOnOutput;  // some file's lines go to standard output: no report lines go there
+    bool OutputLost;     // a line could not be written to standard output
+    bool OutputClosed;   // the lines went to a pipe nobody reads: the run ends
 };
 
 // A signal file written in this run, and the wave file it came from.
@@ -31,6 +34,21 @@ struct WrittenFile {
     std::string SignalName;
     std::string_view WaveName;
 };
+
+// What standard input is called in messages.
+constexpr std::string_view StandardInputWords = "standard input";
+
+// A file to convert: where it is read from, and what messages call it.
+struct Source {
+    std::string_view Path;   // for standard input, the temporary file that holds it
+    std::string_view Shown;  // the FILE as given, or StandardInputWords
+    bool StandardInput;
+};
+
+// Where a file's lines go: standard output under -c, and standard input's without -o.
+bool LinesToOutput(bool standardInput, const Options& options) {
+    return options.ToStandardOutput || (standardInput && options.OutputFile.empty());
+}
 
 void SayError(std::string_view line) {
     platform::WriteToStream(StandardStream::Error, line);
@@ -47,17 +65,19 @@ void ReportFailure(std::string_view name, std::string_view message, std::string_
 void ReportConversion(std::string_view name, std::string_view signalName, const WaveHeader& header,
                       Streams& streams) {
     const bool terminal = streams.OutputIsTerminal;
-    std::string line = Shown(name, terminal) + ": " + std::to_string(header.BitsPerSample) +
-                       " bits, " + std::to_string(header.SampleRate) + " Hz, " +
+    std::string line = Shown(name, terminal) + ": " + SampleFormatText(header) + ", " +
+                       std::to_string(header.SampleRate) + " Hz, " +
                        std::to_string(header.SampleCount) + " samples, " +
                        std::to_string(header.Duration) + " milliseconds -> " +
                        Shown(signalName, terminal) + "\n";
     if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
 }
 
-// The signal file of a wave file: beside it, or in the folder of -d under the name its base
-// name gives.
+// The signal file of a wave file: the file of -o, beside it, or in the folder of -d under the
+// name its base name gives. Standard input's lines have none but that of -o.
 std::string SignalNameFor(std::string_view name, const Options& options) {
+    if (!options.OutputFile.empty()) return std::string(options.OutputFile);
+    if (name == StandardInputName) return {};
     if (options.OutputFolder.empty()) return SignalFileName(name);
     return InFolder(options.OutputFolder, SignalFileName(InFolder({}, name)));
 }
@@ -66,7 +86,7 @@ std::string SignalNameFor(std::string_view name, const Options& options) {
 const WrittenFile* EarlierWriter(std::string_view signalName,
                                  const std::vector<WrittenFile>& written) {
     for (const WrittenFile& earlier : written) {
-        if (earlier.SignalName == signalName || SameFile(earlier.SignalName, signalName)) {
+        if (earlier.SignalName == signalName || SamePath(earlier.SignalName, signalName)) {
             return &earlier;
         }
     }
@@ -74,17 +94,17 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
 }
 
 // The refusals before the header is read: a name the channels would cut short (they use only
-// a name's first bytes, so a longer one could reach another file), and, with -d, a signal file
-// an earlier file of this run wrote. False after reporting one.
-bool NameUsable(std::string_view name, const std::string& signalName, const Options& options,
-                const Streams& streams, const std::vector<WrittenFile>& written) {
+// a name's first bytes, so a longer one could reach another file), and a signal file an
+// earlier file of this run wrote (k.wav and k.WAV both give k.sig). False after reporting one.
+bool NameUsable(std::string_view name, const std::string& signalName, const Streams& streams,
+                const std::vector<WrittenFile>& written) {
     if (name.size() > ChannelNameLimit) {
         ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes",
                       streams);
         return false;
     }
-    const WrittenFile* earlier = EarlierWriter(signalName, written);
-    if (earlier == nullptr || options.OutputFolder.empty()) return true;
+    const WrittenFile* earlier = signalName.empty() ? nullptr : EarlierWriter(signalName, written);
+    if (earlier == nullptr) return true;
     ReportFailure(name, "The signal file would overwrite that of an earlier file",
                   Shown(signalName, streams.ErrorIsTerminal) + ", from " +
                       Shown(earlier->WaveName, streams.ErrorIsTerminal),
@@ -92,38 +112,48 @@ bool NameUsable(std::string_view name, const std::string& signalName, const Opti
     return false;
 }
 
-// The header check with the options' reading; false after reporting a refusal.
-bool HeaderAccepted(std::string_view name, const std::string& signalName, const Options& options,
+// The header check with the options' reading; false after reporting a refusal. Standard
+// input is read to its end whatever its data size says: a pipe cannot carry the size.
+bool HeaderAccepted(const Source& source, const std::string& signalName, const Options& options,
                     const Streams& streams, WaveHeader& header, HeaderVerdict& verdict) {
     const HeaderReading reading{.Extensible = options.Extensible,
-                                .DataToEnd = options.DataToEnd,
+                                .AnyPcm = options.AnyPcm,
+                                .Channel = options.Channel,
+                                .DataToEnd = options.DataToEnd || source.StandardInput,
                                 .CountHeld = true,
                                 .SignalName = signalName,
-                                .NoSignalFile = options.ToStandardOutput};
-    verdict = CheckWaveHeader(name, header, reading);
+                                .NoSignalFile = LinesToOutput(source.StandardInput, options)};
+    verdict = CheckWaveHeader(source.Path, header, reading);
     if (verdict.Code == HeaderCode::Accepted) return true;
-    ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    // With a channel asked for, only a file of fewer channels is refused as not mono.
+    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
+        ReportFailure(source.Shown, AbsentChannelText(options.Channel),
+                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
+        return false;
+    }
+    ReportFailure(source.Shown, RefusalText(verdict.Code), RefusalCause(verdict), streams);
     return false;
 }
 
-ConversionOutcome Convert(std::string_view name, const std::string& signalName,
+ConversionOutcome Convert(const Source& source, const std::string& signalName,
                           const WaveHeader& header, const Options& options, const Streams& streams,
                           std::string& cause) {
     ProgressDisplay progress;
-    BeginProgress(progress, Shown(name, ForTerminal), streams.ErrorIsTerminal);
+    BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal);
     return ConvertStreamed(
-        name, header, progress, cause,
-        SignalTarget{.Path = signalName, .StandardOutput = options.ToStandardOutput},
+        source.Shown, header, progress, cause,
+        SignalTarget{.Path = signalName,
+                     .StandardOutput = LinesToOutput(source.StandardInput, options)},
         options.Threads);
 }
 
 // Reports a failed conversion; a file too large gets the data size hint, where there is one,
 // since a wrong size is the likely reason.
 void ReportFailedConversion(std::string_view name, ConversionOutcome outcome,
-                            const std::string& cause, const std::string& hint,
+                            const std::string& cause, const std::string& hint, bool toOutput,
                             const Streams& streams) {
     ReportFailure(
-        name, OutcomeText(outcome),
+        name, toOutput ? StandardOutputOutcomeText(outcome) : OutcomeText(outcome),
         outcome == ConversionOutcome::TooLarge ? hint : Shown(cause, streams.ErrorIsTerminal),
         streams);
 }
@@ -133,32 +163,67 @@ void Warn(std::string_view name, const std::string& hint, const Streams& streams
              ": warning: " + hint + "\n");
 }
 
-// Converts one file; false when it was refused or failed.
-bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
-                 std::vector<WrittenFile>& written) {
-    const std::string signalName = SignalNameFor(name, options);
-    if (!NameUsable(name, signalName, options, streams, written)) return false;
+// Converts one file, read from source.Path once its name passed; false when it was refused or
+// failed.
+bool ConvertSource(const Source& source, const std::string& signalName, const Options& options,
+                   Streams& streams, std::vector<WrittenFile>& written) {
     WaveHeader header{};
     HeaderVerdict verdict;
-    if (!HeaderAccepted(name, signalName, options, streams, header, verdict)) return false;
+    if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) return false;
     const std::string hint = DataSizeHint(verdict);
+    const bool toOutput = LinesToOutput(source.StandardInput, options);
     std::string cause;
-    const ConversionOutcome outcome = Convert(name, signalName, header, options, streams, cause);
+    const ConversionOutcome outcome = Convert(source, signalName, header, options, streams, cause);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return false;
     }
     if (outcome != ConversionOutcome::Finished) {
-        ReportFailedConversion(name, outcome, cause, hint, streams);
+        ReportFailedConversion(source.Shown, outcome, cause, hint, toOutput, streams);
         return false;
     }
-    if (!hint.empty()) Warn(name, hint, streams);
-    if (options.ToStandardOutput) return true;
-    if (!options.OutputFolder.empty()) {
-        written.push_back(WrittenFile{.SignalName = signalName, .WaveName = name});
+    if (!hint.empty()) Warn(source.Shown, hint, streams);
+    if (toOutput) return true;
+    written.push_back(WrittenFile{.SignalName = signalName, .WaveName = source.Shown});
+    if (!options.Quiet && !streams.LinesOnOutput) {
+        ReportConversion(source.Shown, signalName, header, streams);
     }
-    if (!options.Quiet) ReportConversion(name, signalName, header, streams);
     return true;
+}
+
+// Standard input, held in a temporary file for the two passes and removed after them.
+bool ConvertStandardInput(const std::string& signalName, const Options& options, Streams& streams,
+                          std::vector<WrittenFile>& written) {
+    InputCopy copy = CopyStandardInput();
+    if (copy.Error != 0) {
+        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed), copy.Cause,
+                      streams);
+        return false;
+    }
+    bool converted = false;
+    if (copy.Path.size() > ChannelNameLimit) {
+        ReportFailure(
+            StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
+            "its temporary file's path is longer than 255 bytes: set TMPDIR to a shorter one",
+            streams);
+    } else {
+        const Source source{.Path = copy.Path, .Shown = StandardInputWords, .StandardInput = true};
+        converted = ConvertSource(source, signalName, options, streams, written);
+    }
+    RemoveInputCopy(copy);
+    return converted;
+}
+
+// Converts one file; false when it was refused or failed.
+bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
+                 std::vector<WrittenFile>& written) {
+    const std::string signalName = SignalNameFor(name, options);
+    if (!NameUsable(name, signalName, streams, written)) return false;
+    if (name == StandardInputName) {
+        return ConvertStandardInput(signalName, options, streams, written);
+    }
+    const Source source{.Path = name, .Shown = name, .StandardInput = false};
+    return ConvertSource(source, signalName, options, streams, written);
 }
 
 }  // namespace
@@ -167,8 +232,11 @@ int RunCommandLine(int count, const char* const* arguments) {
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
+                    .AnyPcm = false,
+                    .Channel = 0,
                     .ToStandardOutput = false,
                     .OutputFolder = {},
+                    .OutputFile = {},
                     .Threads = AutomaticThreads,
                     .Files = {}};
     switch (ParseArguments(count, arguments, options)) {
@@ -181,8 +249,11 @@ int RunCommandLine(int count, const char* const* arguments) {
         case ParseOutcome::Run:
             break;
     }
+    const bool standardInput = std::find(options.Files.begin(), options.Files.end(),
+                                         StandardInputName) != options.Files.end();
     Streams streams{.OutputIsTerminal = platform::StreamIsTerminal(StandardStream::Output),
                     .ErrorIsTerminal = platform::StreamIsTerminal(StandardStream::Error),
+                    .LinesOnOutput = LinesToOutput(standardInput, options),
                     .OutputLost = false,
                     .OutputClosed = false};
     std::vector<WrittenFile> written;

@@ -1,6 +1,7 @@
 #include "command_line/line_blocks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -16,14 +17,23 @@ LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
     return making.Blocks[static_cast<std::size_t>(sequence) % making.Blocks.size()];
 }
 
+bool EightBit(const WaveHeader& header) {
+    return header.Form == SampleForm::Unsigned8;
+}
+
+// The value bytes of frame i.
+const unsigned char* ValueAt(const LineBlock& block, const WaveHeader& header, std::int32_t i) {
+    return block.Frames.Storage + static_cast<std::size_t>(i) * header.FrameBytes +
+           header.ValueOffset;
+}
+
 // An 8- or 16-bit block's lines, each a copy of the table's line for its sample.
-void MakeTableLines(LineBlock& block, SignalLineTable& table, bool eightBit) {
-    const TypedArray& samples = block.Samples;
+void MakeTableLines(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
+    const bool eightBit = EightBit(header);
     char* at = block.Text;
     int largest = 0;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const std::uint16_t code = ElementCode(
-            samples.Storage + static_cast<std::size_t>(i) * samples.ElementSize, eightBit);
+        const std::uint16_t code = ElementCode(ValueAt(block, header, i), eightBit);
         const int value = CodeSample(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         const TabledLine& line = TableLine(table, code, eightBit);
@@ -35,11 +45,12 @@ void MakeTableLines(LineBlock& block, SignalLineTable& table, bool eightBit) {
 }
 
 // Any other block's lines, each made from the sample the core decodes, in place.
-void MakeComputedLines(LineBlock& block, const WholeDivisor& peak) {
+void MakeComputedLines(LineBlock& block, const WaveHeader& header, const WholeDivisor& peak) {
     char* at = block.Text;
     double largest = 0;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const double value = DecodeSample(block.Samples, static_cast<std::uint32_t>(i));
+        const double value =
+            FrameSample(block.Frames.Storage, static_cast<std::uint32_t>(i), header);
         TakePeak(value, largest);
         at += PutSignalLine(at, value, peak);
     }
@@ -47,23 +58,28 @@ void MakeComputedLines(LineBlock& block, const WholeDivisor& peak) {
     block.Largest = largest;
 }
 
-// The first pass's work: the largest magnitude alone.
-void FindLargest(LineBlock& block, bool tabled, bool eightBit) {
-    const TypedArray& samples = block.Samples;
+// The first pass's work: the largest magnitude, and the first sample that is no number.
+void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     double largest = 0;
+    block.NotANumber = -1;
     if (tabled) {
+        const bool eightBit = EightBit(header);
         int magnitude = 0;
         for (std::int32_t i = 0; i < block.Count; ++i) {
-            const int value = CodeSample(
-                ElementCode(samples.Storage + static_cast<std::size_t>(i) * samples.ElementSize,
-                            eightBit),
-                eightBit);
+            const int value =
+                CodeSample(ElementCode(ValueAt(block, header, i), eightBit), eightBit);
             magnitude = std::max(magnitude, value < 0 ? -value : value);
         }
         largest = magnitude;
     } else {
         for (std::int32_t i = 0; i < block.Count; ++i) {
-            TakePeak(DecodeSample(samples, static_cast<std::uint32_t>(i)), largest);
+            const double value =
+                FrameSample(block.Frames.Storage, static_cast<std::uint32_t>(i), header);
+            if (!std::isfinite(value)) {
+                block.NotANumber = i;
+                break;
+            }
+            TakePeak(value, largest);
         }
     }
     block.Largest = largest;
@@ -71,11 +87,11 @@ void FindLargest(LineBlock& block, bool tabled, bool eightBit) {
 
 void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
     if (making.Work == BlockWork::Peak) {
-        FindLargest(block, making.Tabled, making.EightBit);
+        FindLargest(block, making.Header, making.Tabled);
     } else if (making.Tabled) {
-        MakeTableLines(block, table, making.EightBit);
+        MakeTableLines(block, making.Header, table);
     } else {
-        MakeComputedLines(block, making.Peak);
+        MakeComputedLines(block, making.Header, making.Peak);
     }
 }
 
@@ -117,18 +133,20 @@ SignalLineTable NoTable(double peak) {
     return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr};
 }
 
-bool CreateBlocks(LineMaking& making, ElementType type, std::size_t count, bool text) {
-    making.Blocks.assign(count, LineBlock{.Samples = EmptyArray(type),
+bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
+    making.Blocks.assign(count, LineBlock{.Frames = EmptyArray(ElementType::UnsignedByte),
                                           .Count = 0,
                                           .Text = nullptr,
                                           .Length = 0,
                                           .Largest = 0,
+                                          .NotANumber = -1,
                                           .Sequence = 0,
                                           .State = BlockState::Free});
     for (LineBlock& block : making.Blocks) {
-        block.Samples = CreateArray(type, BlockSamples);
+        block.Frames =
+            CreateArray(ElementType::UnsignedByte, making.BlockSamples * making.Header.FrameBytes);
         if (text) block.Text = new (std::nothrow) char[BlockText];
-        if (block.Samples.Storage == nullptr || (text && block.Text == nullptr)) return false;
+        if (block.Frames.Storage == nullptr || (text && block.Text == nullptr)) return false;
     }
     return true;
 }
@@ -158,34 +176,31 @@ bool StartMakers(LineMaking& making, double peak) {
 
 }  // namespace
 
-int LineThreads(int asked, std::int64_t samples) {
-    const std::int64_t blocks = (samples + BlockSamples - 1) / BlockSamples;
-    const int wanted = asked != AutomaticThreads
-                           ? asked
-                           : std::min(platform::ProcessorCount(), DefaultThreadLimit);
-    return static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(wanted, blocks)));
-}
-
-bool BeginLineMaking(LineMaking& making, ElementType type, BlockWork work, double peak,
+bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
                      int threads) {
-    const bool eightBit = type == ElementType::UnsignedByte;
+    making.Header = header;
+    making.BlockSamples = std::max(1, std::min(BlockSamples, BlockFrameBytes / header.FrameBytes));
     making.Makers.clear();
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);
     making.Work = work;
-    making.Tabled = eightBit || type == ElementType::SignedInt16;
-    const bool tables = making.Tabled && work == BlockWork::Lines;
-    making.EightBit = eightBit;
+    making.Tabled = header.Form == SampleForm::Unsigned8 || header.Form == SampleForm::Signed16;
     making.Gate = nullptr;
     making.NextFill = 0;
     making.NextWrite = 0;
     making.Stopping = false;
-    const int makers = threads > 1 ? threads : 0;
-    if (!CreateBlocks(making, type, makers > 0 ? BlocksPerMaker * makers : 1,
+    const bool tables = making.Tabled && work == BlockWork::Lines;
+    const std::int64_t blocks =
+        (std::int64_t{header.SampleCount} + making.BlockSamples - 1) / making.BlockSamples;
+    const int wanted = threads != AutomaticThreads
+                           ? threads
+                           : std::min(platform::ProcessorCount(), DefaultThreadLimit);
+    const int makers = blocks > 1 ? static_cast<int>(std::min<std::int64_t>(wanted, blocks)) : 0;
+    if (!CreateBlocks(making, makers > 1 ? BlocksPerMaker * static_cast<std::size_t>(makers) : 1,
                       work == BlockWork::Lines)) {
         return false;
     }
-    if (makers == 0) return !tables || CreateSignalLineTable(making.Table, peak);
+    if (makers <= 1) return !tables || CreateSignalLineTable(making.Table, peak);
     making.Gate = platform::CreateGate();
     if (making.Gate == nullptr) return false;
     making.Makers.assign(static_cast<std::size_t>(makers),
@@ -253,7 +268,7 @@ void EndLineMaking(LineMaking& making) {
     making.Makers.clear();
     ReleaseSignalLineTable(making.Table);
     for (LineBlock& block : making.Blocks) {
-        ReleaseArray(block.Samples);
+        ReleaseArray(block.Frames);
         delete[] block.Text;
     }
     making.Blocks.clear();

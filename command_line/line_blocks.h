@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "converter/signal_line.h"
+#include "converter/wave_header.h"
 #include "files/typed_array.h"
 #include "platform/threads.h"
 
-inline constexpr std::int32_t BlockSamples = 32768;
+inline constexpr std::int32_t BlockSamples = 32768;  // the most; fewer for wide frames
+inline constexpr std::int32_t BlockFrameBytes = 4 * BlockSamples;  // the most frame bytes
 inline constexpr int AutomaticThreads = 0;  // the machine's processors, for a file long enough
 inline constexpr int DefaultThreadLimit = 8;
 inline constexpr int ThreadLimit = 16;  // the most -T takes: 16 keep the peak under 64 MiB
@@ -24,14 +26,15 @@ enum class BlockState { Free, Filled, Making, Made };
 enum class BlockWork { Peak, Lines };
 
 struct LineBlock {
-    TypedArray Samples;     // BlockSamples elements as the file stores them
-    std::int32_t Count;     // how many of them the block holds
-    char* Text;             // the lines of those samples, with room for one more line; none
-                            // for the peak
-    std::size_t Length;     // bytes of Text made
-    double Largest;         // the largest magnitude among the samples
-    std::int64_t Sequence;  // the block's place among the blocks handed over, from 0
-    BlockState State;       // changed under the gate
+    TypedArray Frames;        // bytes of the making's BlockSamples frames, as the file holds them
+    std::int32_t Count;       // how many frames the block holds
+    char* Text;               // the lines of those samples, with room for one more line; none
+                              // for the peak
+    std::size_t Length;       // bytes of Text made
+    double Largest;           // the largest magnitude among the samples
+    std::int32_t NotANumber;  // the first sample (from 0) that is no finite number; or -1
+    std::int64_t Sequence;    // the block's place among the blocks handed over, from 0
+    BlockState State;         // changed under the gate
 };
 
 struct LineMaking;
@@ -44,34 +47,33 @@ struct LineMaker {
 };
 
 struct LineMaking {
+    WaveHeader Header;              // how the frames hold the samples
+    std::int32_t BlockSamples;      // frames a block holds: BlockSamples, or fewer for wide ones
     std::vector<LineBlock> Blocks;  // used in turn: block Sequence sits at Sequence % size
     std::vector<LineMaker> Makers;  // the threads; none: the writer makes the lines
     SignalLineTable Table;          // the writer's table, when it makes the lines
     WholeDivisor Peak;
     BlockWork Work;
     bool Tabled;  // 8- and 16-bit samples: a line is a copy of a table's line
-    bool EightBit;
     platform::ThreadGate* Gate;
     std::int64_t NextFill;   // the Sequence of the next block handed over
     std::int64_t NextWrite;  // the Sequence of the next block to write
     bool Stopping;           // the makers leave
 };
 
-// The threads for a file of samples: asked, or AutomaticThreads for the processors (at most
-// DefaultThreadLimit); never more than the file's blocks, and one for a file of one block.
-int LineThreads(int asked, std::int64_t samples);
-
-// Prepares the blocks for samples of the type and starts the makers; a maker that cannot
-// start leaves its share to the others, or to the writer. The peak is what the lines divide
-// by. False when memory is short; the making must be ended either way. making stays where it
-// is until then.
-bool BeginLineMaking(LineMaking& making, ElementType type, BlockWork work, double peak,
+// Prepares the blocks for the header's frames and starts the makers: as many as asked, or
+// for AutomaticThreads the processors (at most DefaultThreadLimit); never more than the file
+// has blocks, and none for a file of one block, whose work the writer does. A maker that
+// cannot start leaves its share to the others, or to the writer. The peak is what the lines
+// divide by. False when memory is short; the making must be ended either way. making stays
+// where it is until then.
+bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
                      int threads);
 
 // The block to fill with the samples that come next, or nullptr while every block is in use.
 LineBlock* BlockToFill(LineMaking& making);
 
-// The block holds count samples now: a maker does the work on it.
+// The block holds count frames now: a maker does the work on it.
 void HandOver(LineMaking& making, LineBlock& block, std::int32_t count);
 
 // The oldest block handed over and not yet written, once its work is done. At least one

@@ -2,7 +2,7 @@
 
 #include <getopt.h>
 
-#include <charconv>
+#include <algorithm>
 #include <string>
 
 #include "command_line/line_blocks.h"
@@ -24,6 +24,7 @@ constexpr std::string_view UsageText =
     "\n"
     "  -d, --output-dir=DIR  write each signal file into the folder DIR, under the name its\n"
     "                        file's base name gives; the wave file's folder is only read\n"
+    "  -o, --output=FILE     write the signal file of the one FILE named into FILE\n"
     "  -c, --stdout          write the lines of each FILE to standard output, one file after\n"
     "                        another, and no signal file\n"
     "      --extensible      read an extensible Wave file (format tag 0xFFFE) whose\n"
@@ -31,6 +32,9 @@ constexpr std::string_view UsageText =
     "      --data-to-end     read a data chunk whose size is 0 or 0xFFFFFFFF, or runs past\n"
     "                        the end of the file, up to the end of the file (files written\n"
     "                        to a pipe, recordings cut short)\n"
+    "      --channel=N       read channel N (from 1) of a file of several channels\n"
+    "      --any-pcm         also read 32-bit samples, 24-bit samples in 4-byte slots and\n"
+    "                        32- or 64-bit float samples; implies --extensible\n"
     "  -q, --quiet           print nothing for the files converted\n"
     "  -T, --threads=N       make the lines of a long file on N threads (1 to 16); by default\n"
     "                        as many as the processors, at most 8; the same bytes for any N\n"
@@ -38,9 +42,13 @@ constexpr std::string_view UsageText =
     "      --version         show the version and exit\n"
     "      --                end of the options: every argument after it is a FILE\n"
     "\n"
-    "Each converted file gets a line on standard output, each refused or failed one a line on\n"
-    "standard error. Exit status: 0 when every file was converted, 1 when any was refused or\n"
-    "failed (the others are still converted), 2 for a usage error.\n"
+    "A FILE of - is standard input, read to its end whatever its data size says; its lines go\n"
+    "to standard output unless -o names a signal file. (./- is a file called -.)\n"
+    "\n"
+    "Each converted file gets a line on standard output, unless lines go there; each refused\n"
+    "or failed one a line on standard error. Exit status: 0 when every file was converted, 1\n"
+    "when any was refused or failed (the others are still converted), 2 for a usage error.\n"
+    "A file refused for what an option reads gets the options that read it named in its line.\n"
     "\n"
     "The manual page tells more: man norvistrand\n";
 
@@ -51,20 +59,25 @@ enum : int {
     UnknownOption = '?',
     ExtensibleOption = 256,  // long options without a letter take values past any character
     DataToEndOption,
+    AnyPcmOption,
+    ChannelOption,
     VersionOption,
 };
 
 // "-": every argument comes back in order, names included, so options may follow names
 // whatever the environment says; ":": a missing argument is told from an unknown option.
-constexpr char ShortOptions[] = "-:cd:hqT:";
+constexpr char ShortOptions[] = "-:cd:ho:qT:";
 constexpr option LongOptions[] = {
     {"stdout", no_argument, nullptr, 'c'},
     {"output-dir", required_argument, nullptr, 'd'},
+    {"output", required_argument, nullptr, 'o'},
     {"help", no_argument, nullptr, 'h'},
     {"quiet", no_argument, nullptr, 'q'},
     {"threads", required_argument, nullptr, 'T'},
     {"extensible", no_argument, nullptr, ExtensibleOption},
     {"data-to-end", no_argument, nullptr, DataToEndOption},
+    {"any-pcm", no_argument, nullptr, AnyPcmOption},
+    {"channel", required_argument, nullptr, ChannelOption},
     {"version", no_argument, nullptr, VersionOption},
     {nullptr, no_argument, nullptr, 0},
 };
@@ -93,14 +106,22 @@ std::string OptionInError(const char* at) {
     return std::string("-") + static_cast<char>(optopt);
 }
 
-// A thread count of -T: digits alone, 1 to ThreadLimit.
+// A channel number: the whole argument a decimal number from 1 to what an int holds.
+bool ParseChannel(std::string_view text, int& channel) {
+    if (text.empty() || text.size() > 9) return false;
+    int value = 0;
+    for (char digit : text) {
+        if (digit < '0' || digit > '9') return false;
+        value = value * 10 + (digit - '0');
+    }
+    channel = value;
+    return value >= 1;
+}
+
+// A thread count of -T: a number as a channel's is written, 1 to ThreadLimit.
 bool ReadThreads(std::string_view text, int& threads) {
     int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value < 1 ||
-        value > ThreadLimit) {
-        return false;
-    }
+    if (!ParseChannel(text, value) || value > ThreadLimit) return false;
     threads = value;
     return true;
 }
@@ -113,6 +134,14 @@ ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_
     if (options.Files.empty()) return Usage("no Wave file named");
     if (options.ToStandardOutput && !options.OutputFolder.empty()) {
         return Usage("-c writes no signal file, so -d has no use with it");
+    }
+    if (!options.OutputFile.empty()) {
+        if (options.ToStandardOutput) return Usage("-c writes no signal file, so -o has no use");
+        if (!options.OutputFolder.empty()) return Usage("-o and -d cannot both name the output");
+        if (options.Files.size() > 1) return Usage("-o names the signal file of one FILE only");
+    }
+    if (std::count(options.Files.begin(), options.Files.end(), StandardInputName) > 1) {
+        return Usage("standard input can be read only once");
     }
     return ParseOutcome::Run;
 }
@@ -145,6 +174,10 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case 'h':
                 return Usage();
+            case 'o':
+                if (*optarg == '\0') return Usage("a file name must follow", OptionInError(at));
+                options.OutputFile = optarg;
+                break;
             case 'q':
                 options.Quiet = true;
                 break;
@@ -159,10 +192,21 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case DataToEndOption:
                 options.DataToEnd = true;
                 break;
+            case AnyPcmOption:
+                options.AnyPcm = true;
+                break;
+            case ChannelOption:
+                if (!ParseChannel(optarg, options.Channel)) {
+                    return Usage("not a channel number", optarg);
+                }
+                break;
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
             case MissingArgument:
-                return Usage(optopt == 'T' ? "a thread count must follow" : "a folder must follow",
+                return Usage(optopt == ChannelOption ? "a channel number must follow"
+                             : optopt == 'o'         ? "a file name must follow"
+                             : optopt == 'T'         ? "a thread count must follow"
+                                                     : "a folder must follow",
                              OptionInError(at));
             case UnknownOption:
             default:

@@ -5,14 +5,20 @@
 #include <vector>
 
 inline constexpr std::string_view ProgramName = "norvistrand";
+// The FILE that names standard input.
+inline constexpr std::string_view StandardInputName = "-";
 
 struct Options {
     bool Quiet;                     // -q
     bool Extensible;                // --extensible
     bool DataToEnd;                 // --data-to-end
+    bool AnyPcm;                    // --any-pcm
+    int Channel;                    // --channel N, from 1; 0 when not given
     bool ToStandardOutput;          // -c
     std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
+    std::string_view OutputFile;    // -o FILE, the one input's signal file; or empty
     int Threads;                    // -T N, 1 to 16; 0: by the file's length and the processors
+    // The FILEs; StandardInputName is standard input.
     std::vector<std::string_view> Files;
 };
 
@@ -24,5 +30,5 @@ enum class ParseOutcome {
 };
 
 // Parses the program's arguments after its own name and checks them. Options may follow the
-// files; "--" ends the options, and a lone "-" is a file name.
+// files; "--" ends the options, and a lone "-" is a file name: standard input.
 ParseOutcome ParseArguments(int count, const char* const* arguments, Options& options);

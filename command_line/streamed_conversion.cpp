@@ -1,6 +1,7 @@
 #include "command_line/streamed_conversion.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -16,29 +17,33 @@ namespace {
 constexpr std::int16_t Channel = 1;
 
 constexpr std::string_view ChangedCause = "changed while it was read";
+constexpr std::string_view SentCause = "; the lines before it were already sent";
 
-// Reads the samples first to first + count - 1 (from 0) into chunk; bytes past the end of the
-// file read as zeros, as in the screen program's one read of them all. The file error number
-// of a failure, else 0.
+// Reads the frames first to first + count - 1 (from 0) into chunk, as bytes; bytes past the
+// end of the file read as zeros, as in the screen program's one read of them all. The file
+// error number of a failure, else 0.
 std::uint8_t ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_t count,
                        TypedArray& chunk) {
-    ReadArray(Channel, header.SampleStart + 1 + first * chunk.ElementSize, chunk, count);
+    ReadArray(Channel, header.SampleStart + 1 + first * header.FrameBytes, chunk,
+              count * header.FrameBytes);
     return TakeFileError();
 }
 
 enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 
-// Fills every free block with the samples that come next and hands it over, then gives the
-// oldest block once its work is done; nullptr when every block is taken back, or a read
-// failed (readError tells).
+// Fills every free block with the frames that come next and hands it over, then gives the
+// oldest block once its work is done; nullptr when every block is taken back. After a failed
+// read (readError tells) no block is filled any more: the blocks before it are still given,
+// as a pass that read in turn would have met them.
 const LineBlock* NextDoneBlock(const WaveHeader& header, LineMaking& making, std::int64_t& filled,
                                std::uint8_t& readError) {
     const std::int32_t n = header.SampleCount;
-    for (LineBlock* block = nullptr; filled < n && (block = BlockToFill(making)) != nullptr;) {
+    for (LineBlock* block = nullptr;
+         readError == 0 && filled < n && (block = BlockToFill(making)) != nullptr;) {
         const auto count =
-            static_cast<std::int32_t>(std::min<std::int64_t>(BlockSamples, n - filled));
-        readError = ReadChunk(header, filled, count, block->Samples);
-        if (readError != 0) return nullptr;
+            static_cast<std::int32_t>(std::min<std::int64_t>(making.BlockSamples, n - filled));
+        readError = ReadChunk(header, filled, count, block->Frames);
+        if (readError != 0) break;
         HandOver(making, *block, count);
         filled += count;
     }
@@ -46,32 +51,38 @@ const LineBlock* NextDoneBlock(const WaveHeader& header, LineMaking& making, std
     return &OldestMade(making);
 }
 
-// The first pass: the largest magnitude among the samples.
-PassOutcome FindPeak(const WaveHeader& header, int threads, double& peak, std::uint8_t& readError) {
+// The first pass, in blocks on the threads. A float sample that is no finite number stops
+// it: notANumber becomes its number from 1 (it stays 0 while every sample is a number).
+PassOutcome FindPeak(const WaveHeader& header, int threads, double& peak, std::int64_t& notANumber,
+                     std::uint8_t& readError) {
     LineMaking making;
     PassOutcome outcome = PassOutcome::NoMemory;
-    if (BeginLineMaking(making, RawElementType(header.BitsPerSample), BlockWork::Peak, peak,
-                        LineThreads(threads, header.SampleCount))) {
+    if (BeginLineMaking(making, header, BlockWork::Peak, peak, threads)) {
         std::int64_t filled = 0;
         while (const LineBlock* block = NextDoneBlock(header, making, filled, readError)) {
+            if (block->NotANumber >= 0) {
+                notANumber = block->Sequence * making.BlockSamples + block->NotANumber + 1;
+                break;
+            }
             peak = std::max(peak, block->Largest);
             BlockWritten(making);
         }
-        outcome = readError != 0 ? PassOutcome::ReadFailed : PassOutcome::Written;
+        // A sample that is no number came before the failed read.
+        outcome =
+            readError != 0 && notANumber == 0 ? PassOutcome::ReadFailed : PassOutcome::Written;
     }
     EndLineMaking(making);
     return outcome;
 }
 
-// The second pass: the samples' lines written in order. A sample above the peak of the first
-// pass means the file changed in between.
+// The second pass: the samples' lines made on the threads and written in order. A sample
+// above the peak of the first pass means the file changed in between.
 PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, ReplacementFile& out,
                        ProgressDisplay& progress, std::uint8_t& readError) {
     const std::int32_t n = header.SampleCount;
     LineMaking making;
     PassOutcome outcome = PassOutcome::NoMemory;
-    if (BeginLineMaking(making, RawElementType(header.BitsPerSample), BlockWork::Lines, peak,
-                        LineThreads(threads, n))) {
+    if (BeginLineMaking(making, header, BlockWork::Lines, peak, threads)) {
         outcome = PassOutcome::Written;
         std::int64_t filled = 0;
         std::int64_t written = 0;
@@ -85,7 +96,7 @@ PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, Repla
             ShowProgress(progress, static_cast<std::uint64_t>(written),
                          static_cast<std::uint64_t>(n));
         }
-        if (readError != 0) outcome = PassOutcome::ReadFailed;
+        if (readError != 0 && outcome == PassOutcome::Written) outcome = PassOutcome::ReadFailed;
     }
     EndLineMaking(making);
     return outcome;
@@ -134,13 +145,16 @@ PassOutcome CheckUnchanged(const FileStamp& before, std::uint8_t& readError) {
     return after == before ? PassOutcome::Written : PassOutcome::Changed;
 }
 
-// A pass that failed: the old signal file stays, and cause says why.
+// A pass that failed: the old signal file stays, and cause says why. Lines that already went
+// to standard output cannot be called back: cause says so.
 ConversionOutcome GiveUp(ReplacementFile& out, PassOutcome written, std::uint8_t readError,
                          std::string_view waveName, std::string& cause) {
+    const bool sent = out.Borrowed && out.Drained > 0;
     AbandonReplacement(out);
     if (written == PassOutcome::NoMemory) return ConversionOutcome::TooLarge;
     cause = written == PassOutcome::Changed ? std::string(ChangedCause)
                                             : ReadCause(readError, waveName);
+    if (sent) cause += SentCause;
     return ConversionOutcome::ReadFailed;
 }
 
@@ -169,13 +183,19 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
     const FileStamp before = StampChannel(Channel);
     std::uint8_t readError = TakeFileError();
     double peak = 0;
+    std::int64_t notANumber = 0;
     ReleaseArray(chunk);
-    const PassOutcome found =
-        readError == 0 ? FindPeak(header, threads, peak, readError) : PassOutcome::ReadFailed;
+    const PassOutcome found = readError == 0
+                                  ? FindPeak(header, threads, peak, notANumber, readError)
+                                  : PassOutcome::ReadFailed;
     if (found == PassOutcome::NoMemory) return Finish(chunk, ConversionOutcome::TooLarge);
     if (found != PassOutcome::Written) {
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
+    }
+    if (notANumber != 0) {
+        cause = "sample " + std::to_string(notANumber);
+        return Finish(chunk, ConversionOutcome::NotANumber);
     }
     return ConvertWithPeak(waveName, header, before, peak, progress, cause, target, threads);
 }

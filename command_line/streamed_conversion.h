@@ -22,8 +22,10 @@ struct SignalTarget {
 // A wave file changed between the two passes (its size or times, or a sample above the peak
 // the first pass found) fails as ReadFailed. On a read or write failure, cause tells why in a
 // few words, with the path that failed where there is one ("permission denied: take1.sig",
-// "changed while it was read"); it is left empty otherwise. The lines are made on threads
-// (see line_blocks.h), the same bytes for every count.
+// "changed while it was read"); it is left empty otherwise. A float sample that is not a
+// finite number fails the first pass as NotANumber, before anything is written, with the cause
+// "sample K", K counted from 1.
+// The lines are made on threads (see line_blocks.h), the same bytes for every count.
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause,
                                   const SignalTarget& target = {}, int threads = AutomaticThreads);

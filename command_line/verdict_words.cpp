@@ -23,6 +23,42 @@ std::string_view NotFoundCause(std::uint8_t fileError) {
     }
 }
 
+bool Extensible(SampleEncoding encoding) {
+    return encoding == SampleEncoding::ExtensiblePcm || encoding == SampleEncoding::ExtensibleFloat;
+}
+
+// The samples that only --any-pcm reads.
+std::string AnyPcmSamples(const HeldFormat& held) {
+    const std::string bits = std::to_string(held.BitsPerSample);
+    if (held.Encoding == SampleEncoding::Float ||
+        held.Encoding == SampleEncoding::ExtensibleFloat) {
+        return bits + "-bit float";
+    }
+    if (held.BitsPerSample == 24) return "24-bit samples in 4-byte slots";
+    return bits + "-bit samples";
+}
+
+// What the file holds that options not given would read, and those options.
+std::string OptionsHint(const HeaderVerdict& verdict) {
+    const NeededOptions& needed = verdict.Needed;
+    const HeldFormat& held = verdict.Format;
+    std::string holds;
+    std::string options;
+    const auto add = [](std::string& list, const std::string& item, const char* separator) {
+        list += (list.empty() ? "" : separator) + item;
+    };
+    if (Extensible(held.Encoding) && (needed.Extensible || needed.AnyPcm)) {
+        add(holds, "extensible format", ", ");
+    }
+    if (needed.AnyPcm) add(holds, AnyPcmSamples(held), ", ");
+    if (needed.Channel) add(holds, ChannelCountText(held.ChannelCount), ", ");
+    if (needed.Extensible) add(options, "--extensible", " ");
+    if (needed.AnyPcm) add(options, "--any-pcm", " ");
+    if (needed.Channel) add(options, "--channel N", " ");
+    if (options.empty()) return {};
+    return holds + "; " + options + (needed.Channel ? " reads one" : " reads it");
+}
+
 }  // namespace
 
 std::string_view RefusalText(HeaderCode code) {
@@ -49,8 +85,27 @@ std::string_view RefusalText(HeaderCode code) {
 
 std::string RefusalCause(const HeaderVerdict& verdict) {
     if (verdict.Code == HeaderCode::NotFound) return std::string(NotFoundCause(verdict.FileError));
-    if (verdict.Needed.Extensible) return "extensible format; --extensible reads it";
-    return {};
+    // Past "RIFF" and "WAVE", a file is no Wave file only for want of a data chunk.
+    if (verdict.Code == HeaderCode::NotWave && verdict.Format.Encoding != SampleEncoding::Unread) {
+        return "no data chunk";
+    }
+    return OptionsHint(verdict);
+}
+
+std::string AbsentChannelText(int channel) {
+    return "There is no channel " + std::to_string(channel);
+}
+
+std::string ChannelCountText(std::uint8_t channels) {
+    return std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+}
+
+std::string SampleFormatText(const WaveHeader& header) {
+    const std::string bits = std::to_string(header.BitsPerSample);
+    if (header.Form == SampleForm::Float32 || header.Form == SampleForm::Float64) {
+        return bits + "-bit float";
+    }
+    return bits + " bits";
 }
 
 std::string_view OutcomeText(ConversionOutcome outcome) {
@@ -59,6 +114,8 @@ std::string_view OutcomeText(ConversionOutcome outcome) {
             return "This file is too large to convert";
         case ConversionOutcome::ReadFailed:
             return "The Wave file could not be read";
+        case ConversionOutcome::NotANumber:
+            return "This Wave file holds a sample that is not a number";
         case ConversionOutcome::WriteFailed:
         case ConversionOutcome::OutputClosed:
             return "The signal file could not be written";
@@ -66,6 +123,13 @@ std::string_view OutcomeText(ConversionOutcome outcome) {
             break;
     }
     return {};
+}
+
+std::string_view StandardOutputOutcomeText(ConversionOutcome outcome) {
+    if (outcome == ConversionOutcome::WriteFailed || outcome == ConversionOutcome::OutputClosed) {
+        return "Standard output could not be written";
+    }
+    return OutcomeText(outcome);
 }
 
 std::string DataSizeHint(const HeaderVerdict& verdict) {

@@ -7,4 +7,5 @@ enum class ConversionOutcome {
     ReadFailed,    // the sample read failed at the system level
     WriteFailed,   // the signal file could not be opened, written or closed
     OutputClosed,  // the lines went to a pipe that nobody reads any more
+    NotANumber,    // a float sample is infinite or not a number: nothing was written
 };

@@ -32,12 +32,17 @@ constexpr std::int64_t CanonicalSampleStart = 44;
 constexpr std::int64_t ChunkHeaderSize = 8;  // identifier and size
 constexpr std::int64_t BitsPerByte = 8;
 constexpr std::int16_t PcmTag = 1;
+constexpr std::int16_t FloatTag = 3;
 constexpr std::int16_t ExtensibleTag = -2;  // 0xFFFE
 constexpr std::int32_t ExtensibleFormatSize = 40;
 // The sub-format GUID of PCM samples, as the bytes of the file hold it.
 constexpr std::string_view PcmSubFormat(
     "\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
 static_assert(PcmSubFormat.size() == 16);
+// The sub-format GUID of IEEE float samples.
+constexpr std::string_view FloatSubFormat(
+    "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+static_assert(FloatSubFormat.size() == 16);
 
 // The next read starts at the byte offset; channel positions count from 1.
 void MoveTo(std::int64_t offset) {
@@ -71,44 +76,199 @@ bool IsRiffWave() {
     return CompareBytes(BytesAt(RiffIdAt, 4), "RIFF") && CompareBytes(BytesAt(WaveIdAt, 4), "WAVE");
 }
 
-// An extensible format chunk that says PCM: at least 40 bytes, PCM as its sub-format, and
-// valid bits from 1 to its bits per sample.
-bool ExtensibleSaysPcm() {
-    const std::int32_t formatSize = Int32At(FormatSizeAt);
-    const std::int16_t bitsPerSample = Int16At(BitsPerSampleAt);
-    const std::int16_t validBits = Int16At(ValidBitsAt);
-    const bool pcm = CompareBytes(BytesAt(SubFormatAt, 16), PcmSubFormat);
-    return formatSize >= ExtensibleFormatSize && pcm && validBits >= 1 &&
-           validBits <= bitsPerSample;
-}
+// The format chunk's fields that decide how the samples are read.
+struct FormatFields {
+    std::int16_t FormatTag;
+    SampleEncoding Encoding;
+    std::uint8_t ChannelCount;
+    std::int32_t SampleRate;
+    std::int16_t BlockAlignment;
+    std::int16_t BitsPerSample;  // in an extensible chunk, the bits of each sample's slot
+    std::int16_t ValidBits;      // extensible: the bits of each slot that count; else 0
+};
 
-SampleEncoding EncodingOf(std::int16_t formatTag) {
-    if (formatTag == PcmTag) return SampleEncoding::Pcm;
-    if (formatTag == ExtensibleTag && ExtensibleSaysPcm()) return SampleEncoding::ExtensiblePcm;
+// An extensible format chunk's encoding: PCM or float as its sub-format says, where the chunk
+// is at least 40 bytes and its valid bits lie from 1 to its bits per sample.
+SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
+    const std::int32_t formatSize = Int32At(FormatSizeAt);
+    const ByteString subFormat = BytesAt(SubFormatAt, 16);
+    if (formatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
+        fields.ValidBits > fields.BitsPerSample) {
+        return SampleEncoding::Other;
+    }
+    if (CompareBytes(subFormat, PcmSubFormat)) return SampleEncoding::ExtensiblePcm;
+    if (CompareBytes(subFormat, FloatSubFormat)) return SampleEncoding::ExtensibleFloat;
     return SampleEncoding::Other;
 }
 
-// Reads the format chunk's fields in the order they are judged, into the header and the
-// verdict's facts, and stops at the first that refuses the file.
+FormatFields ReadFormatFields() {
+    FormatFields fields{.FormatTag = Int16At(FormatTagAt),
+                        .Encoding = SampleEncoding::Other,
+                        .ChannelCount = FirstByte(BytesAt(ChannelCountAt, 1)),
+                        .SampleRate = Int32At(SampleRateAt),
+                        .BlockAlignment = Int16At(BlockAlignmentAt),
+                        .BitsPerSample = Int16At(BitsPerSampleAt),
+                        .ValidBits = 0};
+    if (fields.FormatTag == PcmTag) fields.Encoding = SampleEncoding::Pcm;
+    if (fields.FormatTag == FloatTag) fields.Encoding = SampleEncoding::Float;
+    if (fields.FormatTag == ExtensibleTag) {
+        fields.ValidBits = Int16At(ValidBitsAt);
+        fields.Encoding = ExtensibleEncoding(fields);
+    }
+    return fields;
+}
+
+// How the samples of a format are read with every option there is, and the options that
+// reading takes.
+struct SampleReading {
+    bool Readable;             // some options read the samples
+    SampleForm Form;           // how a sample's value is stored
+    std::int32_t SlotBytes;    // the bytes of each channel's sample in a frame
+    std::int32_t ValueInSlot;  // bytes from a slot's first byte to the value's first byte
+    NeededOptions Needs;       // the options that read it
+};
+
+SampleReading IntegerReading(const FormatFields& fields, SampleReading reading) {
+    const std::int32_t channels = fields.ChannelCount;
+    const auto slot = [&reading](SampleForm form, std::int32_t bytes, std::int32_t valueAt) {
+        reading.Readable = true;
+        reading.Form = form;
+        reading.SlotBytes = bytes;
+        reading.ValueInSlot = valueAt;
+    };
+    switch (fields.BitsPerSample) {
+        case 8:
+            slot(SampleForm::Unsigned8, 1, 0);
+            break;
+        case 16:
+            slot(SampleForm::Signed16, 2, 0);
+            break;
+        case 24:
+            if (fields.BlockAlignment == 3 * channels) slot(SampleForm::Signed24, 3, 0);
+            // As recorders write them: the low three bytes of each slot, the top one unused.
+            if (fields.BlockAlignment == 4 * channels && fields.Encoding == SampleEncoding::Pcm) {
+                slot(SampleForm::Signed24, 4, 0);
+                reading.Needs.AnyPcm = true;
+            }
+            break;
+        case 32:
+            reading.Needs.AnyPcm = true;
+            // An extensible slot's valid bits are its high ones: 24 or fewer lie in the top three
+            // bytes, read as a 24-bit sample whatever the bits below them hold.
+            if (fields.Encoding == SampleEncoding::ExtensiblePcm && fields.ValidBits <= 24) {
+                slot(SampleForm::Signed24, 4, 1);
+            } else {
+                slot(SampleForm::Signed32, 4, 0);
+            }
+            break;
+        default:
+            break;
+    }
+    return reading;
+}
+
+SampleReading ReadingOf(const FormatFields& fields) {
+    SampleReading reading{.Readable = false,
+                          .Form = SampleForm::Unsigned8,
+                          .SlotBytes = 0,
+                          .ValueInSlot = 0,
+                          .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
+                                    .DataToEnd = false,
+                                    .AnyPcm = false,
+                                    .Channel = fields.ChannelCount > 1}};
+    if (fields.ChannelCount == 0) return reading;
+    switch (fields.Encoding) {
+        case SampleEncoding::Pcm:
+        case SampleEncoding::ExtensiblePcm:
+            return IntegerReading(fields, reading);
+        case SampleEncoding::Float:
+        case SampleEncoding::ExtensibleFloat:
+            reading.Needs.AnyPcm = true;
+            reading.Readable = fields.BitsPerSample == 32 || fields.BitsPerSample == 64;
+            reading.Form = fields.BitsPerSample == 32 ? SampleForm::Float32 : SampleForm::Float64;
+            reading.SlotBytes = fields.BitsPerSample / BitsPerByte;
+            return reading;
+        case SampleEncoding::Unread:
+        case SampleEncoding::Other:
+            break;
+    }
+    return reading;
+}
+
+// The options a file needs that the reading does not give; --extensible not where --any-pcm,
+// which implies it, is needed.
+NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading) {
+    return NeededOptions{
+        .Extensible = needs.Extensible && !needs.AnyPcm && !reading.Extensible && !reading.AnyPcm,
+        .DataToEnd = false,
+        .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
+        .Channel = needs.Channel && reading.Channel == 0};
+}
+
+bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
+    switch (encoding) {
+        case SampleEncoding::Pcm:
+            return true;
+        case SampleEncoding::ExtensiblePcm:
+            return reading.Extensible || reading.AnyPcm;
+        case SampleEncoding::Float:
+        case SampleEncoding::ExtensibleFloat:
+            return reading.AnyPcm;
+        case SampleEncoding::Unread:
+        case SampleEncoding::Other:
+            break;
+    }
+    return false;
+}
+
+bool ResolutionRead(const FormatFields& fields, const HeaderReading& reading) {
+    const std::int16_t bits = fields.BitsPerSample;
+    if (fields.Encoding == SampleEncoding::Float ||
+        fields.Encoding == SampleEncoding::ExtensibleFloat) {
+        return bits == 32 || bits == 64;
+    }
+    return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && reading.AnyPcm);
+}
+
+void Hold(const FormatFields& fields, HeldFormat& held) {
+    held = HeldFormat{.FormatTag = fields.FormatTag,
+                      .Encoding = fields.Encoding,
+                      .ChannelCount = fields.ChannelCount,
+                      .BitsPerSample = fields.BitsPerSample,
+                      .BlockAlignment = fields.BlockAlignment};
+}
+
+// Judges the format chunk's fields in the screen program's order, into the header and the
+// verdict's facts, and stops at the first that refuses the file. The reading's options let
+// through what they read. Where options not given would read the file, the verdict names them.
 HeaderCode JudgeFormat(const HeaderReading& reading, WaveHeader& header, HeaderVerdict& verdict) {
     HeldFormat& held = verdict.Format;
     if (!IsRiffWave()) return HeaderCode::NotWave;
-    header.FormatTag = held.FormatTag = Int16At(FormatTagAt);
-    held.Encoding = EncodingOf(header.FormatTag);
-    if (held.Encoding == SampleEncoding::ExtensiblePcm && !reading.Extensible) {
-        verdict.Needed.Extensible = true;
-        return HeaderCode::NotPcm;
+    const FormatFields fields = ReadFormatFields();
+    const SampleReading how = ReadingOf(fields);
+    const NeededOptions needed = NotGiven(how.Needs, reading);
+    if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel)) {
+        verdict.Needed = needed;
+        Hold(fields, held);
     }
-    if (held.Encoding == SampleEncoding::Other) return HeaderCode::NotPcm;
-    header.ChannelCount = held.ChannelCount = FirstByte(BytesAt(ChannelCountAt, 1));
-    if (header.ChannelCount != 1) return HeaderCode::NotMono;
-    header.SampleRate = Int32At(SampleRateAt);
-    header.BlockAlignment = held.BlockAlignment = Int16At(BlockAlignmentAt);
-    header.BitsPerSample = held.BitsPerSample = Int16At(BitsPerSampleAt);
-    if (header.BitsPerSample != 8 && header.BitsPerSample != 16 && header.BitsPerSample != 24) {
-        return HeaderCode::BadResolution;
+    header.FormatTag = held.FormatTag = fields.FormatTag;
+    held.Encoding = fields.Encoding;
+    if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
+    const std::int32_t channels = header.ChannelCount = held.ChannelCount = fields.ChannelCount;
+    const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
+    if (reading.Channel == 0 ? channels != 1 : channel > channels) return HeaderCode::NotMono;
+    header.SampleRate = fields.SampleRate;
+    header.BlockAlignment = held.BlockAlignment = fields.BlockAlignment;
+    header.BitsPerSample = held.BitsPerSample = fields.BitsPerSample;
+    if (!ResolutionRead(fields, reading)) return HeaderCode::BadResolution;
+    const bool slotsRead = how.Readable && how.SlotBytes == 4 && reading.AnyPcm;
+    if (header.BitsPerSample == 24 && header.BlockAlignment != 3 * channels && !slotsRead) {
+        return HeaderCode::NotPacked;
     }
-    if (header.BitsPerSample == 24 && header.BlockAlignment != 3) return HeaderCode::NotPacked;
+    if (!how.Readable) return HeaderCode::BadResolution;  // not met: every case above refuses
+    header.Form = how.Form;
+    header.FrameBytes = how.SlotBytes * channels;
+    header.ValueOffset = (channel - 1) * how.SlotBytes + how.ValueInSlot;
     return HeaderCode::Accepted;
 }
 
@@ -153,29 +313,32 @@ DataChunk FindDataChunk() {
 
 // Where the samples start and the data size: the canonical places, unless a longer format
 // chunk or other chunks before the data put them elsewhere. The canonical reading stays for
-// files without a findable data chunk.
-void LocateSamples(WaveHeader& header) {
-    const bool canonical = CompareBytes(BytesAt(DataIdAt, 4), "data");
+// plain PCM files without a findable data chunk, as the screen program reads them; a format
+// only the options read has no canonical places, and without a data chunk no samples: false.
+bool LocateSamples(WaveHeader& header, SampleEncoding encoding) {
+    const bool plain = encoding == SampleEncoding::Pcm;
+    const bool canonical = plain && CompareBytes(BytesAt(DataIdAt, 4), "data");
     header.DataSize = Int32At(DataSizeAt);
     header.SampleStart = CanonicalSampleStart;
-    if (canonical) return;
+    if (canonical) return true;
     const DataChunk data = FindDataChunk();
-    if (!data.Found) return;
+    if (!data.Found) return plain;
     header.DataSize = data.Size;
     header.SampleStart = data.Start;
+    return true;
 }
 
-std::int64_t BytesPerSample(const WaveHeader& header) {
-    return header.BitsPerSample / BitsPerByte;
+std::int64_t BytesPerFrame(const WaveHeader& header) {
+    return header.FrameBytes;
 }
 
-// The bytes of whole samples from the first one to the end of the file; -1 when the length
+// The bytes of whole frames from the first one to the end of the file; -1 when the length
 // cannot be had.
 std::int64_t HeldBytes(const WaveHeader& header) {
     const std::int64_t length = ChannelLength(WaveChannel);
     if (length < 0) return -1;
     const std::int64_t held = std::max<std::int64_t>(length - header.SampleStart, 0);
-    return held - held % BytesPerSample(header);
+    return held - held % BytesPerFrame(header);
 }
 
 // A data size that a writer to a pipe left as a placeholder, or one past the end of the file.
@@ -183,18 +346,18 @@ bool SizeNotTheData(std::int32_t size, std::int64_t heldBytes) {
     return size == 0 || size == -1 || static_cast<std::uint32_t>(size) > heldBytes;
 }
 
-// The data size becomes the whole samples held, as far as a 32-bit size can say.
+// The data size becomes the whole frames held, as far as a 32-bit size can say.
 void ReadToEnd(WaveHeader& header, std::int64_t heldBytes) {
     if (heldBytes < 0 || !SizeNotTheData(header.DataSize, heldBytes)) return;
-    const std::int64_t largest = INT32_MAX - INT32_MAX % BytesPerSample(header);
+    const std::int64_t largest = INT32_MAX - INT32_MAX % BytesPerFrame(header);
     header.DataSize = static_cast<std::int32_t>(std::min(heldBytes, largest));
 }
 
-// The sample count and the duration in milliseconds. Each step rounds to nearest, ties to
-// even, and so does the conversion to an integer.
+// The sample count (of frames) and the duration in milliseconds. Each step rounds to nearest,
+// ties to even, and so does the conversion to an integer. A mono file's frame holds its bits
+// per sample, so N is data size x 8 / bits per sample, as the screen program counts it.
 void CountSamples(WaveHeader& header) {
-    const ExtendedReal bitsPerFrame = MultiplyExtended(ExtendedFromInteger(header.BitsPerSample),
-                                                       ExtendedFromInteger(header.ChannelCount));
+    const ExtendedReal bitsPerFrame = ExtendedFromInteger(header.FrameBytes * BitsPerByte);
     const ExtendedReal dataBits =
         MultiplyExtended(ExtendedFromInteger(header.DataSize), ExtendedFromInteger(BitsPerByte));
     header.SampleCount =
@@ -209,17 +372,29 @@ void CountSamples(WaveHeader& header) {
 }
 
 // The signal file is written beside the wave file unless another is named; it must never be
-// the wave file itself.
+// the wave file itself. A named one may be a path the program made, longer than a channel's
+// name: it is compared whole.
 bool WouldOverwrite(std::string_view name, const HeaderReading& reading) {
     if (reading.NoSignalFile) return false;
-    const ByteString signalName =
-        reading.SignalName.empty() ? SignalFileName(name) : std::string(reading.SignalName);
+    if (!reading.SignalName.empty()) {
+        return CompareBytes(reading.SignalName, name) || SamePath(name, reading.SignalName);
+    }
+    const ByteString signalName = SignalFileName(name);
     return CompareBytes(signalName, name) || SameFile(name, signalName);
 }
 
-// A count the header gives that leaves out samples the file holds.
+// A count the header gives that leaves out samples the file holds: one past them, or none (0,
+// or below 0 from a size of 2 GB or more) where there are some.
 bool CountLeavesOutSamples(std::int32_t given, std::int64_t held) {
-    return held >= 0 && (given > held || (given == 0 && held > 0));
+    return held >= 0 && (given > held || (given <= 0 && held > 0));
+}
+
+// Reading to the end changes what is read: a size that is a placeholder or past the end, and a
+// count that leaves out samples. A size that fits is taken as it stands, even when it gives
+// fewer samples than the file holds.
+bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t heldFrames) {
+    return heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes) &&
+           CountLeavesOutSamples(header.SampleCount, heldFrames);
 }
 
 }  // namespace
@@ -244,7 +419,11 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
         CloseChannel(WaveChannel);
         return verdict;
     }
-    LocateSamples(header);
+    if (!LocateSamples(header, verdict.Format.Encoding)) {
+        CloseChannel(WaveChannel);
+        verdict.Code = HeaderCode::NotWave;
+        return verdict;
+    }
     const std::int64_t heldBytes = reading.DataToEnd || reading.CountHeld ? HeldBytes(header) : -1;
     if (reading.DataToEnd) ReadToEnd(header, heldBytes);
     CountSamples(header);
@@ -254,8 +433,8 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
         return verdict;
     }
     verdict.GivenSamples = header.SampleCount;
-    if (heldBytes >= 0) verdict.HeldSamples = heldBytes / BytesPerSample(header);
+    if (heldBytes >= 0) verdict.HeldSamples = heldBytes / BytesPerFrame(header);
     verdict.Needed.DataToEnd =
-        !reading.DataToEnd && CountLeavesOutSamples(header.SampleCount, verdict.HeldSamples);
+        !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples);
     return verdict;
 }

@@ -7,27 +7,31 @@
 
 #include "converter/wave_header.h"
 
-// The verdicts, in the order the checks are made.
+// The verdicts, in the order the checks are made. Each reading option lets through what it
+// reads; the rest is refused as the screen program refuses it.
 enum class HeaderCode {
     Accepted,
     NotFound,        // the name cannot be opened and read
-    NotWave,         // no "RIFF" ... "WAVE"
-    NotPcm,          // the format tag is not PCM (nor extensible PCM, where that is read)
-    NotMono,         // more or fewer channels than one
-    BadResolution,   // bits per sample other than 8, 16 or 24
-    NotPacked,       // 24-bit samples in other than 3 bytes
+    NotWave,         // no "RIFF" ... "WAVE"; or, in a format only the options read, no data chunk
+    NotPcm,          // the format tag is not PCM (nor a format the options read)
+    NotMono,         // more or fewer channels than one (or than the channel asked for needs)
+    BadResolution,   // bits per sample other than 8, 16 or 24 (or those the options read)
+    NotPacked,       // 24-bit samples in other than 3 bytes (or 4, where those are read)
     WouldOverwrite,  // the signal file would be the wave file itself
 };
 
 // How the format chunk says the samples are stored.
 enum class SampleEncoding {
-    Unread,         // the check stopped before the format tag
-    Pcm,            // format tag 1
-    ExtensiblePcm,  // format tag 0xFFFE whose sub-format is PCM
-    Other,          // any other format tag
+    Unread,           // the check stopped before the format tag
+    Pcm,              // format tag 1
+    ExtensiblePcm,    // format tag 0xFFFE whose sub-format is PCM
+    Float,            // format tag 3, IEEE float
+    ExtensibleFloat,  // format tag 0xFFFE whose sub-format is IEEE float
+    Other,            // any other format tag
 };
 
-// What the file holds, as far as the check read it; 0 for the fields it did not reach.
+// What the file holds, as far as the check read it; 0 for the fields it did not reach. Where
+// options the reading did not give would read the file, all of them.
 struct HeldFormat {
     std::int16_t FormatTag;       // bytes 20-21
     SampleEncoding Encoding;      // what the format tag (and an extensible sub-format) says
@@ -41,24 +45,30 @@ struct HeldFormat {
 struct NeededOptions {
     bool Extensible;  // extensible PCM read as PCM
     bool DataToEnd;   // the samples up to the end of the file, whatever the data size says
+    bool AnyPcm;      // 32-bit, 24-bit in 4-byte slots, or float samples
+    bool Channel;     // one channel of several
 };
 
 struct HeaderVerdict {
     HeaderCode Code;
     std::uint8_t FileError;     // NotFound: why the test open failed; else 0
     HeldFormat Format;          // what the format chunk says, as far as it was read
-    std::int32_t GivenSamples;  // accepted: the sample count the header gives; else 0
-    std::int64_t HeldSamples;   // accepted and counted: whole samples from the first to the end
-                                // of the file; else -1
+    std::int32_t GivenSamples;  // accepted: the sample count (of frames) the header gives; else 0
+    std::int64_t HeldSamples;   // accepted and counted: whole frames from the first to the end of
+                                // the file; else -1
     NeededOptions Needed;
 };
 
 // How far the check reads beyond the plain PCM header. The screen program uses the defaults.
 struct HeaderReading {
-    bool Extensible = false;  // a format tag of 0xFFFE whose sub-format is PCM is read as PCM
-    bool DataToEnd = false;   // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
-                              // gives the whole samples from the first to the end of the file
-    bool CountHeld = false;   // count the samples the file holds, into the verdict
+    bool Extensible = false;   // a format tag of 0xFFFE whose sub-format is PCM is read as PCM
+    bool AnyPcm = false;       // also 32-bit and float samples, and 24 bits in 4-byte slots;
+                               // implies Extensible
+    std::int32_t Channel = 0;  // the channel read, from 1, of a file of as many or more; 0: the
+                               // file must be mono
+    bool DataToEnd = false;    // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
+                               // gives the whole samples from the first to the end of the file
+    bool CountHeld = false;    // count the samples the file holds, into the verdict
     std::string_view SignalName = {};  // the signal file to be written; empty: the one beside
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };

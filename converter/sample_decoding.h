@@ -2,8 +2,10 @@
 // Samples as the wave file stores them, turned into values, and the peak they give: the part
 // of the conversion both front ends share.
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
+#include "converter/wave_header.h"
 #include "files/typed_array.h"
 
 // The raw element of a resolution: 8-bit bytes, 16-bit integers, 24-bit triples.
@@ -32,3 +34,15 @@ inline int CodeSample(std::uint16_t code, bool eightBit) {
 // The sample's value as it stands in element i of a raw array whose storage starts at
 // element: the same decoding as DecodeSample, for callers that walk the bytes themselves.
 double DecodeElement(const unsigned char* element, ElementType type);
+
+// The value of a sample stored in the form, whose bytes start at value. Integers are exact as
+// doubles; so are float samples of either size.
+double DecodeValue(const unsigned char* value, SampleForm form);
+
+// Sample i of the channel read, from frames read as the header lays them out.
+inline double FrameSample(const unsigned char* frames, std::uint32_t i, const WaveHeader& header) {
+    const std::size_t at =
+        static_cast<std::size_t>(i) * static_cast<std::size_t>(header.FrameBytes) +
+        static_cast<std::size_t>(header.ValueOffset);
+    return DecodeValue(frames + at, header.Form);
+}

@@ -271,10 +271,15 @@ std::int64_t ChannelLength(std::int16_t channel) {
     return stamp == FileStamp{} ? -1 : stamp.Size;
 }
 
+bool SamePath(std::string_view a, std::string_view b) {
+    const std::string_view zero("\0", 1);
+    if (a.empty() || b.empty() || a.find(zero) != a.npos || b.find(zero) != b.npos) return false;
+    return SameSystemFile(std::string(a).c_str(), std::string(b).c_str());
+}
+
 bool IsFolder(std::string_view name) {
-    char path[NameLimit + 1];
-    std::string_view used = UsedName(name);
-    return !used.empty() && MakeSystemName(used, path) && IsSystemFolder(path);
+    const std::string path(name);
+    return !path.empty() && path.find('\0') == std::string::npos && IsSystemFolder(path.c_str());
 }
 
 std::string InFolder(std::string_view folder, std::string_view name) {

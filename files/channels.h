@@ -72,11 +72,15 @@ std::uint8_t TakeFileError();
 // True when both names exist and denote the same file on disk, however they are written.
 bool SameFile(std::string_view a, std::string_view b);
 
+// The same for paths the program made (a folder and a name), taken whole: no channel opens
+// them, so the limit on a name does not apply.
+bool SamePath(std::string_view a, std::string_view b);
+
 // The length in bytes of the file open on the channel; -1, with the file error number set,
 // when it cannot be had.
 std::int64_t ChannelLength(std::int16_t channel);
 
-// True when the name is that of a folder that exists.
+// True when the path, taken whole, is that of a folder that exists.
 bool IsFolder(std::string_view name);
 
 // The path of the name's last part (what follows its last folder separator) in the folder.

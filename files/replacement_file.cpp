@@ -11,9 +11,10 @@ namespace {
 
 constexpr SystemFile NoFile = -1;
 
-// The name as the system takes it; the channels' rules for a name hold here too.
+// The name as the system takes it; the channels' rules for a name hold here too, but their
+// limit on its length: a folder and a name may make a longer path, which no channel opens.
 bool UsableName(std::string_view name) {
-    return !name.empty() && name.size() <= ChannelNameLimit &&
+    return !name.empty() &&
            name.find_first_of(std::string_view("*?\0", 3)) == std::string_view::npos;
 }
 
@@ -26,6 +27,7 @@ ReplacementFile NothingWritten(SystemFile handle) {
                            .Borrowed = false,
                            .Buffer = nullptr,
                            .Used = 0,
+                           .Drained = 0,
                            .Error = 0,
                            .Cause = {},
                            .FailedPath = {}};
@@ -176,6 +178,7 @@ void WriteOut(ReplacementFile& file, const char* bytes, std::size_t size) {
         if (error != 0) Fail(file, error);
         done += taken;
     }
+    file.Drained += done;
 }
 
 }  // namespace

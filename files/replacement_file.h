@@ -27,6 +27,7 @@ struct ReplacementFile {
     bool Borrowed;              // Handle is standard output: written, never closed
     char* Buffer;               // ReplacementBufferSize bytes not yet written
     std::size_t Used;           // bytes of Buffer in use
+    std::uint64_t Drained;      // bytes written out so far
     std::uint8_t Error;         // the first failure's file error number; 0 while all is well
     std::string_view Cause;     // why the first failure happened, in a few words; or empty
     std::string FailedPath;     // the path it happened to; empty for a write

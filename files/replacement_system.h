@@ -38,6 +38,19 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
 // Removes the temporary file; it is no longer removed on a signal.
 std::uint8_t RemoveTemporary(const std::string& temporaryPath);
 
+// Creates an empty file of a fresh name in the system's folder for temporary files (TMPDIR,
+// else /tmp; on Windows the user's temporary folder), open for writing and, on POSIX, readable
+// by its owner alone. It is removed on a signal as CreateTemporaryBeside's file is.
+std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle);
+
+// The process's standard input, read as bytes (binary mode on Windows); it is never closed.
+SystemFile StandardInputFile();
+
+// One read from standard input; *arrived is 0 only at its end (a pipe whose writer has gone
+// included).
+std::uint8_t ReadStandardInput(SystemFile handle, void* target, std::size_t count,
+                               std::size_t* arrived);
+
 // The process's standard output, ready to be written; it is never closed.
 SystemFile StandardOutputFile();
 

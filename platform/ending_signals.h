@@ -15,9 +15,11 @@ void KeepWriteFailuresFromEndingProcess();
 // ignored (nohup) or handled by someone else keeps its disposition. Only the first call acts.
 void HandleEndingSignals();
 
-// The file the handler removes, until ForgetFileToRemove. The path is copied; false, with no
-// file noted, for a path too long to hold.
+// The files the handler removes, each until ForgetFileToRemove of its path: at most
+// NotedFilesLimit at a time (standard input's copy and a signal file's temporary file). The
+// path is copied; false, with no file noted, for a path too long to hold or no room left.
+inline constexpr int NotedFilesLimit = 2;
 bool NoteFileToRemove(const char* path);
-void ForgetFileToRemove();
+void ForgetFileToRemove(const char* path);
 
 }  // namespace platform

@@ -27,6 +27,7 @@ std::string_view OutcomeMessage(ConversionOutcome outcome) {
         case ConversionOutcome::TooLarge:
             return TooLargeMessage;
         case ConversionOutcome::ReadFailed:
+        case ConversionOutcome::NotANumber:  // float files are never read here
             return ReadFailedMessage;
         case ConversionOutcome::WriteFailed:
         case ConversionOutcome::OutputClosed:

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "files/file_error.h"
+#include "files/file_system.h"
 #include "files/posix/system_calls.h"
 #include "platform/ending_signals.h"
 
@@ -118,7 +120,7 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
             *handle = opened.Value;
             return 0;
         }
-        platform::ForgetFileToRemove();
+        platform::ForgetFileToRemove(temporaryPath->c_str());
         if (opened.Errno != EEXIST) break;
     }
     temporaryPath->clear();
@@ -155,15 +157,40 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
                                          .Path = temporaryPath.c_str(),
                                          .NewPath = finalPath.c_str()})
                              .ErrorNumber;
-    if (error == 0) platform::ForgetFileToRemove();
+    if (error == 0) platform::ForgetFileToRemove(temporaryPath.c_str());
     return error;
 }
 
 std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     std::uint8_t error =
         FileSystemCall({.Kind = SystemCallKind::Remove, .Path = temporaryPath.c_str()}).ErrorNumber;
-    platform::ForgetFileToRemove();
+    platform::ForgetFileToRemove(temporaryPath.c_str());
     return error;
+}
+
+std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || *folder == '\0') folder = "/tmp";
+    std::string beside(folder);
+    if (!beside.ends_with('/')) beside += '/';
+    if (std::uint8_t error = CreateTemporaryBeside(beside + "input", temporaryPath, handle);
+        error != 0) {
+        return error;
+    }
+    // What was piped in is no one else's business.
+    return FileSystemCall({.Kind = SystemCallKind::ChangeMode,
+                           .Descriptor = static_cast<int>(*handle),
+                           .Flags = 0600})
+        .ErrorNumber;
+}
+
+SystemFile StandardInputFile() {
+    return STDIN_FILENO;
+}
+
+std::uint8_t ReadStandardInput(SystemFile handle, void* target, std::size_t count,
+                               std::size_t* arrived) {
+    return ReadSystemFile(handle, target, count, arrived);
 }
 
 SystemFile StandardOutputFile() {

@@ -12,6 +12,7 @@ namespace {
 
 // The handle standard output stands under; the page's files have positive ones.
 constexpr SystemFile StandardOutputHandle = 0;
+constexpr SystemFile NoInputHandle = -1;
 
 // The folder part of path, with its slash; empty for a name in the root.
 std::string FolderOf(const std::string& path) {
@@ -50,6 +51,20 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
 
 std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     RemovePageFile(temporaryPath);
+    return 0;
+}
+
+// The page gives no standard input: it reads as empty, and its copy lies in the root.
+std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
+    return CreateTemporaryBeside("input", temporaryPath, handle);
+}
+
+SystemFile StandardInputFile() {
+    return NoInputHandle;
+}
+
+std::uint8_t ReadStandardInput(SystemFile, void*, std::size_t, std::size_t* arrived) {
+    *arrived = 0;
     return 0;
 }
 

@@ -17,10 +17,14 @@ namespace {
 
 constexpr int NamesToTry = 100;
 
-// The temporary file the control handler must remove: its path, and whether there is one. The
-// path is written only while Pending is false. The handler runs on a thread of its own.
-char PendingPath[MAX_PATH + 64];
-std::atomic<bool> Pending = false;
+// The temporary files the control handler must remove (standard input's copy and a signal
+// file's temporary file): each one's path, and whether it is noted. A path is written only
+// while its Pending is false. The handler runs on a thread of its own.
+struct PendingFile {
+    char Path[MAX_PATH + 64];
+    std::atomic<bool> Pending;
+};
+PendingFile PendingFiles[2];
 bool HandlerInstalled = false;
 
 // The number for a failed call, which has one even when the system set no error value.
@@ -35,15 +39,26 @@ std::uint8_t RemoveFile(const char* path) {
 
 // FALSE passes the event on, so the process still ends as it would have.
 BOOL WINAPI RemovePendingThenEnd(DWORD) {
-    if (Pending) RemoveFile(PendingPath);
+    for (PendingFile& file : PendingFiles) {
+        if (file.Pending) RemoveFile(file.Path);
+    }
     return FALSE;
 }
 
 void SetPending(const std::string& path) {
-    Pending = false;
-    if (path.size() >= sizeof PendingPath) return;  // the create fails for such a name anyway
-    std::memcpy(PendingPath, path.c_str(), path.size() + 1);
-    Pending = true;
+    if (path.size() >= sizeof PendingFiles[0].Path) return;  // the create fails for it anyway
+    for (PendingFile& file : PendingFiles) {
+        if (file.Pending) continue;
+        std::memcpy(file.Path, path.c_str(), path.size() + 1);
+        file.Pending = true;
+        return;
+    }
+}
+
+void ClearPending(const std::string& path) {
+    for (PendingFile& file : PendingFiles) {
+        if (file.Pending && path == file.Path) file.Pending = false;
+    }
 }
 
 // The folder part of path, with its separator or drive colon; empty for the current folder.
@@ -103,7 +118,7 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
             *handle = static_cast<SystemFile>(opened.Value);
             return 0;
         }
-        Pending = false;
+        ClearPending(*temporaryPath);
         if (opened.LastError != ERROR_FILE_EXISTS && opened.LastError != ERROR_ALREADY_EXISTS) {
             break;
         }
@@ -131,14 +146,37 @@ std::uint8_t PutTemporaryInPlace(const std::string& temporaryPath, const std::st
                                                  .Path = temporaryPath.c_str(),
                                                  .NewPath = finalPath.c_str()});
     if (renamed.Value == 0) return FailureNumber(renamed);
-    Pending = false;
+    ClearPending(temporaryPath);
     return 0;
 }
 
 std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     std::uint8_t error = RemoveFile(temporaryPath.c_str());
-    Pending = false;
+    ClearPending(temporaryPath);
     return error;
+}
+
+std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) return BadSystemName;
+    return CreateTemporaryBeside(std::string(folder, length) + "input", temporaryPath, handle);
+}
+
+// ReadFile on the handle itself takes the bytes as they are: no C runtime text mode between.
+SystemFile StandardInputFile() {
+    return reinterpret_cast<SystemFile>(GetStdHandle(STD_INPUT_HANDLE));
+}
+
+std::uint8_t ReadStandardInput(SystemFile handle, void* target, std::size_t count,
+                               std::size_t* arrived) {
+    WindowsCallResult got = WindowsFileCall({.Kind = WindowsCallKind::Read,
+                                             .Handle = reinterpret_cast<void*>(handle),
+                                             .Target = target,
+                                             .Count = static_cast<std::uint32_t>(count)});
+    *arrived = got.LastError == 0 ? static_cast<std::size_t>(got.Value) : 0;
+    if (got.LastError == ERROR_BROKEN_PIPE || got.LastError == ERROR_HANDLE_EOF) return 0;
+    return got.LastError == 0 ? 0 : FailureNumber(got);
 }
 
 SystemFile StandardOutputFile() {

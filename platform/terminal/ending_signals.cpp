@@ -22,9 +22,12 @@ constexpr int EndingSignals[] = {
 
 constexpr int WriteFailureSignals[] = {SIGPIPE, SIGXFSZ};
 
-// Read by the handler, so the path is written only while FileNoted is 0.
-char FileToRemove[PATH_MAX + 64];
-volatile sig_atomic_t FileNoted = 0;
+// Read by the handler, so a path is written only while its Noted is 0.
+struct NotedFile {
+    char Path[PATH_MAX + 64];
+    volatile sig_atomic_t Noted;
+};
+NotedFile FilesToRemove[NotedFilesLimit];
 
 bool AtDefault(int signalNumber) {
     struct sigaction present {};
@@ -34,7 +37,9 @@ bool AtDefault(int signalNumber) {
 extern "C" void PutRightThenEnd(int signalNumber) {
     const int savedErrno = errno;
     LeaveRawMode();
-    if (FileNoted != 0) unlink(FileToRemove);
+    for (const NotedFile& file : FilesToRemove) {
+        if (file.Noted != 0) unlink(file.Path);
+    }
     // The signal is blocked while its handler runs: it ends the process on return.
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
@@ -75,16 +80,21 @@ void HandleEndingSignals() {
 }
 
 bool NoteFileToRemove(const char* path) {
-    FileNoted = 0;
     const std::size_t length = std::strlen(path);
-    if (length >= sizeof FileToRemove) return false;
-    std::memcpy(FileToRemove, path, length + 1);
-    FileNoted = 1;
-    return true;
+    for (NotedFile& file : FilesToRemove) {
+        if (file.Noted != 0) continue;
+        if (length >= sizeof file.Path) return false;
+        std::memcpy(file.Path, path, length + 1);
+        file.Noted = 1;
+        return true;
+    }
+    return false;
 }
 
-void ForgetFileToRemove() {
-    FileNoted = 0;
+void ForgetFileToRemove(const char* path) {
+    for (NotedFile& file : FilesToRemove) {
+        if (file.Noted != 0 && std::strcmp(file.Path, path) == 0) file.Noted = 0;
+    }
 }
 
 }  // namespace platform

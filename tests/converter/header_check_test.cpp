@@ -76,15 +76,24 @@ TEST_F(HeaderCheckTest, RefusesEachBadHeaderWithItsMessageAndClosesTheChannel) {
     }
 }
 
-// A refusal carries what the file holds, as far as the check read it.
+// A refusal carries what the file holds, as far as the check read it; all of it where an
+// option would read the file.
 TEST_F(HeaderCheckTest, RefusalsCarryWhatTheFileHolds) {
-    WriteWholeFile("stereo.wav", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }));
+    WriteWholeFile("stereo.wav", WithField(Mono16(), [](WaveLayout& s) {
+                       s.Channels = 2;
+                       s.BitsPerSample = 12;
+                   }));
+    WriteWholeFile("stereo16.wav", WithField(Mono16(), [](WaveLayout& s) { s.Channels = 2; }));
     WriteWholeFile("wide.wav", WithField(Mono16(), [](WaveLayout& s) { s.BitsPerSample = 32; }));
     WaveHeader header{};
-    const HeldFormat stereo = Check("stereo.wav", header).Format;
-    EXPECT_EQ(stereo.Encoding, SampleEncoding::Pcm);
-    EXPECT_EQ(stereo.ChannelCount, 2);
-    EXPECT_EQ(stereo.BitsPerSample, 0);  // not reached
+    const HeaderVerdict unread = Check("stereo.wav", header);
+    EXPECT_EQ(unread.Format.Encoding, SampleEncoding::Pcm);
+    EXPECT_EQ(unread.Format.ChannelCount, 2);
+    EXPECT_EQ(unread.Format.BitsPerSample, 0);  // not reached
+    EXPECT_FALSE(unread.Needed.Channel);        // 12 bits: no option reads it
+    const HeaderVerdict readable = Check("stereo16.wav", header);
+    EXPECT_EQ(readable.Format.BitsPerSample, 16);
+    EXPECT_TRUE(readable.Needed.Channel);
     const HeldFormat wide = Check("wide.wav", header).Format;
     EXPECT_EQ(wide.ChannelCount, 1);
     EXPECT_EQ(wide.BitsPerSample, 32);

@@ -1,6 +1,7 @@
 // The wave file changes behind the program's back between the header check and the
 // conversion: cut short, deleted, or replaced. The conversion reads what the open channel
 // still holds, missing samples as zeros, and never crashes or recreates the file.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -110,6 +111,35 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
         for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(".")) ++files;
         EXPECT_EQ(files, 2) << "a temporary file was left";
     }
+}
+
+// Under -c the lines before the failure went out already, which the cause says; a failure
+// before any went out says nothing of the kind.
+TEST_F(WaveFileChangeTest, StreamedConversionToStandardOutputSaysLinesWereSent) {
+    std::vector<std::int16_t> samples(300000, 49);
+    samples.back() = -100;
+    WriteWholeFile("take.wav", BuildWave(LayoutOf(16, Samples16(samples))));
+    const int output = dup(STDOUT_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY);
+    ASSERT_GE(nowhere, 0);
+    for (const double firstPeak : {49.0, 24.5}) {
+        WaveHeader header{};
+        ASSERT_EQ(CheckWaveHeader("take.wav", header).Code, HeaderCode::Accepted);
+        const FileStamp before = StampChannel(1);
+        ProgressDisplay progress{false, {}, {}, -1};
+        std::string cause;
+        dup2(nowhere, STDOUT_FILENO);
+        const ConversionOutcome outcome =
+            ConvertWithPeak("take.wav", header, before, firstPeak, progress, cause,
+                            {.Path = {}, .StandardOutput = true});
+        dup2(output, STDOUT_FILENO);
+        EXPECT_EQ(outcome, ConversionOutcome::ReadFailed);
+        EXPECT_EQ(cause, firstPeak == 49 ? "changed while it was read; the lines before it were "
+                                           "already sent"
+                                         : "changed while it was read");
+    }
+    close(nowhere);
+    close(output);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
         {{"take1.wav", "--quiet"}, 0, "", ""},
         {{"--help"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
         {{"-h"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
-        {{"--version"}, 0, "norvistrand 1.2\n", ""},
+        {{"--version"}, 0, "norvistrand 1.3\n", ""},
         {{"--frobnicate", "take1.wav"}, 2, "", "norvistrand: unknown option '--frobnicate'\n"},
         {{"-q"}, 2, "", "norvistrand: no Wave file named\n"},
         {{"--", "-q"}, 1, "", "norvistrand: -q: Specified file not found (no such file)\n"},
@@ -108,21 +108,25 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
 }
 
 // The forms the option library gives: bundled letters, attached arguments, "--" before a name
-// that looks like an option, and a lone "-" taken as a name.
+// that looks like an option, and a lone "-" taken as standard input (here empty). -o and its
+// misuses; a folder path past 255 bytes; two names that give one signal file.
 TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
     WriteWholeFile("take1.wav", Wave(300));
     ASSERT_EQ(Norvistrand({"-q", "take1.wav"}).ExitStatus, 0);
     const std::string lines = ReadWholeFile("take1.sig");
+    WriteWholeFile("take1.WAV", Wave(300));
     std::filesystem::create_directory("out");
+    const std::string deep = "out/" + std::string(200, 'd') + "/" + std::string(100, 'e');
+    std::filesystem::create_directories(deep);
     const std::string notFound = ": Specified file not found (no such file)\n";
     struct Case {
         std::vector<std::string> Arguments;
         int ExitStatus;
         std::string Output;
         std::string Errors;
-        const char* Written;  // the signal file it writes, or nullptr
+        std::string Written;  // the signal file it writes, or empty
     } const cases[] = {
-        {{"-qc", "take1.wav"}, 0, lines, "", nullptr},
+        {{"-qc", "take1.wav"}, 0, lines, "", {}},
         {{"-qdout", "take1.wav"}, 0, "", "", "out/take1.sig"},
         {{"take1.wav", "--output-dir=out"},
          0,
@@ -130,27 +134,60 @@ TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
          "",
          "out/take1.sig"},
         {{"-q", "--", "-c", "take1.wav"}, 1, "", "norvistrand: -c" + notFound, "take1.sig"},
-        {{"-", "-q"}, 1, "", "norvistrand: -" + notFound, nullptr},
-        {{"-qx", "take1.wav"}, 2, "", "norvistrand: unknown option '-x'\n", nullptr},
-        {{"take1.wav", "-qd"}, 2, "", "norvistrand: a folder must follow '-d'\n", nullptr},
+        {{"-", "-q"}, 1, "", "norvistrand: standard input: This is not a Wave file\n", {}},
+        {{"-qx", "take1.wav"}, 2, "", "norvistrand: unknown option '-x'\n", {}},
+        {{"take1.wav", "-qd"}, 2, "", "norvistrand: a folder must follow '-d'\n", {}},
         {{"take1.wav", "--output-dir"},
          2,
          "",
          "norvistrand: a folder must follow '--output-dir'\n",
-         nullptr},
+         {}},
+        {{"-qoout/x.sig", "take1.wav"}, 0, "", "", "out/x.sig"},
+        {{"take1.wav", "--output=out/x.sig"},
+         0,
+         "take1.wav: 16 bits, 8000 Hz, 300 samples, 38 milliseconds -> out/x.sig\n",
+         "",
+         "out/x.sig"},
+        {{"take1.wav", "-o"}, 2, "", "norvistrand: a file name must follow '-o'\n", {}},
+        {{"-o", "x.sig", "take1.wav", "take1.wav"},
+         2,
+         "",
+         "norvistrand: -o names the signal file of one FILE only\n",
+         {}},
+        {{"-c", "-o", "x.sig", "take1.wav"},
+         2,
+         "",
+         "norvistrand: -c writes no signal file, so -o has no use\n",
+         {}},
+        {{"-d", "out", "-o", "x.sig", "take1.wav"},
+         2,
+         "",
+         "norvistrand: -o and -d cannot both name the output\n",
+         {}},
+        {{"-", "-c", "-"}, 2, "", "norvistrand: standard input can be read only once\n", {}},
+        {{"-q", "-d", deep, "take1.wav"}, 0, "", "", deep + "/take1.sig"},
+        {{"-q", "take1.wav", "take1.WAV"},
+         1,
+         "",
+         "norvistrand: take1.WAV: The signal file would overwrite that of an earlier file "
+         "(take1.sig, from take1.wav)\n",
+         "take1.sig"},
     };
     const std::string hint = "Try 'norvistrand --help' for more information.\n";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Arguments.front());
-        std::filesystem::remove("take1.sig");
-        std::filesystem::remove("out/take1.sig");
+        for (const char* old : {"take1.sig", "out/take1.sig", "out/x.sig", "x.sig"}) {
+            std::filesystem::remove(old);
+        }
         ChildResult run = Norvistrand(c.Arguments);
         EXPECT_EQ(run.ExitStatus, c.ExitStatus);
         EXPECT_EQ(run.Output, c.Output);
-        EXPECT_EQ(run.Errors, c.ExitStatus == 2 ? c.Errors + hint : c.Errors);
-        if (c.Written != nullptr) {
+        EXPECT_EQ(run.Errors.substr(0, c.Errors.size()), c.Errors);
+        EXPECT_TRUE(c.ExitStatus != 2 || run.Errors.ends_with(hint));
+        if (!c.Written.empty()) {
             EXPECT_EQ(ReadWholeFile(c.Written), lines);
         }
+        EXPECT_FALSE(std::filesystem::exists("x.sig"));
     }
 }
 
@@ -210,6 +247,43 @@ TEST_F(CommandLineTest, LinesToStandardOutput) {
                                   Patience);
     EXPECT_EQ(closed.ExitStatus, 1);
     EXPECT_EQ(closed.Errors, "");
+}
+
+// A Wave file piped in, its data size a placeholder as a pipe's writer leaves it: the same
+// lines as the file's own, on standard output with no report line there, or into the file of
+// -o with one; the temporary file in TMPDIR is gone after each run.
+TEST_F(CommandLineTest, StandardInputFromAPipe) {
+    const std::string ffmpeg = FindExecutable("ffmpeg");
+    if (ffmpeg.empty()) GTEST_SKIP() << "needs ffmpeg to write a Wave file to a pipe";
+    WriteWholeFile("take1.wav", Wave(3000));
+    WriteWholeFile("take2.wav", Wave(30));
+    ASSERT_EQ(Norvistrand({"-q", "take1.wav", "take2.wav"}).ExitStatus, 0);
+    const std::string lines = ReadWholeFile("take1.sig");
+    std::filesystem::create_directory("tmp");
+    const std::string pipe =
+        "TMPDIR=$PWD/tmp; export TMPDIR; \"$1\" -v error -i take1.wav -f wav - | ";
+    struct Case {
+        const char* Script;
+        std::string Output;
+        const char* Written;  // compared with take1.sig; or nullptr
+    } const cases[] = {
+        {"\"$0\" - >piped.sig", "", "piped.sig"},
+        {"\"$0\" --output=piped.sig -",
+         "standard input: 16 bits, 8000 Hz, 3000 samples, 375 milliseconds -> piped.sig\n",
+         "piped.sig"},
+        {"\"$0\" take2.wav - >piped.sig", "", "piped.sig"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Script);
+        std::filesystem::remove("piped.sig");
+        ChildResult run = RunChild(
+            {FindExecutable("sh"), "-c", pipe + c.Script, NORVISTRAND_BINARY, ffmpeg}, Patience);
+        EXPECT_EQ(run.ExitStatus, 0);
+        EXPECT_EQ(run.Output, c.Output);
+        EXPECT_EQ(run.Errors, "");
+        EXPECT_TRUE(ReadWholeFile(c.Written) == lines);
+        EXPECT_TRUE(std::filesystem::is_empty("tmp")) << "the temporary file was left";
+    }
 }
 
 // Without a controlling terminal and with nothing on standard input, the run ends by itself.
@@ -316,6 +390,17 @@ const Row Rows[] = {
      "do "
      "sleep 0.01; i=$((i + 1)); done; kill -XCPU $!; exec 2>/dev/null; wait $!",
      128 + SIGXCPU, "", Outcome::Kept},
+    {"-c into a full device: the failure is standard output's", Layout::NoSignal, true,
+     "exec \"$0\" -c a.wav >/dev/full", 1,
+     "norvistrand: a.wav: Standard output could not be written (no space left on device)\n",
+     Outcome::Missing},
+    {"SIGTERM while standard input is read: its temporary file in TMPDIR removed", Layout::NoSignal,
+     true,
+     "mkdir t; TMPDIR=$PWD/t; export TMPDIR; (cat a.wav; exec sleep 2) 2>/dev/null | \"$0\" - & "
+     "i=0; while [ $i -lt 2000 ] && ! ls -A t | grep -q norvistrand-; do sleep 0.01; "
+     "i=$((i + 1)); done; kill -TERM $!; exec 2>/dev/null; wait $!; s=$?; "
+     "[ -z \"$(ls -A t)\" ] || exit 97; exit $s",
+     128 + SIGTERM, "", Outcome::Missing},
 };
 
 void Prepare(const std::string& folder, Layout setup) {

@@ -38,7 +38,7 @@ riff() {
     printf '%s %s %s ' "$(text RIFF)" "$(u32 "$(count "$body")")" "$body"
 }
 # A canonical file: 16-byte format chunk, then the data chunk.
-wave() { riff "$(chunk 'fmt ' "$(fmt_body "$1" "$2" "$3" "$4" "$5")") $(chunk data "$6")"; }
+wave() { riff "$(chunk 'fmt ' "$(fmt_body "$1" "$2" "$3" "$4" "$5" "${7:-}")") $(chunk data "$6")"; }
 save() {
     local word
     for word in $2; do printf "\\x$word"; done >"$out/$1"
@@ -109,6 +109,22 @@ $(chunk LIST "$(text INFO)")")"
 save pcm16_data_header_cut.wav "$(riff "$(chunk 'fmt ' "$(fmt_body 1 1 8000 2 16 "$(u16 0)")") \
 $(text data) 10 00")"
 save pcm16_data_chunk_first.wav "$(riff "$(chunk data "$(fmt_body 1 1 8000 2 16) $s16")")"
+
+# Files only the command line's reading options read: extensible PCM and float (extra size 22,
+# valid bits, channel mask, sub-format GUID), 64-bit float with a NaN, 24 bits in 4-byte
+# slots, three channels, and an extensible file with no data chunk.
+guid_tail="00 00 00 00 00 10 00 80 00 00 aa 00 38 9b 71"
+ext_extra() { printf '%s%s%s%s %s ' "$(u16 22)" "$(u16 "$1")" "$(u32 4)" "$2" "$guid_tail"; }
+save extensible_float32.wav "$(wave 0xfffe 1 44100 4 32 "00 00 80 3f 00 00 00 bf 00 00 00 00" \
+    "$(ext_extra 32 03)")"
+save extensible_pcm32_valid24.wav "$(wave 0xfffe 1 48000 4 32 "5a ff ff 7f 00 00 00 80 01 00 00 00" \
+    "$(ext_extra 24 01)")"
+save extensible_stereo16.wav "$(wave 0xfffe 2 44100 4 16 "$s16" "$(ext_extra 16 01)")"
+save extensible_no_data_chunk.wav "$(riff "$(chunk 'fmt ' "$(fmt_body 0xfffe 1 8000 2 16 \
+"$(ext_extra 16 01)")")")"
+save float64_nan.wav "$(wave 3 1 8000 8 64 "00 00 00 00 00 00 f0 3f 00 00 00 00 00 00 f8 7f")"
+save pcm24_slots_4.wav "$(wave 1 1 48000 4 24 "ff ff 7f 00 00 00 80 ff 01 00 00 00")"
+save pcm8_three_channels.wav "$(wave 1 3 8000 3 8 "$s8 00")"
 
 # Refusals, in the order the checks are made.
 save empty.wav ""

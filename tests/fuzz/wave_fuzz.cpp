@@ -1,13 +1,16 @@
 // The fuzz target: each input becomes a Wave file in a scratch folder and goes through what
 // the program does with a typed name: the header check and, on acceptance, the report and the
 // conversion, on a fresh in-memory console; then the command-line mode's streamed conversion,
-// which must give the same bytes. The outcome is held against what the input's bytes say it
+// which must give the same bytes. Then the command line's readings: extensible, to the end of
+// the file, any PCM, and every channel of a file of several, each through the streamed
+// conversion. The outcome is held against what the input's bytes say it
 // must be; any difference aborts, so the fuzzer reports the input. The scratch folder lies in
 // memory (/dev/shm) where the system has one, so no input costs a disk write.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include "command_line/streamed_conversion.h"
 #include "console/screen.h"
 #include "converter/header_check.h"
+#include "converter/wave_header.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
 #include "screen/conversion.h"
@@ -117,6 +121,75 @@ struct Input {
     }
 };
 
+// What the header fields call for under a reading: the verdict, and on acceptance where each
+// sample of the channel read lies in its frame and how its bytes give its value.
+struct ExpectedReading {
+    HeaderCode Code;
+    SampleForm Form;
+    std::int64_t FrameBytes;
+    std::int64_t ValueOffset;
+    bool Plain;  // format tag 1: the canonical places stand in for a missing data chunk
+};
+
+// The sub-format GUID at 44-59: PCM (first byte 1) or IEEE float (3).
+bool SubFormatIs(const Input& in, std::uint8_t first) {
+    return in.Byte(44) == first &&
+           in.Holds(45, std::string_view(
+                            "\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 15));
+}
+
+ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
+    ExpectedReading expected{HeaderCode::Accepted, SampleForm::Unsigned8, 0, 0, false};
+    const auto refuse = [&expected](HeaderCode code) {
+        expected.Code = code;
+        return expected;
+    };
+    if (!in.Holds(0, "RIFF") || !in.Holds(8, "WAVE")) return refuse(HeaderCode::NotWave);
+    const std::int16_t tag = in.Int16(20);
+    const std::int64_t channels = in.Byte(22);
+    const std::int16_t align = in.Int16(32);
+    const std::int16_t bits = in.Int16(34);
+    const std::int16_t valid = in.Int16(38);
+    const bool anyPcm = reading.AnyPcm;
+    const bool extensible = tag == -2 && in.Int32(16) >= 40 && valid >= 1 && valid <= bits;
+    const bool pcm = tag == 1 || (extensible && SubFormatIs(in, 1));
+    const bool real = tag == 3 || (extensible && SubFormatIs(in, 3));
+    expected.Plain = tag == 1;
+    if (!(tag == 1 || (pcm && (reading.Extensible || anyPcm)) || (real && anyPcm))) {
+        return refuse(HeaderCode::NotPcm);
+    }
+    const std::int64_t channel = reading.Channel == 0 ? 1 : reading.Channel;
+    if (reading.Channel == 0 ? channels != 1 : channel > channels) {
+        return refuse(HeaderCode::NotMono);
+    }
+    std::int64_t slot = bits / 8;
+    std::int64_t at = 0;
+    if (real) {
+        if (bits != 32 && bits != 64) return refuse(HeaderCode::BadResolution);
+        expected.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
+    } else {
+        if (bits != 8 && bits != 16 && bits != 24 && !(bits == 32 && anyPcm)) {
+            return refuse(HeaderCode::BadResolution);
+        }
+        if (bits == 24 && align != 3 * channels) {
+            if (!(anyPcm && tag == 1 && align == 4 * channels))
+                return refuse(HeaderCode::NotPacked);
+            slot = 4;
+        }
+        expected.Form = bits == 8    ? SampleForm::Unsigned8
+                        : bits == 16 ? SampleForm::Signed16
+                        : bits == 24 ? SampleForm::Signed24
+                                     : SampleForm::Signed32;
+        if (bits == 32 && tag == -2 && valid <= 24) {
+            expected.Form = SampleForm::Signed24;
+            at = 1;
+        }
+    }
+    expected.FrameBytes = slot * channels;
+    expected.ValueOffset = (channel - 1) * slot + at;
+    return expected;
+}
+
 // The verdict that the header fields at their fixed offsets call for.
 HeaderCode ExpectedVerdict(const Input& in) {
     if (!in.Holds(0, "RIFF") || !in.Holds(8, "WAVE")) return HeaderCode::NotWave;
@@ -181,19 +254,42 @@ void CheckHeader(const Input& in, const WaveHeader& header) {
     }
 }
 
-// Sample i as the conversion must decode it, missing bytes read as 0.
-double ExpectedSample(const Input& in, const WaveHeader& header, std::int64_t i) {
-    switch (header.BitsPerSample) {
-        case 8:
-            return static_cast<double>(in.Byte(header.SampleStart + i)) - 128;
-        case 16:
-            return in.Int16(header.SampleStart + 2 * i);
-        default: {
-            std::int64_t at = header.SampleStart + 3 * i;
+// The value stored in the form at the offset, missing bytes read as 0.
+double ValueAt(const Input& in, std::int64_t at, SampleForm form) {
+    switch (form) {
+        case SampleForm::Unsigned8:
+            return static_cast<double>(in.Byte(at)) - 128;
+        case SampleForm::Signed16:
+            return in.Int16(at);
+        case SampleForm::Signed24: {
             std::int32_t v = in.Byte(at) | (in.Byte(at + 1) << 8) | (in.Byte(at + 2) << 16);
             return v > 8388607 ? v - 16777216 : v;
         }
+        case SampleForm::Signed32:
+            return in.Int32(at);
+        case SampleForm::Float32: {
+            const auto bits = static_cast<std::uint32_t>(in.Int32(at));
+            float value = 0;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
+        case SampleForm::Float64: {
+            const std::uint64_t bits = static_cast<std::uint32_t>(in.Int32(at)) |
+                                       std::uint64_t{static_cast<std::uint32_t>(in.Int32(at + 4))}
+                                           << 32;
+            double value = 0;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
     }
+    return 0;
+}
+
+// Sample i of the channel read, as the conversion must decode it.
+double ExpectedSample(const Input& in, const WaveHeader& header, const ExpectedReading& reading,
+                      std::int64_t i) {
+    return ValueAt(in, header.SampleStart + i * reading.FrameBytes + reading.ValueOffset,
+                   reading.Form);
 }
 
 // One line's text: only the characters of the file form, no "0" before the point, the whole
@@ -213,15 +309,10 @@ double LineValue(const std::string& line) {
 
 // N lines ended by CR LF, each the sample over the peak; the peak's lines exactly "1" or "-1",
 // and all lines "0" when every sample is 0.
-void CheckSignalFile(const Input& in, const WaveHeader& header, const std::string& bytes) {
-    // N of 0 or below: no line at all.
-    const std::int64_t n = header.SampleCount > 0 ? header.SampleCount : 0;
-    std::vector<double> samples(static_cast<std::size_t>(n));
+void CheckSignalFile(const std::vector<double>& samples, const std::string& bytes) {
+    const auto n = static_cast<std::int64_t>(samples.size());
     double peak = 0;
-    for (std::int64_t i = 0; i < n; ++i) {
-        samples[i] = ExpectedSample(in, header, i);
-        peak = std::fmax(peak, std::fabs(samples[i]));
-    }
+    for (double sample : samples) peak = std::fmax(peak, std::fabs(sample));
 
     std::size_t at = 0;
     bool sawPeakLine = false;
@@ -241,7 +332,8 @@ void CheckSignalFile(const Input& in, const WaveHeader& header, const std::strin
             Require(line == (samples[i] > 0 ? "1" : "-1"), "the peak's line is not 1 or -1");
             sawPeakLine = true;
         }
-        Require(std::fabs(value - expected) <= ValueTolerance * std::fabs(expected),
+        // Below the doubles' normal range a value keeps fewer digits than the line shows.
+        Require(std::fabs(value - expected) <= ValueTolerance * std::fabs(expected) + 1e-300,
                 "a line's value is not the sample over the peak");
     }
     Require(at == bytes.size(), "more than N lines, or bytes after the last line end");
@@ -256,7 +348,21 @@ void CheckChannelFree(const char* what) {
     CloseChannel(WaveChannel);
 }
 
-void RunOne(const Input& in) {
+// The samples of the channel read, N of them (none for N of 0 or below); the number from 1 of
+// the first that is not a finite number, or 0.
+std::vector<double> ExpectedSamples(const Input& in, const WaveHeader& header,
+                                    const ExpectedReading& reading, std::int64_t& notANumber) {
+    const std::int64_t n = header.SampleCount > 0 ? header.SampleCount : 0;
+    std::vector<double> samples(static_cast<std::size_t>(n));
+    notANumber = 0;
+    for (std::int64_t i = 0; i < n; ++i) {
+        samples[i] = ExpectedSample(in, header, reading, i);
+        if (notANumber == 0 && !std::isfinite(samples[i])) notANumber = i + 1;
+    }
+    return samples;
+}
+
+void RunScreenReading(const Input& in) {
     platform::ResetConsole(81, 30);
     PrepareConsole();
     CloseChannel(WaveChannel);
@@ -284,7 +390,8 @@ void RunOne(const Input& in) {
     Require(outcome == ConversionOutcome::Finished, "the conversion did not finish");
     std::string bytes;
     Require(ReadSignalFile(bytes), "no signal file");
-    CheckSignalFile(in, header, bytes);
+    std::int64_t notANumber = 0;
+    CheckSignalFile(ExpectedSamples(in, header, ExpectedFor(in, {}), notANumber), bytes);
     CheckChannelFree("the conversion left the wave file open or locked");
 
     unlink(Scratch.SignalName.c_str());
@@ -298,6 +405,99 @@ void RunOne(const Input& in) {
     Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
     Require(streamed == bytes, "the streamed conversion wrote other bytes");
     CheckChannelFree("the streamed conversion left the wave file open or locked");
+}
+
+// Where a reading finds the samples: as the screen program does for a plain PCM file, else
+// only in a data chunk; false when there is none.
+bool ExpectedPlaceFor(const Input& in, bool plain, DataPlace& place) {
+    place = ExpectedDataPlace(in);
+    if (plain) return true;
+    for (std::int64_t offset = FirstChunkOffset;
+         static_cast<std::uint64_t>(offset) + 8 <= in.Size;) {
+        if (in.Holds(offset, "data")) {
+            place = DataPlace{offset + 8, in.Int32(offset + 4)};
+            return true;
+        }
+        auto size = static_cast<std::uint32_t>(in.Int32(offset + 4));
+        offset += 8 + static_cast<std::int64_t>(size) + (size & 1);
+    }
+    return false;
+}
+
+// The data size a reading counts from: the size field, or with DataToEnd, where it is a
+// placeholder or past the end, the whole frames up to the end of the file.
+std::int32_t ExpectedDataSize(const Input& in, const DataPlace& place, std::int64_t frame,
+                              bool toEnd) {
+    std::int64_t held = std::max<std::int64_t>(static_cast<std::int64_t>(in.Size) - place.Start, 0);
+    held -= held % frame;
+    const std::int32_t size = place.DataSize;
+    if (!toEnd || !(size == 0 || size == -1 || static_cast<std::uint32_t>(size) > held)) {
+        return size;
+    }
+    return static_cast<std::int32_t>(std::min<std::int64_t>(held, INT32_MAX - INT32_MAX % frame));
+}
+
+// One reading of the command line through the streamed conversion, held against the bytes.
+void RunReading(const Input& in, const HeaderReading& reading) {
+    CloseChannel(WaveChannel);
+    TakeFileError();
+    unlink(Scratch.SignalName.c_str());
+    WaveHeader header{};
+    const HeaderVerdict verdict = CheckWaveHeader(Scratch.WaveName, header, reading);
+    const ExpectedReading expected = ExpectedFor(in, reading);
+    DataPlace place{};
+    const bool located =
+        expected.Code != HeaderCode::Accepted || ExpectedPlaceFor(in, expected.Plain, place);
+    const HeaderCode code = located ? expected.Code : HeaderCode::NotWave;
+    if (verdict.Code != HeaderCode::Accepted) {
+        Require(verdict.Code == code, "a reading refused with another verdict, or not to refuse");
+        CheckChannelFree("a reading's refusal left the wave file open or locked");
+        return;
+    }
+    Require(code == HeaderCode::Accepted, "a reading accepted a file that is to be refused");
+    Require(header.Form == expected.Form && header.FrameBytes == expected.FrameBytes &&
+                header.ValueOffset == expected.ValueOffset,
+            "a reading decodes other bytes than the format chunk says");
+    Require(header.SampleStart == place.Start, "a reading's samples start elsewhere");
+    const std::int32_t size = ExpectedDataSize(in, place, expected.FrameBytes, reading.DataToEnd);
+    Require(header.DataSize == size, "a reading's data size is not what the bytes say");
+    Require(header.SampleCount == RoundedQuotient(std::int64_t{size} * 8, expected.FrameBytes * 8),
+            "a reading's N is not data size / frame bytes, rounded to even");
+    if (header.SampleCount > MaxConvertedSamples) return;
+
+    std::int64_t notANumber = 0;
+    const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
+    ProgressDisplay quiet{false, {}, {}, -1};
+    std::string cause;
+    const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    std::string bytes;
+    if (notANumber != 0) {
+        Require(outcome == ConversionOutcome::NotANumber &&
+                    cause == "sample " + std::to_string(notANumber),
+                "a sample that is not a number is not refused as the first such");
+        Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
+    } else {
+        Require(outcome == ConversionOutcome::Finished, "a reading's conversion did not finish");
+        Require(ReadSignalFile(bytes), "no signal file from a reading");
+        CheckSignalFile(samples, bytes);
+    }
+    CheckChannelFree("a reading's conversion left the wave file open or locked");
+}
+
+// Every reading option, and every channel of the file, and one past them.
+void RunReadings(const Input& in) {
+    RunReading(in, {.Extensible = true});
+    RunReading(in, {.DataToEnd = true});
+    RunReading(in, {.AnyPcm = true});
+    const int channels = in.Byte(22);
+    for (int channel = 1; channel <= channels + 1; ++channel) {
+        RunReading(in, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
+    }
+}
+
+void RunOne(const Input& in) {
+    RunScreenReading(in);
+    RunReadings(in);
 }
 
 }  // namespace

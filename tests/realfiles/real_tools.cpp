@@ -21,6 +21,8 @@ const std::vector<std::string> Extensible = {"--extensible"};
 const std::string ExtensibleHint =
     "This is not a PCM format Wave file (extensible format; --extensible reads it)";
 const std::vector<std::string> DataToEnd = {"--data-to-end"};
+const std::vector<std::string> AnyPcm = {"--any-pcm"};
+const std::string FloatHint = NotPcm.substr(11) + " (32-bit float; --any-pcm reads it)";
 
 std::string SizeHint(const std::string& given, const std::string& held) {
     return "the header gives " + given + " samples, the file holds " + held +
@@ -165,15 +167,52 @@ const std::vector<RealFileCase>& RealFileCases() {
         {"sox, 32-bit float", "soxfloat.wav",
          SoxSynth("44100", "32", {"-e", "floating-point", "-c", "1"},
                   {"synth", "0.1", "sine", "440"}),
-         3, false, NotPcm, 0, 0},
+         3, false, NotPcm, 0, 0, AnyPcm, FloatHint},
+        {"sox, 64-bit float", "soxdouble.wav",
+         SoxSynth("44100", "64", {"-e", "floating-point", "-c", "1"},
+                  {"synth", "0.1", "sine", "440", "gain", "-n", "-1"}),
+         3, false, NotPcm, 0, 0, AnyPcm, NotPcm.substr(11) + " (64-bit float; --any-pcm reads it)"},
         {"ffmpeg, 32-bit float (pcm_f32le): extensible", "ffmpegfloat.wav",
          Ffmpeg(SineWithPeak("44100"), {"-c:a", "pcm_f32le"}), static_cast<std::int16_t>(0xFFFE),
-         true, NotPcm, 0, 0},
-        {"sox, 16-bit stereo", "soxstereo.wav",
-         SoxSynth("22050", "16", {"-c", "2"}, {"synth", "0.1", "sine", "440"}), 1, false, NotMono,
-         0, 0},
-        {"ffmpeg, 16-bit stereo", "ffmpegstereo.wav",
-         Ffmpeg(SineWithPeak("22050"), {"-ac", "2", "-c:a", "pcm_s16le"}), 1, true, NotMono, 0, 0},
+         true, NotPcm, 0, 0, AnyPcm,
+         NotPcm.substr(11) + " (extensible format, 32-bit float; --any-pcm reads it)"},
+        {"ffmpeg, 64-bit float (pcm_f64le): extensible", "ffmpegdouble.wav",
+         Ffmpeg(SineWithPeak("44100"), {"-c:a", "pcm_f64le"}), static_cast<std::int16_t>(0xFFFE),
+         true, NotPcm, 0, 0, AnyPcm,
+         NotPcm.substr(11) + " (extensible format, 64-bit float; --any-pcm reads it)"},
+        // 24 bits in the low three bytes of 4, the top one the sign's extension, as arecord
+        // records S24_LE: sox's 32-bit samples kept below 2^23, then bits per sample set to 24.
+        {"24 bits in 4-byte slots as arecord writes them", "slots24.wav",
+         InShell(SoxSynth("48000", "32", {"-c", "1", "-t", "wavpcm"},
+                          {"synth", "0.1", "sine", "440", "vol", "0.003"}),
+                 Out, "&& printf '\\030' | dd of={out} bs=1 seek=34 conv=notrunc status=none"),
+         1, false, "   ERROR - 24-bit Wave files must be packed integer format", 0, 0, AnyPcm,
+         "24-bit Wave files must be packed integer format (24-bit samples in 4-byte slots; "
+         "--any-pcm reads it)"},
+        {"sox, 32-bit integer", "sox32.wav",
+         SoxSynth("44100", "32", {"-c", "1", "-t", "wavpcm"}, {"synth", "0.1", "sine", "440"}), 1,
+         false, "   ERROR - This is not an 8-, 16- or 24-bit Wave file", 0, 0, AnyPcm,
+         "This is not an 8-, 16- or 24-bit Wave file (32-bit samples; --any-pcm reads it)"},
+        {"sox, 16-bit stereo",
+         "soxstereo.wav",
+         SoxSynth("22050", "16", {"-c", "2"}, {"synth", "0.1", "sine", "440", "sine", "1000"}),
+         1,
+         false,
+         NotMono,
+         0,
+         0,
+         {"--channel", "2"},
+         NotMono.substr(11) + " (2 channels; --channel N reads one)"},
+        {"ffmpeg, 16-bit stereo",
+         "ffmpegstereo.wav",
+         Ffmpeg(SineWithPeak("22050"), {"-ac", "2", "-c:a", "pcm_s16le"}),
+         1,
+         true,
+         NotMono,
+         0,
+         0,
+         {"--channel", "1"},
+         NotMono.substr(11) + " (2 channels; --channel N reads one)"},
     };
     return cases;
 }

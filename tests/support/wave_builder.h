@@ -69,3 +69,25 @@ inline std::string CanonicalWave(std::uint16_t channels, std::int16_t bits,
     layout.Samples = samples;
     return BuildWave(layout);
 }
+
+// The 24 bytes an extensible format chunk holds after the 16-byte body: its extra size, the
+// valid bits, a channel mask and the sub-format GUID (PCM, or IEEE float).
+inline std::string ExtensibleExtra(std::int16_t validBits, bool floatSamples = false) {
+    std::string extra;
+    PutLittleEndian(extra, 22, 2);
+    PutLittleEndian(extra, static_cast<std::uint16_t>(validBits), 2);
+    PutLittleEndian(extra, 4, 4);
+    extra += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    if (floatSamples) extra[8] = 3;
+    return extra;
+}
+
+// The samples of each channel, each of `bytes` bytes, as frames: the first of every channel,
+// then the second, and so on.
+inline std::string Interleave(const std::vector<std::string>& channels, std::size_t bytes) {
+    std::string out;
+    for (std::size_t at = 0; at < channels.front().size(); at += bytes) {
+        for (const std::string& channel : channels) out += channel.substr(at, bytes);
+    }
+    return out;
+}

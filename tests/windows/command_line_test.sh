@@ -2,12 +2,12 @@
 # The command-line mode of the Windows build under wine, against the Linux build. Both convert
 # copies of the same files, made here with sox: chirps of 8, 16 and 24 bits, a 24-bit file in
 # the extensible format (refused, then read with --extensible), a file written to a pipe (read
-# with --data-to-end) and a missing name. The signal files must be byte-identical,
+# with --data-to-end, and piped in as standard input) and a missing name. The signal files must be byte-identical,
 # the standard output and error lines the same, and the exit codes 1 with a refusal, 0 when
 # every file is converted (over the old signal files, leaving no temporary file), 2 for a
 # usage error. An interrupt (SIGINT, which wine passes on as Ctrl+C) in the middle of a long
 # file must leave the old signal file and no temporary file. Every wine call is bounded and
-# reads nothing.
+# reads nothing but the pipe of the standard input runs.
 #   command_line_test.sh <norvistrand.exe> <linux norvistrand> [wine]
 set -euo pipefail
 windows_program=$(realpath "$1")
@@ -80,15 +80,37 @@ for label in linux windows; do
   run "$label" options --extensible --data-to-end --output-dir=out/ extensible.wav pipe.wav
   run "$label" stdout -c chirp16.wav
   run "$label" nofolder -d nowhere chirp16.wav
+  run "$label" twooutputs -o x.sig chirp8.wav chirp16.wav
 done
 expect_both options 0
 expect_both stdout 0
 expect_both nofolder 2
+expect_both twooutputs 2
 for signal in extensible.sig pipe.sig; do
   [ -s "$work/windows/out/$signal" ] || fail "options: the Windows build wrote no out/$signal"
   cmp "$work/linux/out/$signal" "$work/windows/out/$signal" >&2 || fail "options: $signal differs"
 done
 cmp "$work/windows-stdout.out" "$work/windows/chirp16.sig" >&2 || fail "stdout: not the signal file"
+
+# Standard input from a pipe, read as bytes: the pipe-written file's lines on standard output,
+# and with -o into a file of that name; the copy in the temporary folder is gone after each.
+run_piped() {
+  local label=$1 name=$2 status=0
+  shift 2
+  (cd "$work/$label" && cat pipe.wav | start_program "$label" "$@" \
+    >"$work/$label-$name.out" 2>"$work/$label-$name.err") || status=$?
+  echo "$status" >"$work/$label-$name.status"
+}
+for label in linux windows; do
+  run_piped "$label" piped -
+  run_piped "$label" piped_o -o piped.sig -
+done
+expect_both piped 0
+expect_both piped_o 0
+cmp "$work/linux/out/pipe.sig" "$work/windows-piped.out" >&2 || fail "piped: not the file's lines"
+cmp "$work/linux/out/pipe.sig" "$work/windows/piped.sig" >&2 || fail "piped_o: not the file's lines"
+[ -z "$(find "${WINEPREFIX:-$HOME/.wine}/drive_c" -name '.norvistrand-*' 2>/dev/null)" ] ||
+  fail "piped: standard input's temporary file was left"
 
 # Usage errors, and help.
 for label in linux windows; do
