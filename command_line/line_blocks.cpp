@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t LongestLine = 26;  // 24 characters and the line end
 constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
-constexpr int BlocksPerMaker = 2;
+constexpr int BlocksPerThread = 2;
 
 LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
     return making.Blocks[static_cast<std::size_t>(sequence) % making.Blocks.size()];
@@ -152,18 +152,12 @@ bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
 }
 
 // Starts the makers; those that cannot start are dropped, and without any the writer makes
-// the lines, with a table of its own where one is needed.
-bool StartMakers(LineMaking& making, double peak) {
+// every block.
+bool StartMakers(LineMaking& making) {
     std::size_t started = 0;
     for (LineMaker& maker : making.Makers) {
         if (!platform::StartThread(maker.Thread, RunMaker, &maker)) break;
         ++started;
-    }
-    if (started == 0) {
-        for (LineMaker& maker : making.Makers) ReleaseSignalLineTable(maker.Table);
-        making.Makers.clear();
-        const bool tables = making.Tabled && making.Work == BlockWork::Lines;
-        return !tables || CreateSignalLineTable(making.Table, peak);
     }
     // The makers already running keep their places; only the list's end is cut.
     for (std::size_t i = started; i < making.Makers.size(); ++i) {
@@ -195,20 +189,24 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
     const int wanted = threads != AutomaticThreads
                            ? threads
                            : std::min(platform::ProcessorCount(), DefaultThreadLimit);
-    const int makers = blocks > 1 ? static_cast<int>(std::min<std::int64_t>(wanted, blocks)) : 0;
-    if (!CreateBlocks(making, makers > 1 ? BlocksPerMaker * static_cast<std::size_t>(makers) : 1,
+    // The writer is one of the threads: it makes blocks too while the oldest is not ready.
+    const int threadsUsed =
+        blocks > 1 ? static_cast<int>(std::min<std::int64_t>(wanted, blocks)) : 1;
+    if (!CreateBlocks(making,
+                      threadsUsed > 1 ? BlocksPerThread * static_cast<std::size_t>(threadsUsed) : 1,
                       work == BlockWork::Lines)) {
         return false;
     }
-    if (makers <= 1) return !tables || CreateSignalLineTable(making.Table, peak);
+    if (tables && !CreateSignalLineTable(making.Table, peak)) return false;
+    if (threadsUsed == 1) return true;
     making.Gate = platform::CreateGate();
     if (making.Gate == nullptr) return false;
-    making.Makers.assign(static_cast<std::size_t>(makers),
+    making.Makers.assign(static_cast<std::size_t>(threadsUsed - 1),
                          LineMaker{.Making = &making, .Table = NoTable(peak), .Thread = {}});
     for (LineMaker& maker : making.Makers) {
         if (tables && !CreateSignalLineTable(maker.Table, peak)) return false;
     }
-    return StartMakers(making, peak);
+    return StartMakers(making);
 }
 
 LineBlock* BlockToFill(LineMaking& making) {
@@ -238,7 +236,19 @@ const LineBlock& OldestMade(LineMaking& making) {
     LineBlock& block = BlockAt(making, making.NextWrite);
     if (making.Makers.empty()) return block;
     platform::EnterGate(making.Gate);
-    while (block.State != BlockState::Made) platform::WaitAtGate(making.Gate);
+    // Rather than wait, the writer makes a filled block itself, as one of the threads.
+    while (block.State != BlockState::Made) {
+        LineBlock* filled = OldestFilled(making);
+        if (filled == nullptr) {
+            platform::WaitAtGate(making.Gate);
+            continue;
+        }
+        filled->State = BlockState::Making;
+        platform::LeaveGate(making.Gate);
+        MakeLines(making, *filled, making.Table);
+        platform::EnterGate(making.Gate);
+        filled->State = BlockState::Made;
+    }
     platform::LeaveGate(making.Gate);
     return block;
 }

@@ -1,11 +1,11 @@
 #pragma once
 // The passes over the samples in blocks: one thread (the writer) fills each block with the
-// samples that come next and takes the blocks back in order, while N threads work on them:
-// find each block's largest magnitude (the first pass), or make its lines as well (the second).
-// A block's lines depend on nothing but its samples and the peak, so the bytes are the same for
-// every N. With one thread the writer works on each block itself as it hands it over. Memory
-// is bounded by the blocks: two for each thread, so a thread finds the next block ready while
-// the writer writes.
+// frames that come next and takes the blocks back in order, while N threads, the writer among
+// them whenever the oldest block is not ready yet, work on them: find each block's largest
+// magnitude (the first pass), or make its lines as well (the second). A block's lines depend
+// on nothing but its samples and the peak, so the bytes are the same for every N. With one
+// thread the writer works on each block as it hands it over. Memory is bounded by the blocks:
+// two for each thread, so a thread finds the next block ready while the writer writes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -50,8 +50,8 @@ struct LineMaking {
     WaveHeader Header;              // how the frames hold the samples
     std::int32_t BlockSamples;      // frames a block holds: BlockSamples, or fewer for wide ones
     std::vector<LineBlock> Blocks;  // used in turn: block Sequence sits at Sequence % size
-    std::vector<LineMaker> Makers;  // the threads; none: the writer makes the lines
-    SignalLineTable Table;          // the writer's table, when it makes the lines
+    std::vector<LineMaker> Makers;  // the threads besides the writer
+    SignalLineTable Table;          // the writer's table
     WholeDivisor Peak;
     BlockWork Work;
     bool Tabled;  // 8- and 16-bit samples: a line is a copy of a table's line
@@ -61,11 +61,11 @@ struct LineMaking {
     bool Stopping;           // the makers leave
 };
 
-// Prepares the blocks for the header's frames and starts the makers: as many as asked, or
-// for AutomaticThreads the processors (at most DefaultThreadLimit); never more than the file
-// has blocks, and none for a file of one block, whose work the writer does. A maker that
-// cannot start leaves its share to the others, or to the writer. The peak is what the lines
-// divide by. False when memory is short; the making must be ended either way. making stays
+// Prepares the blocks for the header's frames and starts the makers: threads as many as
+// asked, or for AutomaticThreads the processors (at most DefaultThreadLimit), the writer
+// counted; never more than the file has blocks, and the writer alone for a file of one block.
+// A maker that cannot start leaves its share to the others and the writer. The peak is what the
+// lines divide by. False when memory is short; the making must be ended either way. making stays
 // where it is until then.
 bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
                      int threads);
@@ -76,8 +76,9 @@ LineBlock* BlockToFill(LineMaking& making);
 // The block holds count frames now: a maker does the work on it.
 void HandOver(LineMaking& making, LineBlock& block, std::int32_t count);
 
-// The oldest block handed over and not yet written, once its work is done. At least one
-// block must be waiting to be written.
+// The oldest block handed over and not yet written, once its work is done; meanwhile the
+// writer works on the blocks that wait for a thread. At least one block must be waiting to be
+// written.
 const LineBlock& OldestMade(LineMaking& making);
 
 // The oldest block is written: it is free for new samples.
