@@ -19,7 +19,7 @@ inline constexpr std::int32_t BlockSamples = 32768;  // the most; fewer for wide
 inline constexpr std::int32_t BlockFrameBytes = 4 * BlockSamples;  // the most frame bytes
 inline constexpr int AutomaticThreads = 0;  // the machine's processors, for a file long enough
 inline constexpr int DefaultThreadLimit = 8;
-inline constexpr int ThreadLimit = 16;  // the most -T takes: 16 keep the peak under 64 MiB
+inline constexpr int ThreadLimit = 16;  // the most -T takes: the peak stays under 64 MiB
 
 enum class BlockState { Free, Filled, Making, Made };
 
