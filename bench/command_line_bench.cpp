@@ -1,10 +1,11 @@
-// Times the command-line mode against sox writing its text form of the same file, for 16- and
-// 24-bit mono files of many samples, and reports the mode's peak memory. Both programs run as
-// children (fork, exec, wait4: no shell), alternating, and the fastest of three runs stands for
-// each; the spread shows how much a shared machine disturbed them. Before that, the mode's
+// Times the command-line mode against its floor: writing the very bytes of its signal file from
+// memory in 64 KB writes. A 16-bit file with the default threads, and a 24-bit file with one,
+// two, four and eight threads (as many as the machine has) and the default; each run of the
+// program (a child: fork, exec, wait4, no shell) is followed by a run of its file's floor, and
+// the fastest of several of each stands for it, with the spread a shared machine gave them.
+// The signal files must be the same bytes for every thread count. Before that, the mode's
 // signal files of smaller 8-, 16- and 24-bit files are checked against the screen program's
-// conversion, byte for byte, and afterwards the cost of one 24-bit line's text is timed in
-// process.
+// conversion, byte for byte; afterwards the cost of one 24-bit line's text is timed in process.
 //
 //   command_line_bench [PROGRAM [SAMPLES]]
 //
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -29,7 +31,7 @@
 
 namespace {
 
-constexpr int Repetitions = 3;
+constexpr int Repetitions = 5;
 constexpr std::int32_t DefaultSamples = 10000000;
 constexpr std::int32_t CheckedSamples = 500000;  // the screen program's pace: about 2 s each
 
@@ -102,26 +104,90 @@ double Mebibytes(long kilobytes) {
     return static_cast<double>(kilobytes) / 1024;
 }
 
-// Times both programs on one file; false when a run failed.
-bool Compare(const std::string& program, const std::string& folder, std::int32_t samples, int bits,
-             double aim) {
-    const std::string wave = folder + "/bench" + std::to_string(bits) + ".wav";
-    const std::string text = folder + "/bench" + std::to_string(bits) + ".dat";
-    if (!WriteWave(wave, samples, bits)) return false;
-    Timing ours;
-    Timing sox;
-    for (int repetition = 0; repetition < Repetitions; ++repetition) {
-        Take(ours, RunCommand({program, "-q", wave}));
-        Take(sox, RunCommand({"sox", wave, "-t", "dat", text}));
+constexpr std::size_t FloorWrite = 64 * 1024;
+
+// The floor: bytes written from memory into a new file at path in 64 KB writes, with the file's
+// opening and closing; the seconds, or a failed run.
+Run WriteFloor(const std::string& bytes, const std::string& path) {
+    const auto began = std::chrono::steady_clock::now();
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    bool ok = file >= 0;
+    for (std::size_t at = 0; ok && at < bytes.size(); at += FloorWrite) {
+        const std::size_t piece = std::min(FloorWrite, bytes.size() - at);
+        ok = write(file, bytes.data() + at, piece) == static_cast<ssize_t>(piece);
     }
-    const bool ok = ours.Ok && sox.Ok;
-    std::printf("%4d %10d %8.3f (%5.3f-%5.3f) %8.3f (%5.3f-%5.3f) %7.1fx %6.0fx %9.1f %9.1f%s\n",
-                bits, samples, ours.Fastest, ours.Fastest, ours.Slowest, sox.Fastest, sox.Fastest,
-                sox.Slowest, ok ? sox.Fastest / ours.Fastest : 0.0, aim,
-                Mebibytes(ours.PeakKilobytes), Mebibytes(sox.PeakKilobytes),
-                ours.Ok ? (sox.Ok ? "" : "  (sox FAILED)") : "  (FAILED)");
-    std::remove(text.c_str());
-    return ok;
+    ok = file >= 0 && close(file) == 0 && ok;
+    return Run{std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count(), 0,
+               ok};
+}
+
+// One way of running the program on one file; threads 0 is the default.
+struct Setting {
+    int Bits;
+    int Threads;
+    Timing Program;
+    Timing Floor;
+    bool SameBytes = true;  // the signal file was the first run's of the file, every time
+};
+
+Setting MakeSetting(int bits, int threads) {
+    return Setting{.Bits = bits, .Threads = threads, .Program = {}, .Floor = {}, .SameBytes = true};
+}
+
+std::vector<std::string> Command(const std::string& program, const std::string& wave, int threads) {
+    if (threads == 0) return {program, "-q", wave};
+    return {program, "-q", "-T", std::to_string(threads), wave};
+}
+
+std::string ThreadsName(int threads) {
+    return threads == 0 ? "default" : std::to_string(threads);
+}
+
+// Every setting run once for its peak memory while the bench itself is small (a child's peak
+// counts what it shared with the bench before its exec), then in turn, each run followed by its
+// file's floor, repetitions times over. False when a file could not be made.
+bool TimeSettings(const std::string& program, const std::string& folder, std::int32_t samples,
+                  std::vector<Setting>& settings) {
+    auto wave = [&](const Setting& setting) {
+        return folder + "/bench" + std::to_string(setting.Bits) + ".wav";
+    };
+    auto signal = [&](const Setting& setting) {
+        return folder + "/bench" + std::to_string(setting.Bits) + ".sig";
+    };
+    for (Setting& setting : settings) {
+        if (access(wave(setting).c_str(), R_OK) != 0 &&
+            !WriteWave(wave(setting), samples, setting.Bits)) {
+            return false;
+        }
+        Take(setting.Program, RunCommand(Command(program, wave(setting), setting.Threads)));
+    }
+    std::string signals[25];  // by bits: the signal file of the default
+    for (const Setting& setting : settings) {
+        if (signals[setting.Bits].empty()) {
+            RunCommand({program, "-q", wave(setting)});
+            signals[setting.Bits] = Contents(signal(setting));
+        }
+    }
+    for (int repetition = 0; repetition < Repetitions; ++repetition) {
+        for (Setting& setting : settings) {
+            const std::string& expected = signals[setting.Bits];
+            // Both write a new file: no old one is left to pass for the program's output.
+            std::remove(signal(setting).c_str());
+            Run run = RunCommand(Command(program, wave(setting), setting.Threads));
+            run.PeakKilobytes = 0;  // the bench holds the signal files now
+            Take(setting.Program, run);
+            setting.SameBytes =
+                setting.SameBytes && !expected.empty() && Contents(signal(setting)) == expected;
+            std::remove((folder + "/floor.sig").c_str());
+            Take(setting.Floor, WriteFloor(expected, folder + "/floor.sig"));
+        }
+    }
+    return true;
+}
+
+std::string LoadAverage() {
+    std::string load = Contents("/proc/loadavg");
+    return load.substr(0, load.find(' ', load.find(' ', load.find(' ') + 1) + 1));
 }
 
 struct LineCost {
@@ -135,8 +201,10 @@ double ProcessorSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// The text of one 24-bit line, timed over the samples of the same pseudo-random sequence.
-LineCost TimeLineText(std::int32_t samples) {
+// The text of one 24-bit line with its line end, timed over the samples of the same
+// pseudo-random sequence: as the command line makes it (the short road of whole samples), and
+// by the general road.
+LineCost TimeLineText(std::int32_t samples, bool general) {
     std::vector<std::int32_t> values(static_cast<std::size_t>(samples));
     std::uint32_t state = 12345;
     double peak = 0;
@@ -146,18 +214,25 @@ LineCost TimeLineText(std::int32_t samples) {
         TakePeak(value, peak);
     }
     LineCost fastest{1e30, 1e30};
+    std::vector<char> text(static_cast<std::size_t>(samples) * 26 + SignalLineRoom);
     std::size_t checksum = 0;
-    const ExtendedDivisor divisor = SignalDivisor(peak);
+    const WholeDivisor divisor = SignalWholeDivisor(peak);
     for (int repetition = 0; repetition < Repetitions; ++repetition) {
         const double cpuBegan = ProcessorSeconds();
         const auto began = std::chrono::steady_clock::now();
+        char* at = text.data();
         for (std::int32_t value : values) {
-            NumberText line = SignalLine(value, divisor);
-            checksum +=
-                static_cast<std::size_t>(line.Length) + static_cast<unsigned char>(line.Text[1]);
+            if (general) {
+                const NumberText line = WithLineEnd(SignalLine(value, divisor.General));
+                std::memcpy(at, line.Text, sizeof line.Text);
+                at += line.Length;
+            } else {
+                at += PutSignalLine(at, value, divisor);
+            }
         }
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        checksum += static_cast<std::size_t>(at - text.data()) + static_cast<unsigned char>(at[-3]);
         fastest.CpuNanoseconds =
             std::min(fastest.CpuNanoseconds, (ProcessorSeconds() - cpuBegan) * 1e9 / samples);
         fastest.WallNanoseconds = std::min(fastest.WallNanoseconds, wall * 1e9 / samples);
@@ -173,7 +248,7 @@ int main(int argc, char** argv) {
     const std::int32_t samples = argc > 2 ? std::atoi(argv[2]) : DefaultSamples;
     char folder[] = "/tmp/norvistrand-bench-XXXXXX";
     if (mkdtemp(folder) == nullptr || samples <= 0) return 1;
-    std::printf("program: %s\n", program.c_str());
+    std::printf("program: %s\nload average before: %s\n", program.c_str(), LoadAverage().c_str());
 
     int failures = 0;
     std::printf("same bytes as the screen program (%d samples):", CheckedSamples);
@@ -182,18 +257,63 @@ int main(int argc, char** argv) {
         std::printf(" %d-bit %s", bits, same ? "yes" : "NO");
         failures += same ? 0 : 1;
     }
+
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    std::vector<Setting> settings{MakeSetting(16, 0)};
+    for (int threads : {1, 2, 4, 8}) {
+        if (threads == 1 || threads <= cores) settings.push_back(MakeSetting(24, threads));
+    }
+    settings.push_back(MakeSetting(24, 0));
+    if (!TimeSettings(program, folder, samples, settings)) return 1;
+
     std::printf(
-        "\n\nseconds: fastest of %d alternating runs (fastest-slowest); peak memory in MiB\n",
-        Repetitions);
-    std::printf("%4s %10s %23s %23s %8s %7s %9s %9s\n", "bits", "samples", "norvistrand -q",
-                "sox -t dat", "ratio", "aim", "ours MiB", "sox MiB");
-    failures += Compare(program, folder, samples, 16, 10) ? 0 : 1;
-    failures += Compare(program, folder, samples, 24, 4) ? 0 : 1;
-    const LineCost cost = TimeLineText(samples);
+        "\n\n%d samples; seconds: fastest of %d alternating runs (fastest-slowest); %ld "
+        "cores\n",
+        samples, Repetitions, cores);
+    std::printf("%4s %8s %21s %21s %8s %11s %9s\n", "bits", "threads", "norvistrand -q",
+                "floor (64 KB writes)", "ratio", "against one", "peak MiB");
+    double oneThread = 0;
+    double twoThreads = 0;
+    double sixteenBit = 0;
+    long peak = 0;
+    bool same = true;
+    for (const Setting& setting : settings) {
+        const double ratio = setting.Program.Fastest / setting.Floor.Fastest;
+        if (setting.Bits == 24 && setting.Threads == 1) oneThread = setting.Program.Fastest;
+        if (setting.Bits == 24 && setting.Threads == 2) twoThreads = setting.Program.Fastest;
+        if (setting.Bits == 16) sixteenBit = ratio;
+        peak = std::max(peak, setting.Program.PeakKilobytes);
+        same = same && setting.SameBytes;
+        const bool ok = setting.Program.Ok && setting.Floor.Ok;
+        failures += ok ? 0 : 1;
+        std::printf("%4d %8s %7.3f (%5.3f-%5.3f) %7.3f (%5.3f-%5.3f) %7.2fx %11s %9.1f%s\n",
+                    setting.Bits, ThreadsName(setting.Threads).c_str(), setting.Program.Fastest,
+                    setting.Program.Fastest, setting.Program.Slowest, setting.Floor.Fastest,
+                    setting.Floor.Fastest, setting.Floor.Slowest, ratio,
+                    setting.Bits == 24 && oneThread > 0
+                        ? std::to_string(setting.Program.Fastest / oneThread).substr(0, 5).c_str()
+                        : "",
+                    Mebibytes(setting.Program.PeakKilobytes), ok ? "" : "  (FAILED)");
+    }
+    failures += same ? 0 : 1;
+    std::printf("same bytes for every thread count: %s\n\n", same ? "yes" : "NO");
+    std::printf("16-bit, default threads: %.2fx the floor (aim under 2.5)\n", sixteenBit);
+    std::printf("24-bit, one thread: %.2fx the floor (aim under 12)\n",
+                oneThread / settings[1].Floor.Fastest);
+    if (twoThreads > 0) {
+        std::printf("24-bit, two threads: %.2f of one thread's time (aim under 0.62)\n",
+                    twoThreads / oneThread);
+    }
+    std::printf("peak memory: %.1f MiB (aim under 64)\n", Mebibytes(peak));
+    std::printf("load average after: %s\n", LoadAverage().c_str());
+
+    const LineCost road = TimeLineText(samples, false);
+    const LineCost general = TimeLineText(samples, true);
     std::printf(
-        "\n24-bit line text (quotient and file form), fastest of %d: %.1f ns per line of "
-        "processor time (%.1f ns wall clock), aim under 60\n",
-        Repetitions, cost.CpuNanoseconds, cost.WallNanoseconds);
+        "\n24-bit line text with its end, fastest of %d: %.1f ns per line of processor time "
+        "(%.1f ns wall clock); by the general road %.1f ns (%.1f ns)\n",
+        Repetitions, road.CpuNanoseconds, road.WallNanoseconds, general.CpuNanoseconds,
+        general.WallNanoseconds);
 
     return RunCommand({"rm", "-rf", folder}).Ok && failures == 0 ? 0 : 1;
 }

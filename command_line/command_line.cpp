@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line/line_blocks.h"
 #include "command_line/options.h"
 #include "command_line/progress_display.h"
 #include "command_line/shown_name.h"
@@ -142,7 +143,8 @@ ConversionOutcome Convert(const Source& source, const std::string& signalName,
     return ConvertStreamed(
         source.Shown, header, progress, cause,
         SignalTarget{.Path = signalName,
-                     .StandardOutput = LinesToOutput(source.StandardInput, options)});
+                     .StandardOutput = LinesToOutput(source.StandardInput, options)},
+        options.Threads);
 }
 
 // Reports a failed conversion; a file too large gets the data size hint, where there is one,
@@ -235,6 +237,7 @@ int RunCommandLine(int count, const char* const* arguments) {
                     .ToStandardOutput = false,
                     .OutputFolder = {},
                     .OutputFile = {},
+                    .Threads = AutomaticThreads,
                     .Files = {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:

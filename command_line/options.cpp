@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "command_line/line_blocks.h"
 #include "command_line/shown_name.h"
 #include "files/channels.h"
 #include "platform/standard_streams.h"
@@ -35,6 +36,8 @@ constexpr std::string_view UsageText =
     "      --any-pcm         also read 32-bit samples, 24-bit samples in 4-byte slots and\n"
     "                        32- or 64-bit float samples; implies --extensible\n"
     "  -q, --quiet           print nothing for the files converted\n"
+    "  -T, --threads=N       make the lines of a long file on N threads (1 to 16); by default\n"
+    "                        as many as the processors, at most 8; the same bytes for any N\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "      --                end of the options: every argument after it is a FILE\n"
@@ -63,13 +66,14 @@ enum : int {
 
 // "-": every argument comes back in order, names included, so options may follow names
 // whatever the environment says; ":": a missing argument is told from an unknown option.
-constexpr char ShortOptions[] = "-:cd:ho:q";
+constexpr char ShortOptions[] = "-:cd:ho:qT:";
 constexpr option LongOptions[] = {
     {"stdout", no_argument, nullptr, 'c'},
     {"output-dir", required_argument, nullptr, 'd'},
     {"output", required_argument, nullptr, 'o'},
     {"help", no_argument, nullptr, 'h'},
     {"quiet", no_argument, nullptr, 'q'},
+    {"threads", required_argument, nullptr, 'T'},
     {"extensible", no_argument, nullptr, ExtensibleOption},
     {"data-to-end", no_argument, nullptr, DataToEndOption},
     {"any-pcm", no_argument, nullptr, AnyPcmOption},
@@ -112,6 +116,14 @@ bool ParseChannel(std::string_view text, int& channel) {
     }
     channel = value;
     return value >= 1;
+}
+
+// A thread count of -T: a number as a channel's is written, 1 to ThreadLimit.
+bool ReadThreads(std::string_view text, int& threads) {
+    int value = 0;
+    if (!ParseChannel(text, value) || value > ThreadLimit) return false;
+    threads = value;
+    return true;
 }
 
 // The options' values that need a look at the system: each folder of -d must be there.
@@ -169,6 +181,11 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case 'q':
                 options.Quiet = true;
                 break;
+            case 'T':
+                if (!ReadThreads(optarg, options.Threads)) {
+                    return Usage("not a thread count from 1 to 16", optarg);
+                }
+                break;
             case ExtensibleOption:
                 options.Extensible = true;
                 break;
@@ -188,6 +205,7 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case MissingArgument:
                 return Usage(optopt == ChannelOption ? "a channel number must follow"
                              : optopt == 'o'         ? "a file name must follow"
+                             : optopt == 'T'         ? "a thread count must follow"
                                                      : "a folder must follow",
                              OptionInError(at));
             case UnknownOption:

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "command_line/line_blocks.h"
 #include "converter/sample_decoding.h"
-#include "converter/signal_line.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "files/replacement_file.h"
@@ -15,9 +15,6 @@
 namespace {
 
 constexpr std::int16_t Channel = 1;
-// Samples read at a time: large enough that reads cost nothing, small enough for any cache.
-constexpr std::int32_t ChunkSamples = 65536;
-static_assert(sizeof(NumberText::Text) == ShortTextSize, "a line is appended as one short text");
 
 constexpr std::string_view ChangedCause = "changed while it was read";
 constexpr std::string_view SentCause = "; the lines before it were already sent";
@@ -32,86 +29,76 @@ std::uint8_t ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_
     return TakeFileError();
 }
 
-// The first pass. A float sample that is no finite number stops it: notANumber becomes its
-// number from 1 (it stays 0 while every sample is a number).
-std::uint8_t FindPeak(const WaveHeader& header, TypedArray& chunk, double& peak,
-                      std::int64_t& notANumber) {
-    const std::int32_t n = header.SampleCount;
-    for (std::int64_t first = 0; first < n; first += ChunkSamples) {
-        const auto count =
-            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
-        if (std::uint8_t error = ReadChunk(header, first, count, chunk); error != 0) return error;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const double value = FrameSample(chunk.Storage, static_cast<std::uint32_t>(i), header);
-            if (!std::isfinite(value)) {
-                notANumber = first + i + 1;
-                return 0;
-            }
-            TakePeak(value, peak);
-        }
-    }
-    return 0;
-}
-
-// An 8- or 16-bit chunk's lines, each a copy of the table's line for its sample. Returns the
-// largest magnitude among the chunk's samples.
-int AppendTableLines(const WaveHeader& header, const TypedArray& chunk, std::int32_t count,
-                     SignalLineTable& table, ReplacementFile& out) {
-    const bool eightBit = header.Form == SampleForm::Unsigned8;
-    const unsigned char* values = chunk.Storage + header.ValueOffset;
-    int largest = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint16_t code =
-            ElementCode(values + static_cast<std::size_t>(i) * header.FrameBytes, eightBit);
-        const int value = CodeSample(code, eightBit);
-        largest = std::max(largest, value < 0 ? -value : value);
-        const NumberText& line = TableLine(table, code, eightBit);
-        AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
-    }
-    return largest;
-}
-
-// Returns the largest magnitude among the chunk's samples.
-double AppendComputedLines(const WaveHeader& header, const TypedArray& chunk, std::int32_t count,
-                           const ExtendedDivisor& divisor, ReplacementFile& out) {
-    double largest = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const double value = FrameSample(chunk.Storage, static_cast<std::uint32_t>(i), header);
-        TakePeak(value, largest);
-        const NumberText line = WithLineEnd(SignalLine(value, divisor));
-        AppendShortToReplacement(out, line.Text, static_cast<std::size_t>(line.Length));
-    }
-    return largest;
-}
-
 enum class PassOutcome { Written, ReadFailed, Changed, NoMemory };
 
-// The second pass. A sample above the peak of the first means the file changed in between.
-PassOutcome WriteLines(const WaveHeader& header, TypedArray& chunk, double peak,
-                       ReplacementFile& out, ProgressDisplay& progress, std::uint8_t& readError) {
-    SignalLineTable table{.Peak = SignalDivisor(peak), .Lines = nullptr, .Made = nullptr};
-    const bool tabled = header.Form == SampleForm::Unsigned8 || header.Form == SampleForm::Signed16;
-    if (tabled && !CreateSignalLineTable(table, peak)) return PassOutcome::NoMemory;
+// Fills every free block with the frames that come next and hands it over, then gives the
+// oldest block once its work is done; nullptr when every block is taken back. After a failed
+// read (readError tells) no block is filled any more: the blocks before it are still given,
+// as a pass that read in turn would have met them.
+const LineBlock* NextDoneBlock(const WaveHeader& header, LineMaking& making, std::int64_t& filled,
+                               std::uint8_t& readError) {
     const std::int32_t n = header.SampleCount;
-    PassOutcome outcome = PassOutcome::Written;
-    for (std::int64_t first = 0; first < n && out.Error == 0; first += ChunkSamples) {
+    for (LineBlock* block = nullptr;
+         readError == 0 && filled < n && (block = BlockToFill(making)) != nullptr;) {
         const auto count =
-            static_cast<std::int32_t>(std::min<std::int64_t>(ChunkSamples, n - first));
-        readError = ReadChunk(header, first, count, chunk);
-        if (readError != 0) {
-            outcome = PassOutcome::ReadFailed;
-            break;
-        }
-        const double largest = tabled ? AppendTableLines(header, chunk, count, table, out)
-                                      : AppendComputedLines(header, chunk, count, table.Peak, out);
-        if (largest > peak) {
-            outcome = PassOutcome::Changed;
-            break;
-        }
-        ShowProgress(progress, static_cast<std::uint64_t>(first + count),
-                     static_cast<std::uint64_t>(n));
+            static_cast<std::int32_t>(std::min<std::int64_t>(making.BlockSamples, n - filled));
+        readError = ReadChunk(header, filled, count, block->Frames);
+        if (readError != 0) break;
+        HandOver(making, *block, count);
+        filled += count;
     }
-    ReleaseSignalLineTable(table);
+    if (making.NextWrite == making.NextFill) return nullptr;
+    return &OldestMade(making);
+}
+
+// The first pass, in blocks on the threads. A float sample that is no finite number stops
+// it: notANumber becomes its number from 1 (it stays 0 while every sample is a number).
+PassOutcome FindPeak(const WaveHeader& header, int threads, double& peak, std::int64_t& notANumber,
+                     std::uint8_t& readError) {
+    LineMaking making;
+    PassOutcome outcome = PassOutcome::NoMemory;
+    if (BeginLineMaking(making, header, BlockWork::Peak, peak, threads)) {
+        std::int64_t filled = 0;
+        while (const LineBlock* block = NextDoneBlock(header, making, filled, readError)) {
+            if (block->NotANumber >= 0) {
+                notANumber = block->Sequence * making.BlockSamples + block->NotANumber + 1;
+                break;
+            }
+            peak = std::max(peak, block->Largest);
+            BlockWritten(making);
+        }
+        // A sample that is no number came before the failed read.
+        outcome =
+            readError != 0 && notANumber == 0 ? PassOutcome::ReadFailed : PassOutcome::Written;
+    }
+    EndLineMaking(making);
+    return outcome;
+}
+
+// The second pass: the samples' lines made on the threads and written in order. A sample
+// above the peak of the first pass means the file changed in between.
+PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, ReplacementFile& out,
+                       ProgressDisplay& progress, std::uint8_t& readError) {
+    const std::int32_t n = header.SampleCount;
+    LineMaking making;
+    PassOutcome outcome = PassOutcome::NoMemory;
+    if (BeginLineMaking(making, header, BlockWork::Lines, peak, threads)) {
+        outcome = PassOutcome::Written;
+        std::int64_t filled = 0;
+        std::int64_t written = 0;
+        while (out.Error == 0 && outcome == PassOutcome::Written) {
+            const LineBlock* block = NextDoneBlock(header, making, filled, readError);
+            if (block == nullptr) break;
+            AppendToReplacement(out, std::string_view(block->Text, block->Length));
+            if (block->Largest > peak) outcome = PassOutcome::Changed;
+            written += block->Count;
+            BlockWritten(making);
+            ShowProgress(progress, static_cast<std::uint64_t>(written),
+                         static_cast<std::uint64_t>(n));
+        }
+        if (readError != 0 && outcome == PassOutcome::Written) outcome = PassOutcome::ReadFailed;
+    }
+    EndLineMaking(making);
     return outcome;
 }
 
@@ -133,15 +120,12 @@ std::string WriteCause(const ReplacementFile& out) {
     return cause;
 }
 
-// The chunk the passes read whole frames into, as bytes; false when the screen program could
-// not have had the sample buffer of this file either.
+// The passes read into blocks of their own (line_blocks.h); the chunk stays empty. False when
+// the screen program could not have had the sample buffer of this file.
 bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
     const std::int32_t n = header.SampleCount;
     chunk = EmptyArray(ElementType::Double);
-    if (n <= 0) return true;
-    if (!ArrayFits(ElementType::Double, n)) return false;
-    chunk = CreateArray(ElementType::UnsignedByte, std::min(n, ChunkSamples) * header.FrameBytes);
-    return TakeFileError() == 0;
+    return n <= 0 || ArrayFits(ElementType::Double, n);
 }
 
 void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTarget& target) {
@@ -190,7 +174,7 @@ ConversionOutcome PutInPlace(ReplacementFile& out, std::string& cause) {
 
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause,
-                                  const SignalTarget& target) {
+                                  const SignalTarget& target, int threads) {
     cause.clear();
     TakeFileError();
     TypedArray chunk;
@@ -200,9 +184,12 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
     std::uint8_t readError = TakeFileError();
     double peak = 0;
     std::int64_t notANumber = 0;
-    if (readError == 0) readError = FindPeak(header, chunk, peak, notANumber);
     ReleaseArray(chunk);
-    if (readError != 0) {
+    const PassOutcome found = readError == 0
+                                  ? FindPeak(header, threads, peak, notANumber, readError)
+                                  : PassOutcome::ReadFailed;
+    if (found == PassOutcome::NoMemory) return Finish(chunk, ConversionOutcome::TooLarge);
+    if (found != PassOutcome::Written) {
         cause = ReadCause(readError, waveName);
         return Finish(chunk, ConversionOutcome::ReadFailed);
     }
@@ -210,20 +197,21 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
         cause = "sample " + std::to_string(notANumber);
         return Finish(chunk, ConversionOutcome::NotANumber);
     }
-    return ConvertWithPeak(waveName, header, before, peak, progress, cause, target);
+    return ConvertWithPeak(waveName, header, before, peak, progress, cause, target, threads);
 }
 
 ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
-                                  std::string& cause, const SignalTarget& target) {
+                                  std::string& cause, const SignalTarget& target, int threads) {
     cause.clear();
     TypedArray chunk;
     if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
     ReplacementFile out;
     BeginTarget(out, waveName, target);
     std::uint8_t readError = 0;
-    PassOutcome written = out.Error == 0 ? WriteLines(header, chunk, peak, out, progress, readError)
-                                         : PassOutcome::Written;
+    PassOutcome written = out.Error == 0
+                              ? WriteLines(header, peak, threads, out, progress, readError)
+                              : PassOutcome::Written;
     EndProgress(progress);
     if (written == PassOutcome::Written && out.Error == 0) {
         written = CheckUnchanged(before, readError);

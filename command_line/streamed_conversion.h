@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "command_line/line_blocks.h"
 #include "command_line/progress_display.h"
 #include "converter/conversion_outcome.h"
 #include "converter/wave_header.h"
@@ -24,12 +25,14 @@ struct SignalTarget {
 // "changed while it was read"); it is left empty otherwise. A float sample that is not a
 // finite number fails the first pass as NotANumber, before anything is written, with the cause
 // "sample K", K counted from 1.
+// The lines are made on threads (see line_blocks.h), the same bytes for every count.
 ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& header,
                                   ProgressDisplay& progress, std::string& cause,
-                                  const SignalTarget& target = {});
+                                  const SignalTarget& target = {}, int threads = AutomaticThreads);
 
 // The conversion from the second pass on, with the first pass's stamp of the wave file and
 // the peak it found: what ConvertStreamed does once it has them.
 ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& header,
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
-                                  std::string& cause, const SignalTarget& target = {});
+                                  std::string& cause, const SignalTarget& target = {},
+                                  int threads = AutomaticThreads);

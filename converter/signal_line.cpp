@@ -1,5 +1,6 @@
 #include "converter/signal_line.h"
 
+#include <cstring>
 #include <new>
 
 #include "converter/sample_decoding.h"
@@ -12,23 +13,18 @@ constexpr std::size_t DistinctCodes = 65536;
 
 bool CreateSignalLineTable(SignalLineTable& table, double peak) {
     table = SignalLineTable{.Peak = SignalDivisor(peak),
-                            .Lines = new (std::nothrow) NumberText[DistinctCodes],
-                            .Made = new (std::nothrow) bool[DistinctCodes]()};
-    if (table.Lines == nullptr || table.Made == nullptr) {
-        ReleaseSignalLineTable(table);
-        return false;
-    }
-    return true;
+                            .Lines = new (std::nothrow) TabledLine[DistinctCodes]()};
+    return table.Lines != nullptr;
 }
 
 void ReleaseSignalLineTable(SignalLineTable& table) {
     delete[] table.Lines;
-    delete[] table.Made;
     table.Lines = nullptr;
-    table.Made = nullptr;
 }
 
 void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
-    table.Lines[code] = WithLineEnd(SignalLine(CodeSample(code, eightBit), table.Peak));
-    table.Made[code] = true;
+    const NumberText line = WithLineEnd(SignalLine(CodeSample(code, eightBit), table.Peak));
+    TabledLine& entry = table.Lines[code];
+    std::memcpy(entry.Text, line.Text, sizeof entry.Text);
+    entry.Length = static_cast<std::uint8_t>(line.Length);
 }

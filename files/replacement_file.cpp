@@ -164,23 +164,37 @@ void BeginStandardOutput(ReplacementFile& file) {
     if (file.Buffer == nullptr) Fail(file, NoMemory);
 }
 
-void DrainReplacementBuffer(ReplacementFile& file) {
+namespace {
+
+// Writes the bytes to the file, going on after partial writes; a failure is the file's.
+void WriteOut(ReplacementFile& file, const char* bytes, std::size_t size) {
     std::size_t done = 0;
-    while (file.Error == 0 && done < file.Used) {
+    while (file.Error == 0 && done < size) {
         std::size_t taken = 0;
         std::uint8_t error =
-            file.Borrowed
-                ? WriteStandardOutput(file.Handle, file.Buffer + done, file.Used - done, &taken)
-                : WriteSystemFile(file.Handle, file.Buffer + done, file.Used - done, &taken);
+            file.Borrowed ? WriteStandardOutput(file.Handle, bytes + done, size - done, &taken)
+                          : WriteSystemFile(file.Handle, bytes + done, size - done, &taken);
         if (error == 0 && taken == 0) error = DiskFull;
         if (error != 0) Fail(file, error);
         done += taken;
     }
     file.Drained += done;
+}
+
+}  // namespace
+
+void DrainReplacementBuffer(ReplacementFile& file) {
+    WriteOut(file, file.Buffer, file.Used);
     file.Used = 0;
 }
 
 void AppendToReplacement(ReplacementFile& file, std::string_view bytes) {
+    // A buffer's worth or more goes out from where it is, after what the buffer holds.
+    if (bytes.size() >= ReplacementBufferSize && file.Error == 0) {
+        DrainReplacementBuffer(file);
+        WriteOut(file, bytes.data(), bytes.size());
+        return;
+    }
     while (!bytes.empty() && file.Error == 0) {
         if (file.Used == ReplacementBufferSize) DrainReplacementBuffer(file);
         const std::size_t piece = std::min(bytes.size(), ReplacementBufferSize - file.Used);

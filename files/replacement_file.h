@@ -27,7 +27,7 @@ struct ReplacementFile {
     bool Borrowed;              // Handle is standard output: written, never closed
     char* Buffer;               // ReplacementBufferSize bytes not yet written
     std::size_t Used;           // bytes of Buffer in use
-    std::uint64_t Drained;      // bytes written out of Buffer so far
+    std::uint64_t Drained;      // bytes written out so far
     std::uint8_t Error;         // the first failure's file error number; 0 while all is well
     std::string_view Cause;     // why the first failure happened, in a few words; or empty
     std::string FailedPath;     // the path it happened to; empty for a write
@@ -44,7 +44,7 @@ void BeginStandardOutput(ReplacementFile& file);
 // Writes the buffer out. Only the appends need it.
 void DrainReplacementBuffer(ReplacementFile& file);
 
-// Adds bytes of any length.
+// Adds bytes of any length; a buffer's worth or more is written from where it is.
 void AppendToReplacement(ReplacementFile& file, std::string_view bytes);
 
 // What AppendShortToReplacement copies, whatever the length of the text.

@@ -71,28 +71,12 @@ ExtendedReal PropagateNaN(ExtendedReal a, const Unpacked& ua, ExtendedReal b, co
 
 constexpr std::uint64_t NoReciprocal = 0;  // no significand's reciprocal is 0
 
-// a / divisor for a finite non-zero a and a normalised divisor significand: the quotient of
-// the significands, which lies in [1/2, 2), to 64 bits, and the remainder against half the
-// divisor, which tells the rounding all it needs. With a reciprocal, no hardware division.
+// a / divisor for a finite non-zero a and a normalised divisor significand. With a reciprocal,
+// no hardware division.
 ExtendedReal DivideFinite(bool negative, const Unpacked& ua, std::uint64_t divisor,
                           int divisorExponent, std::uint64_t reciprocal) {
-    int exponent = ua.Exponent - divisorExponent + ExtendedExponentBias;
-    std::uint64_t high = ua.Significand >> 1;
-    std::uint64_t low = ua.Significand << 63;
-    if (ua.Significand < divisor) {
-        --exponent;
-        high = ua.Significand;
-        low = 0;
-    }
-    const WideQuotient quotient = reciprocal == NoReciprocal
-                                      ? DivideWide(high, low, divisor)
-                                      : DivideWideBy(high, low, divisor, reciprocal);
-    // Computed without branches: which way it goes is anyone's guess.
-    const std::uint64_t remainder = quotient.Remainder;
-    const std::uint64_t rest = divisor - remainder;
-    const std::uint64_t extra = (std::uint64_t{remainder >= rest} << 63) |
-                                std::uint64_t{remainder != rest && remainder != 0};
-    return RoundAndPack(negative, exponent, quotient.Quotient, extra);
+    return RoundAndPackQuotient(negative, ua.Exponent - divisorExponent + ExtendedExponentBias,
+                                ua.Significand, divisor, reciprocal);
 }
 
 bool HasNaN(const Unpacked& a, const Unpacked& b) {

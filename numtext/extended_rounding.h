@@ -79,11 +79,33 @@ inline ExtendedReal RoundAndPack(bool negative, int exponent, std::uint64_t sign
 inline ExtendedReal RoundAndPackProduct(bool negative, int exponentA, std::uint64_t a,
                                         int exponentB, std::uint64_t b) {
     int exponent = exponentA + exponentB - (ExtendedExponentBias - 1);
-    WideValue product = MultiplyWide(a, b);
-    if ((product.High & ExtendedLeadingBit) == 0) {
+    const WideValue product = MultiplyWide(a, b);
+    // Shifted up by one when the leading bit is clear, without a branch: which products need
+    // it is anyone's guess.
+    const int shift = static_cast<int>(product.High >> 63) ^ 1;
+    const std::uint64_t high = (product.High << shift) | ((product.Low >> 63) & shift);
+    return RoundAndPack(negative, exponent - shift, high, product.Low << shift);
+}
+
+// The quotient significand / divisor of two significands with their leading bits set, at the
+// biased exponent the operands' exponents give, rounded and packed. The quotient lies in
+// [1/2, 2): it is formed to 64 bits with the remainder against half the divisor, which tells
+// the rounding all it needs. A reciprocal of 0 means none: the hardware divides.
+inline ExtendedReal RoundAndPackQuotient(bool negative, int exponent, std::uint64_t significand,
+                                         std::uint64_t divisor, std::uint64_t reciprocal) {
+    std::uint64_t high = significand >> 1;
+    std::uint64_t low = significand << 63;
+    if (significand < divisor) {
         --exponent;
-        product.High = (product.High << 1) | (product.Low >> 63);
-        product.Low <<= 1;
+        high = significand;
+        low = 0;
     }
-    return RoundAndPack(negative, exponent, product.High, product.Low);
+    const WideQuotient quotient = reciprocal == 0 ? DivideWide(high, low, divisor)
+                                                  : DivideWideBy(high, low, divisor, reciprocal);
+    // Computed without branches: which way it goes is anyone's guess.
+    const std::uint64_t remainder = quotient.Remainder;
+    const std::uint64_t rest = divisor - remainder;
+    const std::uint64_t extra = (std::uint64_t{remainder >= rest} << 63) |
+                                std::uint64_t{remainder != rest && remainder != 0};
+    return RoundAndPack(negative, exponent, quotient.Quotient, extra);
 }

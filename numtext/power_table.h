@@ -20,6 +20,19 @@ inline constexpr std::array<std::uint64_t, IntegerPowerCount> IntegerPowersOfTen
     return powers;
 }();
 
+inline constexpr int FivePowerCount = 28;  // 5^27 is the last power below 2^63
+
+// 5^0 .. 5^27, each five times the one before: 10^n is 5^n x 2^n.
+inline constexpr std::array<std::uint64_t, FivePowerCount> IntegerPowersOfFive = [] {
+    std::array<std::uint64_t, FivePowerCount> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= 5;
+    }
+    return powers;
+}();
+
 // The extended tables below were made by NearestPowerOfTen in tests/numtext/power_table_test.cpp,
 // which checks them: 10^n = 5^n x 2^n, with 5^n worked out in big integers and its leading 64
 // bits rounded to nearest, ties to even; the exponent is n plus the bit length of 5^n, less 1.

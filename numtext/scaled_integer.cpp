@@ -7,30 +7,6 @@
 
 namespace {
 
-[[maybe_unused]] constexpr int MinBinaryExponent = 1 - ExtendedExponentBias;  // field 1
-[[maybe_unused]] constexpr int MaxBinaryExponent = MaxFiniteField - ExtendedExponentBias;
-
-// 19728 / 2^16 = 0.301025390625, just under log10 2 = 0.30102999..., so the estimate
-// floor(e2 * 19728 / 2^16) is the decimal exponent or one less. Below 2^-680 the shortfall
-// of the constant can make it one more; the value is scaled again then. Over the whole
-// exponent range |e2 * 19728| < 2^29, so the product fits in 32 bits.
-constexpr std::int32_t Log2Scaled = 19728;
-constexpr int Log2ScaleShift = 16;
-[[maybe_unused]] constexpr int MinDecimalEstimate = -4932;  // estimate at MinBinaryExponent
-[[maybe_unused]] constexpr int MaxDecimalEstimate = 4931;   // estimate at MaxBinaryExponent
-
-constexpr int ScaleTarget = ScaledDigits - 1;  // k = 17 - d
-
-int EstimateDecimalExponent(int field) {
-    const int e2 = field - ExtendedExponentBias;
-    assert(e2 >= MinBinaryExponent && e2 <= MaxBinaryExponent);
-    std::int32_t product = static_cast<std::int32_t>(e2) * Log2Scaled;
-    // Arithmetic shift: the high 16 bits, rounded towards minus infinity (-1 gives -1).
-    int estimate = product >> Log2ScaleShift;
-    assert(estimate >= MinDecimalEstimate && estimate <= MaxDecimalEstimate);
-    return estimate;
-}
-
 // a * 10^k. Beyond 10^4096 the table's last power is applied first on its own.
 ExtendedReal Scale(ExtendedReal a, int k) {
     int magnitude = k < 0 ? -k : k;
@@ -60,7 +36,7 @@ std::uint64_t TenthRoundedToEven(std::uint64_t n) {
 // integer, both ties to even. False when the estimate was one too high, which only the
 // step-by-step road handles.
 bool ScaleByExactPower(ExtendedReal a, int d, ScaledInteger& result) {
-    const int k = ScaleTarget - d;
+    const int k = ScaledTarget - d;
     if (k < 0 || k >= ExactPowerCount) return false;
     const ExtendedReal power = ExactPowersOfTen[k];
     // Both are positive and normal: their fields and significands need no unpacking.
@@ -84,12 +60,12 @@ bool ScaleByExactPower(ExtendedReal a, int d, ScaledInteger& result) {
 }  // namespace
 
 ScaledInteger ScaleToIntegerStepByStep(ExtendedReal magnitude) {
-    int d = EstimateDecimalExponent(ExtendedExponentField(magnitude));
-    ExtendedReal scaled = ScaledIntegral(magnitude, ScaleTarget - d);
+    int d = EstimateDecimalExponent(ExtendedExponentField(magnitude) - ExtendedExponentBias);
+    ExtendedReal scaled = ScaledIntegral(magnitude, ScaledTarget - d);
     if (ExtendedLess(scaled, ExactPowersOfTen[ScaledDigits - 1])) {
         // Only below 2^-680: the estimate was one too high. Scale once more, one power up.
         --d;
-        scaled = ScaledIntegral(magnitude, ScaleTarget - d);
+        scaled = ScaledIntegral(magnitude, ScaledTarget - d);
     }
     if (!ExtendedLess(scaled, ExactPowersOfTen[ScaledDigits])) {
         // Rounded to nearest even, like every real-to-integer conversion of the program.
@@ -104,7 +80,7 @@ ScaledInteger ScaleToIntegerStepByStep(ExtendedReal magnitude) {
 
 ScaledInteger ScaleToInteger(ExtendedReal magnitude) {
     ScaledInteger result{};
-    const int d = EstimateDecimalExponent(ExtendedExponentField(magnitude));
+    const int d = EstimateDecimalExponent(ExtendedExponentField(magnitude) - ExtendedExponentBias);
     if (ScaleByExactPower(magnitude, d, result)) return result;
     return ScaleToIntegerStepByStep(magnitude);
 }

@@ -94,6 +94,9 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
         {{"-d", "none", "take1.wav"}, 2, "", "norvistrand: no such folder 'none'\n"},
         {{"--output-dir=take1.wav", "take1.wav"}, 2, "", "norvistrand: no such folder"},
         {{"-c", "--output-dir", ".", "take1.wav"}, 2, "", "norvistrand: -c writes no signal"},
+        {{"-qT3", "take1.wav"}, 0, "", ""},
+        {{"--threads=0", "take1.wav"}, 2, "", "norvistrand: not a thread count from 1 to 16 '0'"},
+        {{"take1.wav", "-T"}, 2, "", "norvistrand: a thread count must follow '-T'\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Arguments.front());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -120,6 +121,11 @@ TEST(PowerTable, IntegerPowersAreOneAndZeros) {
                 SameBits(ExtendedFromUnsigned(IntegerPowersOfTen[static_cast<std::size_t>(k)]),
                          ExactPowersOfTen[k]));
         }
+    }
+    // 10^k is 5^k x 2^k: the exact powers' significands are the powers of five, shifted up
+    for (int k = 0; k < FivePowerCount; ++k) {
+        const std::uint64_t five = IntegerPowersOfFive[static_cast<std::size_t>(k)];
+        EXPECT_EQ(five << std::countl_zero(five), ExactPowersOfTen[k].Significand);
     }
     EXPECT_EQ(std::to_string(ScaledIntegerFloor).size(), static_cast<std::size_t>(ScaledDigits));
     EXPECT_EQ(std::to_string(ScaledIntegerBound - 1).size(),

@@ -1,0 +1,287 @@
+#include "command_line/line_blocks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "converter/sample_decoding.h"
+
+namespace {
+
+constexpr std::size_t LongestLine = 26;  // 24 characters and the line end
+constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
+constexpr int BlocksPerThread = 2;
+
+LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
+    return making.Blocks[static_cast<std::size_t>(sequence) % making.Blocks.size()];
+}
+
+bool EightBit(const WaveHeader& header) {
+    return header.Form == SampleForm::Unsigned8;
+}
+
+// The value bytes of frame i.
+const unsigned char* ValueAt(const LineBlock& block, const WaveHeader& header, std::int32_t i) {
+    return block.Frames.Storage + static_cast<std::size_t>(i) * header.FrameBytes +
+           header.ValueOffset;
+}
+
+// An 8- or 16-bit block's lines, each a copy of the table's line for its sample.
+void MakeTableLines(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
+    const bool eightBit = EightBit(header);
+    char* at = block.Text;
+    int largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const std::uint16_t code = ElementCode(ValueAt(block, header, i), eightBit);
+        const int value = CodeSample(code, eightBit);
+        largest = std::max(largest, value < 0 ? -value : value);
+        const TabledLine& line = TableLine(table, code, eightBit);
+        std::memcpy(at, &line, sizeof line);
+        at += line.Length;
+    }
+    block.Length = static_cast<std::size_t>(at - block.Text);
+    block.Largest = largest;
+}
+
+// Any other block's lines, each made from the sample the core decodes, in place.
+void MakeComputedLines(LineBlock& block, const WaveHeader& header, const WholeDivisor& peak) {
+    char* at = block.Text;
+    double largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const double value =
+            FrameSample(block.Frames.Storage, static_cast<std::uint32_t>(i), header);
+        TakePeak(value, largest);
+        at += PutSignalLine(at, value, peak);
+    }
+    block.Length = static_cast<std::size_t>(at - block.Text);
+    block.Largest = largest;
+}
+
+// The first pass's work: the largest magnitude, and the first sample that is no number.
+void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
+    double largest = 0;
+    block.NotANumber = -1;
+    if (tabled) {
+        const bool eightBit = EightBit(header);
+        int magnitude = 0;
+        for (std::int32_t i = 0; i < block.Count; ++i) {
+            const int value =
+                CodeSample(ElementCode(ValueAt(block, header, i), eightBit), eightBit);
+            magnitude = std::max(magnitude, value < 0 ? -value : value);
+        }
+        largest = magnitude;
+    } else {
+        for (std::int32_t i = 0; i < block.Count; ++i) {
+            const double value =
+                FrameSample(block.Frames.Storage, static_cast<std::uint32_t>(i), header);
+            if (!std::isfinite(value)) {
+                block.NotANumber = i;
+                break;
+            }
+            TakePeak(value, largest);
+        }
+    }
+    block.Largest = largest;
+}
+
+void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
+    if (making.Work == BlockWork::Peak) {
+        FindLargest(block, making.Header, making.Tabled);
+    } else if (making.Tabled) {
+        MakeTableLines(block, making.Header, table);
+    } else {
+        MakeComputedLines(block, making.Header, making.Peak);
+    }
+}
+
+// The filled block that came first, or nullptr when none waits. Under the gate.
+LineBlock* OldestFilled(LineMaking& making) {
+    LineBlock* oldest = nullptr;
+    for (LineBlock& block : making.Blocks) {
+        if (block.State == BlockState::Filled &&
+            (oldest == nullptr || block.Sequence < oldest->Sequence)) {
+            oldest = &block;
+        }
+    }
+    return oldest;
+}
+
+// A maker's thread: takes the oldest filled block, makes its lines outside the gate, and
+// says so, until the making stops.
+void RunMaker(void* record) {
+    LineMaker& maker = *static_cast<LineMaker*>(record);
+    LineMaking& making = *maker.Making;
+    platform::EnterGate(making.Gate);
+    while (!making.Stopping) {
+        LineBlock* block = OldestFilled(making);
+        if (block == nullptr) {
+            platform::WaitAtGate(making.Gate);
+            continue;
+        }
+        block->State = BlockState::Making;
+        platform::LeaveGate(making.Gate);
+        MakeLines(making, *block, maker.Table);
+        platform::EnterGate(making.Gate);
+        block->State = BlockState::Made;
+        platform::WakeGate(making.Gate);
+    }
+    platform::LeaveGate(making.Gate);
+}
+
+SignalLineTable NoTable(double peak) {
+    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr};
+}
+
+bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
+    making.Blocks.assign(count, LineBlock{.Frames = EmptyArray(ElementType::UnsignedByte),
+                                          .Count = 0,
+                                          .Text = nullptr,
+                                          .Length = 0,
+                                          .Largest = 0,
+                                          .NotANumber = -1,
+                                          .Sequence = 0,
+                                          .State = BlockState::Free});
+    for (LineBlock& block : making.Blocks) {
+        block.Frames =
+            CreateArray(ElementType::UnsignedByte, making.BlockSamples * making.Header.FrameBytes);
+        if (text) block.Text = new (std::nothrow) char[BlockText];
+        if (block.Frames.Storage == nullptr || (text && block.Text == nullptr)) return false;
+    }
+    return true;
+}
+
+// Starts the makers; those that cannot start are dropped, and without any the writer makes
+// every block.
+bool StartMakers(LineMaking& making) {
+    std::size_t started = 0;
+    for (LineMaker& maker : making.Makers) {
+        if (!platform::StartThread(maker.Thread, RunMaker, &maker)) break;
+        ++started;
+    }
+    // The makers already running keep their places; only the list's end is cut.
+    for (std::size_t i = started; i < making.Makers.size(); ++i) {
+        ReleaseSignalLineTable(making.Makers[i].Table);
+    }
+    making.Makers.erase(making.Makers.begin() + static_cast<std::ptrdiff_t>(started),
+                        making.Makers.end());
+    return true;
+}
+
+}  // namespace
+
+bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
+                     int threads) {
+    making.Header = header;
+    making.BlockSamples = std::max(1, std::min(BlockSamples, BlockFrameBytes / header.FrameBytes));
+    making.Makers.clear();
+    making.Table = NoTable(peak);
+    making.Peak = SignalWholeDivisor(peak);
+    making.Work = work;
+    making.Tabled = header.Form == SampleForm::Unsigned8 || header.Form == SampleForm::Signed16;
+    making.Gate = nullptr;
+    making.NextFill = 0;
+    making.NextWrite = 0;
+    making.Stopping = false;
+    const bool tables = making.Tabled && work == BlockWork::Lines;
+    const std::int64_t blocks =
+        (std::int64_t{header.SampleCount} + making.BlockSamples - 1) / making.BlockSamples;
+    const int wanted = threads != AutomaticThreads
+                           ? threads
+                           : std::min(platform::ProcessorCount(), DefaultThreadLimit);
+    // The writer is one of the threads: it makes blocks too while the oldest is not ready.
+    const int threadsUsed =
+        blocks > 1 ? static_cast<int>(std::min<std::int64_t>(wanted, blocks)) : 1;
+    if (!CreateBlocks(making,
+                      threadsUsed > 1 ? BlocksPerThread * static_cast<std::size_t>(threadsUsed) : 1,
+                      work == BlockWork::Lines)) {
+        return false;
+    }
+    if (tables && !CreateSignalLineTable(making.Table, peak)) return false;
+    if (threadsUsed == 1) return true;
+    making.Gate = platform::CreateGate();
+    if (making.Gate == nullptr) return false;
+    making.Makers.assign(static_cast<std::size_t>(threadsUsed - 1),
+                         LineMaker{.Making = &making, .Table = NoTable(peak), .Thread = {}});
+    for (LineMaker& maker : making.Makers) {
+        if (tables && !CreateSignalLineTable(maker.Table, peak)) return false;
+    }
+    return StartMakers(making);
+}
+
+LineBlock* BlockToFill(LineMaking& making) {
+    // Blocks are filled and written in turn: the next one is free once the block that used
+    // its place before has been written.
+    if (making.NextFill - making.NextWrite >= static_cast<std::int64_t>(making.Blocks.size())) {
+        return nullptr;
+    }
+    return &BlockAt(making, making.NextFill);
+}
+
+void HandOver(LineMaking& making, LineBlock& block, std::int32_t count) {
+    block.Count = count;
+    block.Sequence = making.NextFill++;
+    if (making.Makers.empty()) {
+        MakeLines(making, block, making.Table);
+        block.State = BlockState::Made;
+        return;
+    }
+    platform::EnterGate(making.Gate);
+    block.State = BlockState::Filled;
+    platform::WakeGate(making.Gate);
+    platform::LeaveGate(making.Gate);
+}
+
+const LineBlock& OldestMade(LineMaking& making) {
+    LineBlock& block = BlockAt(making, making.NextWrite);
+    if (making.Makers.empty()) return block;
+    platform::EnterGate(making.Gate);
+    // Rather than wait, the writer makes a filled block itself, as one of the threads.
+    while (block.State != BlockState::Made) {
+        LineBlock* filled = OldestFilled(making);
+        if (filled == nullptr) {
+            platform::WaitAtGate(making.Gate);
+            continue;
+        }
+        filled->State = BlockState::Making;
+        platform::LeaveGate(making.Gate);
+        MakeLines(making, *filled, making.Table);
+        platform::EnterGate(making.Gate);
+        filled->State = BlockState::Made;
+    }
+    platform::LeaveGate(making.Gate);
+    return block;
+}
+
+void BlockWritten(LineMaking& making) {
+    LineBlock& block = BlockAt(making, making.NextWrite++);
+    if (making.Makers.empty()) {
+        block.State = BlockState::Free;
+        return;
+    }
+    platform::EnterGate(making.Gate);
+    block.State = BlockState::Free;
+    platform::LeaveGate(making.Gate);
+}
+
+void EndLineMaking(LineMaking& making) {
+    if (!making.Makers.empty()) {
+        platform::EnterGate(making.Gate);
+        making.Stopping = true;
+        platform::WakeGate(making.Gate);
+        platform::LeaveGate(making.Gate);
+    }
+    for (LineMaker& maker : making.Makers) {
+        platform::JoinThread(maker.Thread);
+        ReleaseSignalLineTable(maker.Table);
+    }
+    making.Makers.clear();
+    ReleaseSignalLineTable(making.Table);
+    for (LineBlock& block : making.Blocks) {
+        ReleaseArray(block.Frames);
+        delete[] block.Text;
+    }
+    making.Blocks.clear();
+    platform::DestroyGate(making.Gate);
+    making.Gate = nullptr;
+}
