@@ -19,12 +19,12 @@ constexpr std::int16_t Channel = 1;
 constexpr std::string_view ChangedCause = "changed while it was read";
 constexpr std::string_view SentCause = "; the lines before it were already sent";
 
-// Reads the frames first to first + count - 1 (from 0) into chunk, as bytes; bytes past the
+// Reads the frames first to first + count - 1 (from 0) into frames, as bytes; bytes past the
 // end of the file read as zeros, as in the screen program's one read of them all. The file
 // error number of a failure, else 0.
-std::uint8_t ReadChunk(const WaveHeader& header, std::int64_t first, std::int32_t count,
-                       TypedArray& chunk) {
-    ReadArray(Channel, header.SampleStart + 1 + first * header.FrameBytes, chunk,
+std::uint8_t ReadFrames(const WaveHeader& header, std::int64_t first, std::int32_t count,
+                        TypedArray& frames) {
+    ReadArray(Channel, header.SampleStart + 1 + first * header.FrameBytes, frames,
               count * header.FrameBytes);
     return TakeFileError();
 }
@@ -42,7 +42,7 @@ const LineBlock* NextDoneBlock(const WaveHeader& header, LineMaking& making, std
          readError == 0 && filled < n && (block = BlockToFill(making)) != nullptr;) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(making.BlockSamples, n - filled));
-        readError = ReadChunk(header, filled, count, block->Frames);
+        readError = ReadFrames(header, filled, count, block->Frames);
         if (readError != 0) break;
         HandOver(making, *block, count);
         filled += count;
@@ -102,8 +102,7 @@ PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, Repla
     return outcome;
 }
 
-ConversionOutcome Finish(TypedArray& chunk, ConversionOutcome outcome) {
-    ReleaseArray(chunk);
+ConversionOutcome Finish(ConversionOutcome outcome) {
     CloseChannel(Channel);
     TakeFileError();  // closing a file that was only read changes nothing on disk
     return outcome;
@@ -120,11 +119,10 @@ std::string WriteCause(const ReplacementFile& out) {
     return cause;
 }
 
-// The passes read into blocks of their own (line_blocks.h); the chunk stays empty. False when
-// the screen program could not have had the sample buffer of this file.
-bool CreateChunk(const WaveHeader& header, TypedArray& chunk) {
+// Whether the screen program could have had the sample buffer of this file: one it could not
+// is refused as too large here too, though the passes read into blocks of their own.
+bool SampleBufferFits(const WaveHeader& header) {
     const std::int32_t n = header.SampleCount;
-    chunk = EmptyArray(ElementType::Double);
     return n <= 0 || ArrayFits(ElementType::Double, n);
 }
 
@@ -177,25 +175,23 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
                                   const SignalTarget& target, int threads) {
     cause.clear();
     TakeFileError();
-    TypedArray chunk;
-    if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
+    if (!SampleBufferFits(header)) return Finish(ConversionOutcome::TooLarge);
     // What the file looks like before the first pass, to be compared after the second.
     const FileStamp before = StampChannel(Channel);
     std::uint8_t readError = TakeFileError();
     double peak = 0;
     std::int64_t notANumber = 0;
-    ReleaseArray(chunk);
     const PassOutcome found = readError == 0
                                   ? FindPeak(header, threads, peak, notANumber, readError)
                                   : PassOutcome::ReadFailed;
-    if (found == PassOutcome::NoMemory) return Finish(chunk, ConversionOutcome::TooLarge);
+    if (found == PassOutcome::NoMemory) return Finish(ConversionOutcome::TooLarge);
     if (found != PassOutcome::Written) {
         cause = ReadCause(readError, waveName);
-        return Finish(chunk, ConversionOutcome::ReadFailed);
+        return Finish(ConversionOutcome::ReadFailed);
     }
     if (notANumber != 0) {
         cause = "sample " + std::to_string(notANumber);
-        return Finish(chunk, ConversionOutcome::NotANumber);
+        return Finish(ConversionOutcome::NotANumber);
     }
     return ConvertWithPeak(waveName, header, before, peak, progress, cause, target, threads);
 }
@@ -204,8 +200,7 @@ ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& h
                                   const FileStamp& before, double peak, ProgressDisplay& progress,
                                   std::string& cause, const SignalTarget& target, int threads) {
     cause.clear();
-    TypedArray chunk;
-    if (!CreateChunk(header, chunk)) return Finish(chunk, ConversionOutcome::TooLarge);
+    if (!SampleBufferFits(header)) return Finish(ConversionOutcome::TooLarge);
     ReplacementFile out;
     BeginTarget(out, waveName, target);
     std::uint8_t readError = 0;
@@ -216,7 +211,7 @@ ConversionOutcome ConvertWithPeak(std::string_view waveName, const WaveHeader& h
     if (written == PassOutcome::Written && out.Error == 0) {
         written = CheckUnchanged(before, readError);
     }
-    Finish(chunk, ConversionOutcome::Finished);
+    Finish(ConversionOutcome::Finished);
     if (written != PassOutcome::Written) return GiveUp(out, written, readError, waveName, cause);
     return PutInPlace(out, cause);
 }
