@@ -107,25 +107,28 @@ LineBlock* OldestFilled(LineMaking& making) {
     return oldest;
 }
 
-// A maker's thread: takes the oldest filled block, makes its lines outside the gate, and
-// says so, until the making stops.
+// Takes the oldest filled block, does its work outside the gate and says so; waits at the gate
+// instead when no block is filled. Entered and left under the gate.
+void MakeOldestOrWait(LineMaking& making, SignalLineTable& table) {
+    LineBlock* block = OldestFilled(making);
+    if (block == nullptr) {
+        platform::WaitAtGate(making.Gate);
+        return;
+    }
+    block->State = BlockState::Making;
+    platform::LeaveGate(making.Gate);
+    MakeLines(making, *block, table);
+    platform::EnterGate(making.Gate);
+    block->State = BlockState::Made;
+    platform::WakeGate(making.Gate);
+}
+
+// A maker's thread: works on the filled blocks until the making stops.
 void RunMaker(void* record) {
     LineMaker& maker = *static_cast<LineMaker*>(record);
     LineMaking& making = *maker.Making;
     platform::EnterGate(making.Gate);
-    while (!making.Stopping) {
-        LineBlock* block = OldestFilled(making);
-        if (block == nullptr) {
-            platform::WaitAtGate(making.Gate);
-            continue;
-        }
-        block->State = BlockState::Making;
-        platform::LeaveGate(making.Gate);
-        MakeLines(making, *block, maker.Table);
-        platform::EnterGate(making.Gate);
-        block->State = BlockState::Made;
-        platform::WakeGate(making.Gate);
-    }
+    while (!making.Stopping) MakeOldestOrWait(making, maker.Table);
     platform::LeaveGate(making.Gate);
 }
 
@@ -153,7 +156,7 @@ bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
 
 // Starts the makers; those that cannot start are dropped, and without any the writer makes
 // every block.
-bool StartMakers(LineMaking& making) {
+void StartMakers(LineMaking& making) {
     std::size_t started = 0;
     for (LineMaker& maker : making.Makers) {
         if (!platform::StartThread(maker.Thread, RunMaker, &maker)) break;
@@ -165,7 +168,6 @@ bool StartMakers(LineMaking& making) {
     }
     making.Makers.erase(making.Makers.begin() + static_cast<std::ptrdiff_t>(started),
                         making.Makers.end());
-    return true;
 }
 
 }  // namespace
@@ -206,7 +208,8 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
     for (LineMaker& maker : making.Makers) {
         if (tables && !CreateSignalLineTable(maker.Table, peak)) return false;
     }
-    return StartMakers(making);
+    StartMakers(making);
+    return true;
 }
 
 LineBlock* BlockToFill(LineMaking& making) {
@@ -236,19 +239,8 @@ const LineBlock& OldestMade(LineMaking& making) {
     LineBlock& block = BlockAt(making, making.NextWrite);
     if (making.Makers.empty()) return block;
     platform::EnterGate(making.Gate);
-    // Rather than wait, the writer makes a filled block itself, as one of the threads.
-    while (block.State != BlockState::Made) {
-        LineBlock* filled = OldestFilled(making);
-        if (filled == nullptr) {
-            platform::WaitAtGate(making.Gate);
-            continue;
-        }
-        filled->State = BlockState::Making;
-        platform::LeaveGate(making.Gate);
-        MakeLines(making, *filled, making.Table);
-        platform::EnterGate(making.Gate);
-        filled->State = BlockState::Made;
-    }
+    // Rather than only wait, the writer makes filled blocks itself, as one of the threads.
+    while (block.State != BlockState::Made) MakeOldestOrWait(making, making.Table);
     platform::LeaveGate(making.Gate);
     return block;
 }
