@@ -54,10 +54,14 @@ void SayError(std::string_view line) {
     platform::WriteToStream(StandardStream::Error, line);
 }
 
+// "norvistrand: NAME: ", the start of every line about a file on standard error.
+std::string AboutFile(std::string_view name, const Streams& streams) {
+    return std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) + ": ";
+}
+
 void ReportFailure(std::string_view name, std::string_view message, std::string_view cause,
                    const Streams& streams) {
-    std::string line = std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
-                       ": " + std::string(message);
+    std::string line = AboutFile(name, streams) + std::string(message);
     if (!cause.empty()) line += " (" + std::string(cause) + ")";
     SayError(line + "\n");
 }
@@ -159,8 +163,7 @@ void ReportFailedConversion(std::string_view name, ConversionOutcome outcome,
 }
 
 void Warn(std::string_view name, const std::string& hint, const Streams& streams) {
-    SayError(std::string(ProgramName) + ": " + Shown(name, streams.ErrorIsTerminal) +
-             ": warning: " + hint + "\n");
+    SayError(AboutFile(name, streams) + "warning: " + hint + "\n");
 }
 
 // Converts one file, read from source.Path once its name passed; false when it was refused or

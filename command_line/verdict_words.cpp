@@ -38,23 +38,24 @@ std::string AnyPcmSamples(const HeldFormat& held) {
     return bits + "-bit samples";
 }
 
+void AddToList(std::string& list, const std::string& item, const char* separator) {
+    list += (list.empty() ? "" : separator) + item;
+}
+
 // What the file holds that options not given would read, and those options.
 std::string OptionsHint(const HeaderVerdict& verdict) {
     const NeededOptions& needed = verdict.Needed;
     const HeldFormat& held = verdict.Format;
     std::string holds;
     std::string options;
-    const auto add = [](std::string& list, const std::string& item, const char* separator) {
-        list += (list.empty() ? "" : separator) + item;
-    };
     if (Extensible(held.Encoding) && (needed.Extensible || needed.AnyPcm)) {
-        add(holds, "extensible format", ", ");
+        AddToList(holds, "extensible format", ", ");
     }
-    if (needed.AnyPcm) add(holds, AnyPcmSamples(held), ", ");
-    if (needed.Channel) add(holds, ChannelCountText(held.ChannelCount), ", ");
-    if (needed.Extensible) add(options, "--extensible", " ");
-    if (needed.AnyPcm) add(options, "--any-pcm", " ");
-    if (needed.Channel) add(options, "--channel N", " ");
+    if (needed.AnyPcm) AddToList(holds, AnyPcmSamples(held), ", ");
+    if (needed.Channel) AddToList(holds, ChannelCountText(held.ChannelCount), ", ");
+    if (needed.Extensible) AddToList(options, "--extensible", " ");
+    if (needed.AnyPcm) AddToList(options, "--any-pcm", " ");
+    if (needed.Channel) AddToList(options, "--channel N", " ");
     if (options.empty()) return {};
     return holds + "; " + options + (needed.Channel ? " reads one" : " reads it");
 }
