@@ -9,29 +9,27 @@
 inline constexpr std::uint64_t DecimalBase = 10;
 inline constexpr int IntegerPowerCount = 20;  // 10^19 is the last power below 2^64
 
-// 10^0 .. 10^19, each ten times the one before.
-inline constexpr std::array<std::uint64_t, IntegerPowerCount> IntegerPowersOfTen = [] {
-    std::array<std::uint64_t, IntegerPowerCount> powers{};
+// base^0 .. base^(Count - 1), each base times the one before.
+template <int Count>
+constexpr std::array<std::uint64_t, Count> IntegerPowersOf(std::uint64_t base) {
+    std::array<std::uint64_t, Count> powers{};
     std::uint64_t power = 1;
     for (std::uint64_t& entry : powers) {
         entry = power;
-        power *= DecimalBase;
+        power *= base;
     }
     return powers;
-}();
+}
+
+// 10^0 .. 10^19.
+inline constexpr std::array<std::uint64_t, IntegerPowerCount> IntegerPowersOfTen =
+    IntegerPowersOf<IntegerPowerCount>(DecimalBase);
 
 inline constexpr int FivePowerCount = 28;  // 5^27 is the last power below 2^63
 
-// 5^0 .. 5^27, each five times the one before: 10^n is 5^n x 2^n.
-inline constexpr std::array<std::uint64_t, FivePowerCount> IntegerPowersOfFive = [] {
-    std::array<std::uint64_t, FivePowerCount> powers{};
-    std::uint64_t power = 1;
-    for (std::uint64_t& entry : powers) {
-        entry = power;
-        power *= 5;
-    }
-    return powers;
-}();
+// 5^0 .. 5^27: 10^n is 5^n x 2^n.
+inline constexpr std::array<std::uint64_t, FivePowerCount> IntegerPowersOfFive =
+    IntegerPowersOf<FivePowerCount>(5);
 
 // The extended tables below were made by NearestPowerOfTen in tests/numtext/power_table_test.cpp,
 // which checks them: 10^n = 5^n x 2^n, with 5^n worked out in big integers and its leading 64
