@@ -11,18 +11,23 @@ const form = {
     downloadAll: document.getElementById('download-all'),
 };
 const Flags = ['extensible', 'data-to-end', 'any-pcm'];
+const SomeFileFailed = 1; // the command-line mode's exit status when a file failed
 
 let lastFiles = [];
 let waiting = []; // batches of files chosen while a batch converts
 let busy = true; // until the worker is ready
 let links = []; // the download links of the results shown
 let items = []; // the result element of each file of the batch
-// The made files' bytes as the worker sends them, by the module's number: {blobs, loose,
-// looseBytes}. The pieces become a Blob some megabytes at a time, while the worker goes on
-// converting: one Blob of many pieces costs less than many Blobs of one piece.
-const PiecesPerBlobBytes = 16 * 1024 * 1024;
-let pieces = new Map();
 let started = 0; // when the file being converted began, in milliseconds
+let worker = null;
+let workerConverted = false; // the worker has converted a batch, and holds its signal files
+// The signal files shown, held weakly. The browser's store for Blobs is limited (to 500 MB in
+// headless Chromium), and a Blob's bytes stay in it until the collector has taken every object
+// that holds it: a batch's files must be gone before the next batch's take their place.
+let shownSignals = [];
+const LetGoRounds = 100;
+const LetGoPauseMilliseconds = 20;
+const NudgeBytes = 64 * 1024 * 1024;
 
 function setState(state) {
     document.body.dataset.state = state;
@@ -54,13 +59,26 @@ function clearResults() {
     form.downloadAll.disabled = true;
 }
 
-function convert(files) {
+// Waits, for up to two seconds, until the collector has taken the signal files shown before.
+// Large buffers, dropped at once, are what make it run soon: nothing else in the page asks it
+// for memory.
+async function letGoOfSignals() {
+    for (let round = 0; round < LetGoRounds; ++round) {
+        if (!shownSignals.some((signal) => signal.deref() !== undefined)) break;
+        new ArrayBuffer(NudgeBytes);
+        await new Promise((resolve) => setTimeout(resolve, LetGoPauseMilliseconds));
+    }
+    shownSignals = [];
+}
+
+async function convert(files) {
     if (files.length === 0) return;
     if (busy) {
         waiting.push(files);
         return;
     }
     busy = true;
+    const options = chosenOptions();
     setState('busy');
     lastFiles = files;
     form.again.disabled = true;
@@ -75,37 +93,40 @@ function convert(files) {
         return item;
     });
     form.progress.value = 0;
-    worker.postMessage({type: 'convert', files, options: chosenOptions()});
-}
-
-function keepPiece(message) {
-    if (!pieces.has(message.number)) pieces.set(message.number, {blobs: [], loose: [], looseBytes: 0});
-    const made = pieces.get(message.number);
-    made.loose.push(message.bytes);
-    made.looseBytes += message.bytes.byteLength;
-    if (made.looseBytes < PiecesPerBlobBytes) return;
-    made.blobs.push(new Blob(made.loose));
-    made.loose = [];
-    made.looseBytes = 0;
+    // A new worker for each batch: ending the last one lets go of its parts of the signal
+    // files at once.
+    if (workerConverted) {
+        worker.terminate();
+        await letGoOfSignals();
+        worker = startWorker();
+    }
+    workerConverted = true;
+    send(worker, {type: 'convert', files, options});
 }
 
 function showResult(message) {
     const item = items[message.index];
     item.querySelector('.result').textContent = message.text.replace(/\n$/, '');
     item.dataset.status = message.status;
-    if (message.status !== 0) item.classList.add('failed');
-    if (message.signalNumber >= 0) {
-        const made = pieces.get(message.signalNumber) || {blobs: [], loose: []};
-        const signal = new Blob(made.blobs.concat(made.loose), {type: 'application/octet-stream'});
+    // The module wrote the signal file, but the browser's store for Blobs was full: worded as
+    // the command-line mode words a signal file it could not write.
+    if (message.unkept) {
+        item.querySelector('.result').textContent =
+            `norvistrand: ${lastFiles[message.index].name}: The signal file could not be ` +
+            'written (the browser has no room left for it; convert fewer long files at once)';
+        item.dataset.status = SomeFileFailed;
+    }
+    if (item.dataset.status !== '0') item.classList.add('failed');
+    if (message.signal) {
         const link = document.createElement('a');
-        link.href = URL.createObjectURL(signal);
+        link.href = URL.createObjectURL(message.signal);
+        shownSignals.push(new WeakRef(message.signal));
         link.download = message.signalName;
         link.textContent = `Download ${message.signalName}`;
         item.append(' ', link);
         links.push(link);
         form.downloadAll.disabled = false;
     }
-    pieces = new Map();
     // From the file's start to its link, for bench/web_bench.js.
     item.dataset.milliseconds = (performance.now() - started).toFixed(1);
 }
@@ -120,12 +141,10 @@ function finishBatch() {
     if (waiting.length > 0) convert(waiting.shift());
 }
 
-const workerSource = `(${WorkerMain.toString()})();`;
-const worker = new Worker(URL.createObjectURL(new Blob([workerSource], {type: 'text/javascript'})));
-worker.onmessage = (event) => {
+function answerWorker(event) {
     const message = event.data;
-    if (message.type === 'ready') {
-        offerKnownOptions(message.help);
+    if (message.type === 'help') {
+        offerKnownOptions(message.text);
         busy = false;
         form.files.disabled = false;
         form.status.textContent = 'Ready: choose or drop Wave files.';
@@ -133,10 +152,6 @@ worker.onmessage = (event) => {
         if (waiting.length > 0) convert(waiting.shift());
     } else if (message.type === 'begin') {
         started = performance.now();
-    } else if (message.type === 'piece') {
-        keepPiece(message);
-    } else if (message.type === 'dropped') {
-        pieces.delete(message.number);
     } else if (message.type === 'progress') {
         form.progress.value = message.percent;
         form.status.textContent = `Converting ${lastFiles[message.index].name}: ${message.percent}%`;
@@ -145,14 +160,33 @@ worker.onmessage = (event) => {
     } else if (message.type === 'done') {
         finishBatch();
     }
-};
-worker.onerror = (event) => {
+}
+
+function workerBroke(event) {
     form.status.textContent = `The converter stopped: ${event.message}`;
     setState('broken');
-};
+}
 
-const module = Uint8Array.from(atob(ModuleBase64), (c) => c.charCodeAt(0));
-worker.postMessage({type: 'start', module}, [module.buffer]);
+const workerSource = `(${WorkerMain.toString()})();`;
+const workerUrl = URL.createObjectURL(new Blob([workerSource], {type: 'text/javascript'}));
+const module = WebAssembly.compile(Uint8Array.from(atob(ModuleBase64), (c) => c.charCodeAt(0)));
+
+// Messages go to a worker once the module is compiled, in the order sent.
+function send(target, message) {
+    module.then(() => target.postMessage(message), (error) => workerBroke({message: String(error)}));
+}
+
+// A worker with its own instance of the module, compiled once for all.
+function startWorker() {
+    const fresh = new Worker(workerUrl);
+    fresh.onmessage = answerWorker;
+    fresh.onerror = workerBroke;
+    module.then((compiled) => fresh.postMessage({type: 'start', module: compiled}), () => {});
+    return fresh;
+}
+
+worker = startWorker();
+send(worker, {type: 'help'});
 
 form.files.addEventListener('change', () => {
     convert(Array.from(form.files.files));

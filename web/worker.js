@@ -1,25 +1,31 @@
 // The page's worker: it runs the module, one file at a time, so the page never waits for a
 // conversion. scripts/build_web.sh makes this the body of the page script's WorkerMain, whose
-// source text the page starts the worker from.
+// source text the page starts the worker from. The page starts a worker for each batch and
+// ends it when the next batch starts, which lets go at once of the parts of the batch's signal
+// files made here.
 //
-// Messages in:  {type: 'start', module}              the module's bytes
+// Messages in:  {type: 'start', module}              the compiled module
+//               {type: 'help'}                       asks for the module's --help text
 //               {type: 'convert', files, options}    File objects, and the options as arguments
-// Messages out: {type: 'ready', help}                the module's --help text
+// Messages out: {type: 'help', text}                 the module's --help text
 //               {type: 'begin', index}               a file's conversion starts
 //               {type: 'progress', index, percent}   of the file being converted
-//               {type: 'piece', number, bytes}       the next bytes of made file number (an
-//                                                    ArrayBuffer handed over, not copied)
-//               {type: 'dropped', number}            made file number is gone
-//               {type: 'result', index, text, status, signalName, signalNumber}
+//               {type: 'result', index, text, status, signalName, signal, unkept}
 //                   text: the lines the command-line mode wrote (standard error, then output);
-//                   signalNumber: the made file that is the signal file, or -1
+//                   signal: the signal file's bytes as a Blob, or null; unkept: true when the
+//                   browser could not keep the signal file the module wrote
 //               {type: 'done'}
 'use strict';
 
 // The page's own files are read a slice of up to 64 MB at a time (most whole, at their first
-// read, since each read from the browser costs), and the made files' bytes go to the page as
-// they are written: neither takes room in the module's memory, whatever a file's length.
+// read, since each read from the browser costs), and the made files' bytes are gathered here and
+// become a Blob 64 MB at a time: neither takes room in the module's memory, whatever a file's
+// length. The browser takes large Blobs at a much lower cost per byte than small ones.
 const ReadSliceBytes = 64 * 1024 * 1024;
+const GatherBytes = 64 * 1024 * 1024;
+const KeepMilliseconds = 60000;
+const ConversionAttempts = 2;
+const RetryMilliseconds = 1500;
 
 // WASI's error number for a descriptor that is not open.
 const BadDescriptor = 8;
@@ -27,6 +33,8 @@ const BadDescriptor = 8;
 let instance = null;
 let pageFiles = []; // by the module's number: the page's File
 let madeNames = []; // by the module's number: the name a made file has, once renamed
+let madeParts = []; // by the module's number: the made file's bytes so far, as Blobs
+let gathered = null; // the bytes written last, not yet a Blob: {number, bytes, length}
 let slice = null; // the slice last read: {number, start, bytes}
 let texts = ['', '']; // the run's standard output and standard error
 let decoders = [];
@@ -60,12 +68,50 @@ function showProgress(count) {
     postMessage({type: 'progress', index: run.index, percent});
 }
 
+// The bytes gathered become the next part of their made file.
+function keepGathered() {
+    if (!gathered || gathered.length === 0) return;
+    const part = new Blob([gathered.bytes.subarray(0, gathered.length)]);
+    (madeParts[gathered.number] ||= []).push(part);
+    gathered.length = 0;
+}
+
+// The made file's Blob, once the browser holds all of it; null when it could not keep it (its
+// store for Blobs is full) or has not taken it in KeepMilliseconds. Its last byte can be read
+// only when all of it is there.
+async function keptBlob(number) {
+    keepGathered();
+    const blob = new Blob(madeParts[number] || [], {type: 'application/octet-stream'});
+    madeParts = []; // the Blob holds them
+    let timer = null;
+    const late = new Promise((resolve, reject) => {
+        timer = setTimeout(() => reject(new Error('late')), KeepMilliseconds);
+    });
+    try {
+        await Promise.race([blob.slice(Math.max(blob.size - 1, 0)).arrayBuffer(), late]);
+        return blob;
+    } catch {
+        return null;
+    } finally {
+        clearTimeout(timer);
+    }
+}
+
 const imports = {
     norvistrand: {
         read: readPageFile,
         write(number, source, count) {
-            const bytes = memoryBytes(source, count).slice().buffer;
-            postMessage({type: 'piece', number, bytes}, [bytes]);
+            if (!gathered) gathered = {number, bytes: new Uint8Array(GatherBytes), length: 0};
+            if (gathered.number !== number || gathered.length + count > GatherBytes) {
+                keepGathered();
+                gathered.number = number;
+            }
+            if (count > GatherBytes) {
+                (madeParts[number] ||= []).push(new Blob([memoryBytes(source, count)]));
+                return;
+            }
+            gathered.bytes.set(memoryBytes(source, count), gathered.length);
+            gathered.length += count;
         },
         named(number, name, length) {
             madeNames[number] = new TextDecoder().decode(memoryBytes(name, length));
@@ -73,8 +119,9 @@ const imports = {
         dropped(number) {
             delete pageFiles[number];
             delete madeNames[number];
+            delete madeParts[number];
+            if (gathered && gathered.number === number) gathered.length = 0;
             if (slice && slice.number === number) slice = null;
-            postMessage({type: 'dropped', number});
         },
         stream(which, text, length) {
             texts[which] += decoders[which].decode(memoryBytes(text, length), {stream: true});
@@ -123,6 +170,8 @@ function putStrings(strings) {
 function runModule(args, files) {
     pageFiles = [];
     madeNames = [];
+    madeParts = [];
+    if (gathered) gathered.length = 0;
     slice = null;
     texts = ['', ''];
     decoders = [new TextDecoder(), new TextDecoder()];
@@ -139,26 +188,40 @@ function runModule(args, files) {
     return status;
 }
 
-function convert(index, file, options) {
+// Converts the file; when the browser could not keep its signal file, once more after a pause:
+// the Blobs let go of just before (the last batch's, in the worker ended then) may take that
+// long to leave the browser's store.
+async function convert(index, file, options) {
     postMessage({type: 'begin', index});
-    run = {index, number: -1, read: 0, size: file.size, percent: -1};
-    const status = runModule(options.concat(['--', file.name]), [file]);
-    run = null;
-    const signalNumber = madeNames.findIndex((name) => name !== undefined);
-    postMessage({type: 'result', index, text: texts[1] + texts[0], status,
-                 signalName: signalNumber >= 0 ? madeNames[signalNumber] : null, signalNumber});
+    for (let attempt = 1; ; ++attempt) {
+        run = {index, number: -1, read: 0, size: file.size, percent: -1};
+        const status = runModule(options.concat(['--', file.name]), [file]);
+        run = null;
+        const signalNumber = madeNames.findIndex((name) => name !== undefined);
+        const signal = signalNumber >= 0 ? await keptBlob(signalNumber) : null;
+        const unkept = signalNumber >= 0 && !signal;
+        if (unkept && attempt < ConversionAttempts) {
+            await new Promise((resolve) => setTimeout(resolve, RetryMilliseconds));
+            continue;
+        }
+        postMessage({type: 'result', index, text: texts[1] + texts[0], status,
+                     signalName: signal ? madeNames[signalNumber] : null, signal, unkept});
+        return;
+    }
 }
 
-onmessage = (event) => {
+onmessage = async (event) => {
     const message = event.data;
     if (message.type === 'start') {
-        const module = new WebAssembly.Module(message.module);
-        instance = new WebAssembly.Instance(module, imports);
+        instance = new WebAssembly.Instance(message.module, imports);
         instance.exports._initialize();
+    } else if (message.type === 'help') {
         runModule(['--help'], []);
-        postMessage({type: 'ready', help: texts[0]});
+        postMessage({type: 'help', text: texts[0]});
     } else if (message.type === 'convert') {
-        message.files.forEach((file, index) => convert(index, file, message.options));
+        for (const [index, file] of message.files.entries()) {
+            await convert(index, file, message.options);
+        }
         postMessage({type: 'done'});
     }
 };
