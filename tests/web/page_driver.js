@@ -96,10 +96,15 @@ async function convertInPage(page, files, options, timeout) {
                 sha256: null,
             };
             if (link) {
-                const bytes = await (await fetch(link.href)).arrayBuffer();
-                const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
-                result.size = bytes.byteLength;
-                result.sha256 = Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
+                try {
+                    const bytes = await (await fetch(link.href)).arrayBuffer();
+                    const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
+                    result.size = bytes.byteLength;
+                    result.sha256 = Array.from(digest, (b) => b.toString(16).padStart(2, '0'))
+                        .join('');
+                } catch (error) {
+                    result.sha256 = `a link whose bytes cannot be read (${error})`;
+                }
             }
             results.push(result);
         }
