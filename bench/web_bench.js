@@ -2,7 +2,8 @@
 // 10,000,000 16- and 24-bit samples: the best of a few runs each, alternating, the page's after
 // one run to warm it up (its first conversion touches fresh memory); a native program that can
 // use several threads is timed on one as well. Also the module alone, run here in node (an
-// older V8 than Chromium's) with the signal file's bytes thrown away.
+// older V8 than Chromium's) with the signal file's bytes thrown away, and the browser alone
+// holding that many bytes as a Blob.
 //   NODE_PATH=build-web/node/node_modules node bench/web_bench.js \
 //       build-web/norvistrand.html build/norvistrand build-web/bench [SAMPLES] [RUNS]
 'use strict';
@@ -75,6 +76,37 @@ function moduleAlone(file) {
     return best;
 }
 
+// The floor the page stands on: the milliseconds this browser takes to hold size bytes as a
+// Blob, made as the page's worker makes a signal file's (64 MB parts from one buffer, until
+// its last byte can be read), with no conversion. The best of runs.
+async function blobFloor(page, size, runs) {
+    return page.evaluate((bytes, times) => new Promise((resolve, reject) => {
+        const source = `onmessage = async (event) => {
+            const [size, runs] = event.data;
+            const part = new Uint8Array(64 * 1024 * 1024).fill(48);
+            let best = Infinity;
+            for (let run = 0; run < runs; ++run) {
+                const start = performance.now();
+                const parts = [];
+                for (let at = 0; at < size; at += part.length) {
+                    parts.push(new Blob([part.subarray(0, Math.min(part.length, size - at))]));
+                }
+                const blob = new Blob(parts);
+                await blob.slice(size - 1).arrayBuffer();
+                best = Math.min(best, performance.now() - start);
+            }
+            postMessage(best);
+        };`;
+        const worker = new Worker(URL.createObjectURL(new Blob([source])));
+        worker.onmessage = (event) => {
+            worker.terminate();
+            resolve(event.data);
+        };
+        worker.onerror = (event) => reject(new Error(event.message));
+        worker.postMessage([bytes, times]);
+    }), size, runs);
+}
+
 // The native program's runs to compare with: as it runs by default, and on one thread too
 // where it can use more.
 function nativeSettings(nativeProgram) {
@@ -92,6 +124,7 @@ async function main() {
             const nativeBest = settings.map(() => Infinity);
             let pageBest = Infinity;
             let nativeSha256 = null;
+            let signalSize = 0;
             await driver.convertInPage(page, [file], [], 600000);
             for (let run = 0; run < runs; ++run) {
                 settings.forEach((options, which) => {
@@ -100,6 +133,7 @@ async function main() {
                     if (native.status !== 0) throw new Error(`${bits} bits: ${native.text}`);
                     nativeBest[which] = Math.min(nativeBest[which], native.milliseconds);
                     nativeSha256 = native.sha256;
+                    signalSize = native.size;
                 });
                 const [inPage] = await driver.convertInPage(page, [file], [], 600000);
                 if (inPage.sha256 !== nativeSha256) throw new Error(`${bits} bits: bytes differ`);
@@ -112,7 +146,8 @@ async function main() {
                 `${(pageBest / nativeBest[which]).toFixed(2)}x`);
             console.log(`${bits} bits, ${samples} samples: page ${perSample(pageBest)} ns per ` +
                         `sample; ${against.join('; ')}; the module alone ` +
-                        `${perSample(moduleAlone(file))} ns`);
+                        `${perSample(moduleAlone(file))} ns; a Blob of the signal file's ` +
+                        `${signalSize} bytes alone ${perSample(await blobFloor(page, signalSize, runs))} ns`);
         }
     } finally {
         await browser.close();
