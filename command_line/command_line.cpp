@@ -124,6 +124,7 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
                                 .AnyPcm = options.AnyPcm,
                                 .Channel = options.Channel,
                                 .DataToEnd = options.DataToEnd || source.StandardInput,
+                                .WholeChannelCount = true,
                                 .CountHeld = true,
                                 .SignalName = signalName,
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};

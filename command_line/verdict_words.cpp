@@ -97,7 +97,7 @@ std::string AbsentChannelText(int channel) {
     return "There is no channel " + std::to_string(channel);
 }
 
-std::string ChannelCountText(std::uint8_t channels) {
+std::string ChannelCountText(std::uint16_t channels) {
     return std::to_string(channels) + (channels == 1 ? " channel" : " channels");
 }
 

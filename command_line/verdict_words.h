@@ -20,7 +20,7 @@ std::string RefusalCause(const HeaderVerdict& verdict);
 // The line and its cause for a channel asked of a file that has fewer: "There is no channel
 // 3" and "the file has 2 channels".
 std::string AbsentChannelText(int channel);
-std::string ChannelCountText(std::uint8_t channels);
+std::string ChannelCountText(std::uint16_t channels);
 
 // The sample format as the report line gives it: "16 bits", "32-bit float".
 std::string SampleFormatText(const WaveHeader& header);

@@ -80,7 +80,7 @@ bool IsRiffWave() {
 struct FormatFields {
     std::int16_t FormatTag;
     SampleEncoding Encoding;
-    std::uint8_t ChannelCount;
+    std::uint16_t ChannelCount;
     std::int32_t SampleRate;
     std::int16_t BlockAlignment;
     std::int16_t BitsPerSample;  // in an extensible chunk, the bits of each sample's slot
@@ -101,10 +101,14 @@ SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
     return SampleEncoding::Other;
 }
 
-FormatFields ReadFormatFields() {
+// The channel count is bytes 22 and 23 where the reading says so, else byte 22 alone.
+FormatFields ReadFormatFields(const HeaderReading& reading) {
+    const std::uint16_t channels = reading.WholeChannelCount
+                                       ? static_cast<std::uint16_t>(Int16At(ChannelCountAt))
+                                       : FirstByte(BytesAt(ChannelCountAt, 1));
     FormatFields fields{.FormatTag = Int16At(FormatTagAt),
                         .Encoding = SampleEncoding::Other,
-                        .ChannelCount = FirstByte(BytesAt(ChannelCountAt, 1)),
+                        .ChannelCount = channels,
                         .SampleRate = Int32At(SampleRateAt),
                         .BlockAlignment = Int16At(BlockAlignmentAt),
                         .BitsPerSample = Int16At(BitsPerSampleAt),
@@ -244,7 +248,7 @@ void Hold(const FormatFields& fields, HeldFormat& held) {
 HeaderCode JudgeFormat(const HeaderReading& reading, WaveHeader& header, HeaderVerdict& verdict) {
     HeldFormat& held = verdict.Format;
     if (!IsRiffWave()) return HeaderCode::NotWave;
-    const FormatFields fields = ReadFormatFields();
+    const FormatFields fields = ReadFormatFields(reading);
     const SampleReading how = ReadingOf(fields);
     const NeededOptions needed = NotGiven(how.Needs, reading);
     if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel)) {

@@ -35,7 +35,7 @@ enum class SampleEncoding {
 struct HeldFormat {
     std::int16_t FormatTag;       // bytes 20-21
     SampleEncoding Encoding;      // what the format tag (and an extensible sub-format) says
-    std::uint8_t ChannelCount;    // byte 22, the low byte of the channel count
+    std::uint16_t ChannelCount;   // byte 22, the channel count's low byte, or bytes 22-23
     std::int16_t BitsPerSample;   // bytes 34-35
     std::int16_t BlockAlignment;  // bytes 32-33
 };
@@ -68,7 +68,9 @@ struct HeaderReading {
                                // file must be mono
     bool DataToEnd = false;    // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
                                // gives the whole samples from the first to the end of the file
-    bool CountHeld = false;    // count the samples the file holds, into the verdict
+    bool WholeChannelCount = false;    // the channel count is bytes 22-23; else byte 22 alone, so
+                                       // a count of 257 reads as 1
+    bool CountHeld = false;            // count the samples the file holds, into the verdict
     std::string_view SignalName = {};  // the signal file to be written; empty: the one beside
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };

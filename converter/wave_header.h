@@ -19,7 +19,7 @@ enum class SampleForm {
 // of one sample, its value at offset 0.
 struct WaveHeader {
     std::int16_t FormatTag;       // bytes 20-21; 1 is PCM
-    std::uint8_t ChannelCount;    // byte 22, the low byte of the channel count
+    std::uint16_t ChannelCount;   // byte 22, the channel count's low byte, or bytes 22-23
     std::int32_t SampleRate;      // bytes 24-27, Hz
     std::int16_t BlockAlignment;  // bytes 32-33
     std::int16_t BitsPerSample;   // bytes 34-35: 8, 16 or 24 (32 or 64 as the options read)
@@ -28,7 +28,7 @@ struct WaveHeader {
     std::int32_t SampleCount;     // N: frames, one sample of the channel read each
     std::int64_t Duration;        // milliseconds
     SampleForm Form;              // how the channel's sample bytes give its value
-    std::int32_t FrameBytes;      // bytes from one frame to the next: 1 to 2040
+    std::int32_t FrameBytes;      // bytes from one frame to the next: 1 to 524,280
     std::int32_t ValueOffset;     // bytes from a frame's first byte to the value's first byte
 };
 

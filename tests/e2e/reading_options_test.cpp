@@ -83,6 +83,14 @@ std::string Stereo16(std::int16_t tag = 1, const std::string& extra = {}) {
     return Wave(tag, 2, 16, 2, Interleave({Samples16(Values), Samples16(Other)}, 2), extra);
 }
 
+// 257 8-bit channels, the last holding `last` and every other one zeros: a channel count of
+// 0x0101, whose low byte alone would say mono.
+std::string Wide8(const std::string& last) {
+    std::vector<std::string> channels(256, std::string(last.size(), '\0'));
+    channels.push_back(last);
+    return Wave(1, 257, 8, 1, Interleave(channels, 1));
+}
+
 struct TwinCase {
     const char* Why;
     std::string Bytes;
@@ -107,6 +115,10 @@ TEST(ReadingOptionsTest, EachFileGivesTheSignalFileOfItsTwin) {
         {"three 8-bit channels, the third",
          Wave(1, 3, 8, 1, Interleave({"\x01\x02\x03\x04", "abcd", eightBit}, 1)),
          {"--channel", "3"},
+         Wave(1, 1, 8, 1, eightBit)},
+        {"257 channels, the last",
+         Wide8(eightBit),
+         {"--channel", "257"},
          Wave(1, 1, 8, 1, eightBit)},
         {"stereo 24-bit packed",
          Wave(1, 2, 24, 3, Interleave({Slots24(3, 0), Slots24(3, 0)}, 3)),
@@ -209,6 +221,11 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          {},
          1,
          "This is not a mono Wave file (2 channels; --channel N reads one)"},
+        {"257 channels",
+         Wide8("\x01\x02"),
+         {},
+         1,
+         "This is not a mono Wave file (257 channels; --channel N reads one)"},
         {"a channel above the count",
          Stereo16(),
          {"--channel", "3"},
