@@ -242,6 +242,8 @@ void Hold(const FormatFields& fields, HeldFormat& held) {
                       .BlockAlignment = fields.BlockAlignment};
 }
 
+bool SamplesFound(SampleEncoding encoding);
+
 // Judges the format chunk's fields in the screen program's order, into the header and the
 // verdict's facts, and stops at the first that refuses the file. The reading's options let
 // through what they read. Where options not given would read the file, the verdict names them.
@@ -251,7 +253,8 @@ HeaderCode JudgeFormat(const HeaderReading& reading, WaveHeader& header, HeaderV
     const FormatFields fields = ReadFormatFields(reading);
     const SampleReading how = ReadingOf(fields);
     const NeededOptions needed = NotGiven(how.Needs, reading);
-    if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel)) {
+    if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel) &&
+        SamplesFound(fields.Encoding)) {
         verdict.Needed = needed;
         Hold(fields, held);
     }
@@ -313,6 +316,12 @@ DataChunk FindDataChunk() {
         auto size = static_cast<std::uint32_t>(BytesToInt32(view.substr(4)));
         offset += ChunkHeaderSize + static_cast<std::int64_t>(size) + (size & 1);
     }
+}
+
+// Whether a file's samples can be found: a plain PCM file's at least at their canonical place,
+// any other's only through its data chunk. Options name no file that has none.
+bool SamplesFound(SampleEncoding encoding) {
+    return encoding == SampleEncoding::Pcm || FindDataChunk().Found;
 }
 
 // Where the samples start and the data size: the canonical places, unless a longer format

@@ -284,6 +284,7 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          {"--extensible"},
          1,
          "This is not a Wave file (no data chunk)"},
+        {"extensible without a data chunk: no option reads it", noDataChunk, {}, 1, notPcm},
         {"8-bit, size 0xFFFFFFFF",
          BuildWave(eightBit),
          {},
