@@ -149,6 +149,7 @@ TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
          "",
          "out/x.sig"},
         {{"take1.wav", "-o"}, 2, "", "norvistrand: a file name must follow '-o'\n", {}},
+        {{"-o", "", "take1.wav"}, 2, "", "norvistrand: a file name must follow '-o'\n", {}},
         {{"-o", "x.sig", "take1.wav", "take1.wav"},
          2,
          "",
