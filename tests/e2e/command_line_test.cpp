@@ -395,6 +395,11 @@ const Row Rows[] = {
      "exec \"$0\" -c a.wav >/dev/full", 1,
      "norvistrand: a.wav: Standard output could not be written (no space left on device)\n",
      Outcome::Missing},
+    {"-c under a file-size limit: the lines before the failure were sent, which it says",
+     Layout::NoSignal, true, "ulimit -f 8; exec \"$0\" -c a.wav >lines", 1,
+     "norvistrand: a.wav: Standard output could not be written (file too large; the lines before "
+     "it were already sent)\n",
+     Outcome::Missing},
     {"SIGTERM while standard input is read: its temporary file in TMPDIR removed", Layout::NoSignal,
      true,
      "mkdir t; TMPDIR=$PWD/t; export TMPDIR; (cat a.wav; exec sleep 2) 2>/dev/null | \"$0\" - & "
