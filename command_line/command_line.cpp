@@ -200,8 +200,8 @@ bool ConvertStandardInput(const std::string& signalName, const Options& options,
                           std::vector<WrittenFile>& written) {
     InputCopy copy = CopyStandardInput();
     if (copy.Error != 0) {
-        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed), copy.Cause,
-                      streams);
+        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
+                      Shown(copy.Cause, streams.ErrorIsTerminal), streams);
         return false;
     }
     bool converted = false;

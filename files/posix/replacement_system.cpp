@@ -168,12 +168,13 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     return error;
 }
 
-std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || *folder == '\0') folder = "/tmp";
-    std::string beside(folder);
-    if (!beside.ends_with('/')) beside += '/';
-    if (std::uint8_t error = CreateTemporaryBeside(beside + "input", temporaryPath, handle);
+std::uint8_t CreateTemporaryForInput(std::string* folder, std::string* temporaryPath,
+                                     SystemFile* handle) {
+    const char* named = std::getenv("TMPDIR");
+    if (named == nullptr || *named == '\0') named = "/tmp";
+    *folder = named;
+    if (!folder->ends_with('/')) *folder += '/';
+    if (std::uint8_t error = CreateTemporaryBeside(*folder + "input", temporaryPath, handle);
         error != 0) {
         return error;
     }

@@ -400,6 +400,10 @@ const Row Rows[] = {
      "norvistrand: a.wav: Standard output could not be written (file too large; the lines before "
      "it were already sent)\n",
      Outcome::Missing},
+    {"TMPDIR missing: standard input's copy fails in that folder, which it names", Layout::NoSignal,
+     true, "TMPDIR=missing; export TMPDIR; exec \"$0\" - <a.wav", 1,
+     "norvistrand: standard input: The Wave file could not be read (no such folder: missing/)\n",
+     Outcome::Missing},
     {"SIGTERM while standard input is read: its temporary file in TMPDIR removed", Layout::NoSignal,
      true,
      "mkdir t; TMPDIR=$PWD/t; export TMPDIR; (cat a.wav; exec sleep 2) 2>/dev/null | \"$0\" - & "
