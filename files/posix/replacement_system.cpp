@@ -101,8 +101,11 @@ std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::st
     return 0;
 }
 
-std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
-                                   SystemFile* handle) {
+namespace {
+
+// A fresh temporary file beside finalPath, created with the permissions of mode.
+std::uint8_t CreateTemporaryWithMode(const std::string& finalPath, std::string* temporaryPath,
+                                     SystemFile* handle, mode_t mode) {
     static unsigned serial = 0;
     const std::string folder = FolderOf(finalPath);
     if (folder.size() >= PATH_MAX) return BadSystemName;
@@ -115,7 +118,8 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
         platform::NoteFileToRemove(temporaryPath->c_str());
         opened = FileSystemCall({.Kind = SystemCallKind::Open,
                                  .Path = temporaryPath->c_str(),
-                                 .Flags = TemporaryOpenFlags});
+                                 .Flags = TemporaryOpenFlags,
+                                 .Mode = mode});
         if (!Failed(opened)) {
             *handle = opened.Value;
             return 0;
@@ -125,6 +129,13 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
     }
     temporaryPath->clear();
     return opened.ErrorNumber;
+}
+
+}  // namespace
+
+std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
+                                   SystemFile* handle) {
+    return CreateTemporaryWithMode(finalPath, temporaryPath, handle, 0666);
 }
 
 // The owner first, since a change of owner may clear the set-user and set-group bits. A user
@@ -174,7 +185,9 @@ std::uint8_t CreateTemporaryForInput(std::string* folder, std::string* temporary
     if (named == nullptr || *named == '\0') named = "/tmp";
     *folder = named;
     if (!folder->ends_with('/')) *folder += '/';
-    if (std::uint8_t error = CreateTemporaryBeside(*folder + "input", temporaryPath, handle);
+    // Created readable by its owner alone, so that no one can open it before the change below.
+    if (std::uint8_t error =
+            CreateTemporaryWithMode(*folder + "input", temporaryPath, handle, 0600);
         error != 0) {
         return error;
     }
