@@ -173,6 +173,11 @@ TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
          "norvistrand: take1.WAV: The signal file would overwrite that of an earlier file "
          "(take1.sig, from take1.wav)\n",
          "take1.sig"},
+        {{"-q", "take1.wav", "take1.xyz"},
+         1,
+         "",
+         "norvistrand: take1.xyz: Specified file not found (no such file)\n",
+         "take1.sig"},
     };
     const std::string hint = "Try 'norvistrand --help' for more information.\n";
     for (const Case& c : cases) {
