@@ -405,6 +405,9 @@ const Row Rows[] = {
      "norvistrand: a.wav: Standard output could not be written (file too large; the lines before "
      "it were already sent)\n",
      Outcome::Missing},
+    {"-o into a FIFO whose reader goes away: the cause is the pipe's", Layout::NoSignal, true,
+     "mkfifo f; head -c 1 f >/dev/null & sleep 0.5; exec \"$0\" -o f a.wav", 1,
+     "norvistrand: a.wav: The signal file could not be written (broken pipe)\n", Outcome::Missing},
     {"TMPDIR missing: standard input's copy fails in that folder, which it names", Layout::NoSignal,
      true, "TMPDIR=missing; export TMPDIR; exec \"$0\" - <a.wav", 1,
      "norvistrand: standard input: The Wave file could not be read (no such folder: missing/)\n",
