@@ -35,6 +35,9 @@ struct WrittenFile {
     std::string_view WaveName;
 };
 
+// The channel the header check leaves open on an accepted file.
+constexpr std::int16_t AcceptedWaveChannel = 1;
+
 // What standard input is called in messages.
 constexpr std::string_view StandardInputWords = "standard input";
 
@@ -97,16 +100,19 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
     return nullptr;
 }
 
-// The refusals before the header is read: a name the channels would cut short (they use only
-// a name's first bytes, so a longer one could reach another file), and a signal file an
-// earlier file of this run wrote (k.wav and k.WAV both give k.sig). False after reporting one.
-bool NameUsable(std::string_view name, const std::string& signalName, const Streams& streams,
-                const std::vector<WrittenFile>& written) {
-    if (name.size() > ChannelNameLimit) {
-        ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes",
-                      streams);
-        return false;
-    }
+// The refusal before the header is read: a name the channels would cut short (they use only
+// a name's first bytes, so a longer one could reach another file). False after reporting it.
+bool NameUsable(std::string_view name, const Streams& streams) {
+    if (name.size() <= ChannelNameLimit) return true;
+    ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes", streams);
+    return false;
+}
+
+// The refusal after the header check, which a file must pass first, so that one missing or no
+// Wave file is refused as such: a signal file an earlier file of this run wrote (k.wav and
+// k.WAV both give k.sig). False after reporting it.
+bool SignalFileFree(std::string_view name, const std::string& signalName, const Streams& streams,
+                    const std::vector<WrittenFile>& written) {
     const WrittenFile* earlier = signalName.empty() ? nullptr : EarlierWriter(signalName, written);
     if (earlier == nullptr) return true;
     ReportFailure(name, "The signal file would overwrite that of an earlier file",
@@ -174,6 +180,10 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     WaveHeader header{};
     HeaderVerdict verdict;
     if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) return false;
+    if (!SignalFileFree(source.Shown, signalName, streams, written)) {
+        CloseChannel(AcceptedWaveChannel);
+        return false;
+    }
     const std::string hint = DataSizeHint(verdict);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
     std::string cause;
@@ -200,8 +210,8 @@ bool ConvertStandardInput(const std::string& signalName, const Options& options,
                           std::vector<WrittenFile>& written) {
     InputCopy copy = CopyStandardInput();
     if (copy.Error != 0) {
-        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed), copy.Cause,
-                      streams);
+        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
+                      Shown(copy.Cause, streams.ErrorIsTerminal), streams);
         return false;
     }
     bool converted = false;
@@ -222,7 +232,7 @@ bool ConvertStandardInput(const std::string& signalName, const Options& options,
 bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
                  std::vector<WrittenFile>& written) {
     const std::string signalName = SignalNameFor(name, options);
-    if (!NameUsable(name, signalName, streams, written)) return false;
+    if (!NameUsable(name, streams)) return false;
     if (name == StandardInputName) {
         return ConvertStandardInput(signalName, options, streams, written);
     }

@@ -105,11 +105,12 @@ ParseOutcome Usage(std::string_view error = {}, std::string_view argument = {}) 
 }
 
 // The option an error is about: a long option as it was written, a short one by its letter.
-// at is the argument getopt_long was at when it met the error.
-std::string OptionInError(const char* at) {
+// at is the argument getopt_long was at when it met the error; letter is the short option's,
+// which getopt_long gives in optopt only for the errors it finds itself.
+std::string OptionInError(const char* at, int letter = optopt) {
     const std::string_view argument = at;
     if (argument.starts_with("--")) return std::string(argument);
-    return std::string("-") + static_cast<char>(optopt);
+    return std::string("-") + static_cast<char>(letter);
 }
 
 // A channel number: the whole argument a decimal number from 1 to what an int holds.
@@ -181,7 +182,8 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
             case 'h':
                 return Usage();
             case 'o':
-                if (*optarg == '\0') return Usage("a file name must follow", OptionInError(at));
+                if (*optarg == '\0')
+                    return Usage("a file name must follow", OptionInError(at, 'o'));
                 options.OutputFile = optarg;
                 break;
             case 'q':

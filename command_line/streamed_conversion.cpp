@@ -156,6 +156,8 @@ ConversionOutcome GiveUp(ReplacementFile& out, PassOutcome written, std::uint8_t
     return ConversionOutcome::ReadFailed;
 }
 
+// A write to standard output that fails after some lines went out says so, as a failed read
+// does.
 ConversionOutcome PutInPlace(ReplacementFile& out, std::string& cause) {
     switch (FinishReplacement(out)) {
         case 0:
@@ -164,6 +166,7 @@ ConversionOutcome PutInPlace(ReplacementFile& out, std::string& cause) {
             return ConversionOutcome::OutputClosed;
         default:
             cause = WriteCause(out);
+            if (out.Borrowed && out.Drained > 0) cause += SentCause;
             return ConversionOutcome::WriteFailed;
     }
 }

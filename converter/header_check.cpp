@@ -6,6 +6,7 @@
 #include "files/byte_string.h"
 #include "files/channels.h"
 #include "files/file_error.h"
+#include "files/typed_array.h"
 #include "numtext/extended_real.h"
 
 namespace {
@@ -402,12 +403,21 @@ bool CountLeavesOutSamples(std::int32_t given, std::int64_t held) {
     return held >= 0 && (given > held || (given <= 0 && held > 0));
 }
 
+// Whether the samples read to the end could be converted: no more than a sample buffer holds,
+// or the reading only meets the refusal of a file too large.
+bool ToEndFits(const WaveHeader& header, std::int64_t heldBytes) {
+    WaveHeader toEnd = header;
+    ReadToEnd(toEnd, heldBytes);
+    CountSamples(toEnd);
+    return toEnd.SampleCount <= 0 || ArrayFits(ElementType::Double, toEnd.SampleCount);
+}
+
 // Reading to the end changes what is read: a size that is a placeholder or past the end, and a
-// count that leaves out samples. A size that fits is taken as it stands, even when it gives
-// fewer samples than the file holds.
+// count that leaves out samples, where the samples there can be converted. A size that fits is
+// taken as it stands, even when it gives fewer samples than the file holds.
 bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t heldFrames) {
     return heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes) &&
-           CountLeavesOutSamples(header.SampleCount, heldFrames);
+           CountLeavesOutSamples(header.SampleCount, heldFrames) && ToEndFits(header, heldBytes);
 }
 
 }  // namespace

@@ -10,13 +10,14 @@
 namespace {
 
 // Reads from standard input and writes into the copy until the input ends. The file error
-// number of the first failure, else 0.
-std::uint8_t CopyBytes(SystemFile copy, char* buffer) {
+// number of the first failure, else 0; readFailed tells a failed read from a failed write.
+std::uint8_t CopyBytes(SystemFile copy, char* buffer, bool& readFailed) {
     const SystemFile input = StandardInputFile();
     for (;;) {
         std::size_t arrived = 0;
         if (std::uint8_t error = ReadStandardInput(input, buffer, ReplacementBufferSize, &arrived);
             error != 0) {
+            readFailed = true;
             return error;
         }
         if (arrived == 0) return 0;
@@ -35,10 +36,12 @@ std::uint8_t CopyBytes(SystemFile copy, char* buffer) {
 InputCopy CopyStandardInput() {
     InputCopy copy{.Path = {}, .Error = 0, .Cause = {}};
     SystemFile handle = -1;
-    copy.Error = CreateTemporaryForInput(&copy.Path, &handle);
+    std::string folder;
+    bool readFailed = false;
+    copy.Error = CreateTemporaryForInput(&folder, &copy.Path, &handle);
     if (copy.Error == 0) {
         char* buffer = new (std::nothrow) char[ReplacementBufferSize];
-        copy.Error = buffer == nullptr ? NoMemory : CopyBytes(handle, buffer);
+        copy.Error = buffer == nullptr ? NoMemory : CopyBytes(handle, buffer, readFailed);
         delete[] buffer;
     }
     if (handle != -1) {
@@ -47,6 +50,9 @@ InputCopy CopyStandardInput() {
     }
     if (copy.Error != 0) {
         copy.Cause = FailureCause(copy.Error);
+        // A copy that could not be made or written is the temporary folder's failure, not the
+        // input's: it is named, so that TMPDIR can be set elsewhere.
+        if (!readFailed && copy.Error != NoMemory && !folder.empty()) copy.Cause += ": " + folder;
         RemoveInputCopy(copy);
     }
     return copy;

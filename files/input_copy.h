@@ -6,9 +6,10 @@
 #include <string_view>
 
 struct InputCopy {
-    std::string Path;        // the temporary file; empty when there is none
-    std::uint8_t Error;      // the first failure's file error number; 0 when all is well
-    std::string_view Cause;  // why it happened, in a few words; or empty
+    std::string Path;    // the temporary file; empty when there is none
+    std::uint8_t Error;  // the first failure's file error number; 0 when all is well
+    std::string Cause;   // why it happened, in a few words, and the temporary folder where
+                         // the copy failed there; or empty
 };
 
 // Copies standard input, to its end, into a fresh temporary file (TMPDIR, else /tmp; the

@@ -40,8 +40,10 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath);
 
 // Creates an empty file of a fresh name in the system's folder for temporary files (TMPDIR,
 // else /tmp; on Windows the user's temporary folder), open for writing and, on POSIX, readable
-// by its owner alone. It is removed on a signal as CreateTemporaryBeside's file is.
-std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle);
+// by its owner alone. It is removed on a signal as CreateTemporaryBeside's file is. *folder
+// becomes that folder, with its separator, where it is known, to be named should the copy fail.
+std::uint8_t CreateTemporaryForInput(std::string* folder, std::string* temporaryPath,
+                                     SystemFile* handle);
 
 // The process's standard input, read as bytes (binary mode on Windows); it is never closed.
 SystemFile StandardInputFile();

@@ -307,6 +307,8 @@ std::string_view FailureCause(std::uint8_t error) {
             return "too many levels of symbolic links";
         case ENAMETOOLONG:
             return "name too long";
+        case EPIPE:  // a FIFO whose reader has gone
+            return "broken pipe";
         default:
             return ErrorMeaning(error);
     }

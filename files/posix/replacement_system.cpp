@@ -101,8 +101,11 @@ std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::st
     return 0;
 }
 
-std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
-                                   SystemFile* handle) {
+namespace {
+
+// A fresh temporary file beside finalPath, created with the permissions of mode.
+std::uint8_t CreateTemporaryWithMode(const std::string& finalPath, std::string* temporaryPath,
+                                     SystemFile* handle, mode_t mode) {
     static unsigned serial = 0;
     const std::string folder = FolderOf(finalPath);
     if (folder.size() >= PATH_MAX) return BadSystemName;
@@ -115,7 +118,8 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
         platform::NoteFileToRemove(temporaryPath->c_str());
         opened = FileSystemCall({.Kind = SystemCallKind::Open,
                                  .Path = temporaryPath->c_str(),
-                                 .Flags = TemporaryOpenFlags});
+                                 .Flags = TemporaryOpenFlags,
+                                 .Mode = mode});
         if (!Failed(opened)) {
             *handle = opened.Value;
             return 0;
@@ -125,6 +129,13 @@ std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* te
     }
     temporaryPath->clear();
     return opened.ErrorNumber;
+}
+
+}  // namespace
+
+std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
+                                   SystemFile* handle) {
+    return CreateTemporaryWithMode(finalPath, temporaryPath, handle, 0666);
 }
 
 // The owner first, since a change of owner may clear the set-user and set-group bits. A user
@@ -168,12 +179,15 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     return error;
 }
 
-std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || *folder == '\0') folder = "/tmp";
-    std::string beside(folder);
-    if (!beside.ends_with('/')) beside += '/';
-    if (std::uint8_t error = CreateTemporaryBeside(beside + "input", temporaryPath, handle);
+std::uint8_t CreateTemporaryForInput(std::string* folder, std::string* temporaryPath,
+                                     SystemFile* handle) {
+    const char* named = std::getenv("TMPDIR");
+    if (named == nullptr || *named == '\0') named = "/tmp";
+    *folder = named;
+    if (!folder->ends_with('/')) *folder += '/';
+    // Created readable by its owner alone, so that no one can open it before the change below.
+    if (std::uint8_t error =
+            CreateTemporaryWithMode(*folder + "input", temporaryPath, handle, 0600);
         error != 0) {
         return error;
     }

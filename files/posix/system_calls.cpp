@@ -25,7 +25,7 @@ SystemCallResult LastFailed{0, 0, 0};
 std::int64_t MakeCall(const SystemCall& call) {
     switch (call.Kind) {
         case SystemCallKind::Open:
-            return open(call.Path, call.Flags, 0666);
+            return open(call.Path, call.Flags, call.Mode);
         case SystemCallKind::PathStatus:
             return stat(call.Path, call.Status);
         case SystemCallKind::LinkStatus:

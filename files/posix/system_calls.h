@@ -10,7 +10,7 @@
 #include <cstdint>
 
 enum class SystemCallKind {
-    Open,        // open(Path, Flags, 0666): the umask applies to a created file
+    Open,        // open(Path, Flags, Mode): the umask applies to a created file
     PathStatus,  // stat(Path, Status)
     LinkStatus,  // lstat(Path, Status)
     Resolve,     // realpath(Path, Target), Target holding PATH_MAX bytes; 0 on success
@@ -45,6 +45,7 @@ struct SystemCall {
     struct flock* Record = nullptr;
     uid_t Owner = static_cast<uid_t>(-1);  // -1 leaves it as it is
     gid_t Group = static_cast<gid_t>(-1);
+    mode_t Mode = 0666;  // the permissions a created file is given, less the umask
 };
 
 struct SystemCallResult {

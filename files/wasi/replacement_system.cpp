@@ -55,7 +55,7 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
 }
 
 // The page gives no standard input: it reads as empty, and its copy lies in the root.
-std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
+std::uint8_t CreateTemporaryForInput(std::string*, std::string* temporaryPath, SystemFile* handle) {
     return CreateTemporaryBeside("input", temporaryPath, handle);
 }
 

@@ -156,11 +156,13 @@ std::uint8_t RemoveTemporary(const std::string& temporaryPath) {
     return error;
 }
 
-std::uint8_t CreateTemporaryForInput(std::string* temporaryPath, SystemFile* handle) {
-    char folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
+std::uint8_t CreateTemporaryForInput(std::string* folder, std::string* temporaryPath,
+                                     SystemFile* handle) {
+    char named[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof named, named);
     if (length == 0 || length > MAX_PATH) return BadSystemName;
-    return CreateTemporaryBeside(std::string(folder, length) + "input", temporaryPath, handle);
+    *folder = std::string(named, length);
+    return CreateTemporaryBeside(*folder + "input", temporaryPath, handle);
 }
 
 // ReadFile on the handle itself takes the bytes as they are: no C runtime text mode between.

@@ -149,6 +149,7 @@ TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
          "",
          "out/x.sig"},
         {{"take1.wav", "-o"}, 2, "", "norvistrand: a file name must follow '-o'\n", {}},
+        {{"-o", "", "take1.wav"}, 2, "", "norvistrand: a file name must follow '-o'\n", {}},
         {{"-o", "x.sig", "take1.wav", "take1.wav"},
          2,
          "",
@@ -171,6 +172,11 @@ TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
          "",
          "norvistrand: take1.WAV: The signal file would overwrite that of an earlier file "
          "(take1.sig, from take1.wav)\n",
+         "take1.sig"},
+        {{"-q", "take1.wav", "take1.xyz"},
+         1,
+         "",
+         "norvistrand: take1.xyz: Specified file not found (no such file)\n",
          "take1.sig"},
     };
     const std::string hint = "Try 'norvistrand --help' for more information.\n";
@@ -393,6 +399,18 @@ const Row Rows[] = {
     {"-c into a full device: the failure is standard output's", Layout::NoSignal, true,
      "exec \"$0\" -c a.wav >/dev/full", 1,
      "norvistrand: a.wav: Standard output could not be written (no space left on device)\n",
+     Outcome::Missing},
+    {"-c under a file-size limit: the lines before the failure were sent, which it says",
+     Layout::NoSignal, true, "ulimit -f 8; exec \"$0\" -c a.wav >lines", 1,
+     "norvistrand: a.wav: Standard output could not be written (file too large; the lines before "
+     "it were already sent)\n",
+     Outcome::Missing},
+    {"-o into a FIFO whose reader goes away: the cause is the pipe's", Layout::NoSignal, true,
+     "mkfifo f; head -c 1 f >/dev/null & sleep 0.5; exec \"$0\" -o f a.wav", 1,
+     "norvistrand: a.wav: The signal file could not be written (broken pipe)\n", Outcome::Missing},
+    {"TMPDIR missing: standard input's copy fails in that folder, which it names", Layout::NoSignal,
+     true, "TMPDIR=missing; export TMPDIR; exec \"$0\" - <a.wav", 1,
+     "norvistrand: standard input: The Wave file could not be read (no such folder: missing/)\n",
      Outcome::Missing},
     {"SIGTERM while standard input is read: its temporary file in TMPDIR removed", Layout::NoSignal,
      true,

@@ -3,7 +3,9 @@
 // read it, and only those.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -188,7 +190,8 @@ struct RefusalCase {
     std::string Bytes;
     std::vector<std::string> Options;
     int ExitStatus;
-    std::string Errors;  // after "norvistrand: take.wav: "
+    std::string Errors;       // after "norvistrand: take.wav: "
+    std::uintmax_t Size = 0;  // the file's length, made up with a hole; 0: as built
 };
 
 TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
@@ -215,6 +218,14 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
     sizeOne.Samples = Samples16(std::vector<std::int16_t>(255, 9));
     sizeOne.OwnDataSize = true;
     sizeOne.DataSize = 1;
+    // More samples than can be converted, read to the end: no word of an option that would
+    // only meet the refusal of a file too large.
+    WaveLayout tooMany;
+    tooMany.OwnDataSize = true;
+    tooMany.DataSize = 0;
+    const std::uintmax_t tooManyBytes = 44 + 2 * 600000000ull;
+    WaveLayout tooManyPastTheEnd = tooMany;
+    tooManyPastTheEnd.DataSize = 0x7FFFF000;
     const RefusalCase cases[] = {
         {"stereo",
          Stereo16(),
@@ -291,10 +302,23 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          0,
          "warning: the header gives -1 samples, the file holds 5; --data-to-end converts them"},
         {"a size of 1 that fits: no word of --data-to-end", BuildWave(sizeOne), {}, 0, ""},
+        {"size 0, too many samples to the end: no word of --data-to-end",
+         BuildWave(tooMany),
+         {},
+         0,
+         "",
+         tooManyBytes},
+        {"past the end, too many samples to the end: no word of --data-to-end",
+         BuildWave(tooManyPastTheEnd),
+         {},
+         1,
+         "This file is too large to convert",
+         tooManyBytes},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.Why);
         WriteWholeFile("take.wav", c.Bytes);
+        if (c.Size != 0) std::filesystem::resize_file("take.wav", c.Size);
         WriteWholeFile("take.sig", "old\r\n");
         std::vector<std::string> arguments = c.Options;
         arguments.insert(arguments.begin(), "-q");
