@@ -58,6 +58,13 @@ function makeFile(name, bytes) {
     return file;
 }
 
+// A folder, chosen as a file: the browser gives it as a File whose bytes cannot be read.
+function makeFolder(name) {
+    const folder = path.join(made, name);
+    fs.mkdirSync(folder);
+    return folder;
+}
+
 // A file a sound tool makes; its command line, run by sh, writes to OUT.
 function toolFile(name, command) {
     const file = path.join(made, name);
@@ -90,6 +97,8 @@ function makeFiles() {
         notPacked: makeFile('slots.wav', wave({bits: 24, align: 4, data: noise(400, 5)})),
         twelveBits: makeFile('twelve.wav', wave({bits: 12, data: noise(400, 9)})),
         sigName: makeFile('self.sig', wave({data: noise(400, 11)})),
+        dash: makeFile('-', wave({data: noise(400, 23)})),
+        folder: makeFolder('folder.wav'),
         long: makeFile('long24.wav', wave({bits: 24, rate: 48000, data: noise(3 * LongFileSamples, 13)})),
         // Two signal files of 175 MB a batch, three batches: more than the browser's store for
         // Blobs holds, unless each batch lets go of the last one's files.
@@ -127,6 +136,8 @@ function table(files) {
         {file: files.notPacked, options: []},
         {file: files.twelveBits, options: []},
         {file: files.sigName, options: []},
+        {file: files.dash, options: []},
+        {file: files.folder, options: []},
         {file: files.long, options: [], long: true},
         {file: files.longA, options: [], long: true, rounds: 3},
         {file: files.longB, options: [], long: true, rounds: 3},

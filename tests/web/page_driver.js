@@ -20,12 +20,12 @@ function sha256(bytes) {
 }
 
 // The native command-line mode on a copy of the file alone in a fresh folder, run there, as
-// the page runs it over the file alone in the module's folder.
+// the page runs it over the file alone in the module's folder (a file called "-" as "./-").
 function runNative(binary, file, options, folder) {
     fs.rmSync(folder, {recursive: true, force: true});
     fs.mkdirSync(folder, {recursive: true});
-    const name = path.basename(file);
-    fs.copyFileSync(file, path.join(folder, name));
+    const name = path.basename(file) === '-' ? './-' : path.basename(file);
+    fs.cpSync(file, path.join(folder, name), {recursive: true});
     const start = process.hrtime.bigint();
     const run = childProcess.spawnSync(path.resolve(binary), [...options, '--', name],
                                        {cwd: folder, encoding: 'buffer', timeout: 300000});
