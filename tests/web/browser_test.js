@@ -126,6 +126,7 @@ function table(files) {
         {file: files.soxStereo, options: ['--channel=2'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=3'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=0'], needs: '--channel'},
+        {file: files.soxStereo, options: ['--channel=1e'], needs: '--channel'},
         {file: files.soxFloat, options: []},
         {file: files.soxFloat, options: ['--any-pcm'], needs: '--any-pcm'},
         {file: files.empty, options: []},
