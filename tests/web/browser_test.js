@@ -161,6 +161,20 @@ function compare(row, inPage, native) {
     return faults;
 }
 
+// Files chosen while a batch converts wait for it, and are converted with the options set when
+// they were chosen, not those set by the time their turn comes.
+async function checkWaitingBatch(page, files) {
+    const batches = await driver.batchesDone(page);
+    await driver.setOptions(page, []);
+    await driver.chooseFiles(page, [files.long]);
+    await driver.setOptions(page, ['--data-to-end']);
+    await driver.chooseFiles(page, [files.cutShort]);
+    const waited = await page.evaluate(() => document.body.dataset.state === 'busy');
+    await driver.setOptions(page, []);
+    await driver.waitForBatches(page, batches + 1, LongFileMilliseconds);
+    return {waited, results: await driver.resultsInPage(page)};
+}
+
 async function main() {
     const help = childProcess.execFileSync(nativeProgram, ['--help']).toString();
     const files = makeFiles();
@@ -206,6 +220,17 @@ async function main() {
                 for (const fault of faults) console.log(`     ${fault}`);
             });
         }
+        const row = {file: files.cutShort, options: ['--data-to-end']};
+        const {waited, results} = await checkWaitingBatch(page, files);
+        const faults = results.length === 1
+            ? compare(row, results[0], driver.runNative(nativeProgram, row.file, row.options,
+                                                      path.join(workFolder, 'native')))
+            : ['the page gave no result'];
+        if (!waited) faults.push('the files chosen did not wait for the batch before them');
+        failed += faults.length > 0 ? 1 : 0;
+        console.log(`${faults.length > 0 ? 'FAIL' : 'PASS'} ${describe(row)}, chosen while ` +
+                    `${path.basename(files.long)} converts, the box cleared before its turn`);
+        for (const fault of faults) console.log(`     ${fault}`);
     } finally {
         await browser.close();
     }
