@@ -14,7 +14,7 @@ const Flags = ['extensible', 'data-to-end', 'any-pcm'];
 const SomeFileFailed = 1; // the command-line mode's exit status when a file failed
 
 let lastFiles = [];
-let waiting = []; // batches of files chosen while a batch converts
+let waiting = []; // [files, options] of each batch chosen while a batch converts
 let busy = true; // until the worker is ready
 let links = []; // the download links of the results shown
 let items = []; // the result element of each file of the batch
@@ -71,14 +71,14 @@ async function letGoOfSignals() {
     shownSignals = [];
 }
 
-async function convert(files) {
+// The options are those set when the files were chosen, even when they wait for a batch.
+async function convert(files, options = chosenOptions()) {
     if (files.length === 0) return;
     if (busy) {
-        waiting.push(files);
+        waiting.push([files, options]);
         return;
     }
     busy = true;
-    const options = chosenOptions();
     setState('busy');
     lastFiles = files;
     form.again.disabled = true;
@@ -93,6 +93,7 @@ async function convert(files) {
         return item;
     });
     form.progress.value = 0;
+    form.status.textContent = `Converting ${files.length} file${files.length === 1 ? '' : 's'}…`;
     // A new worker for each batch: ending the last one lets go of its parts of the signal
     // files at once.
     if (workerConverted) {
@@ -138,7 +139,7 @@ function finishBatch() {
     form.progress.value = 100;
     document.body.dataset.batches = Number(document.body.dataset.batches || 0) + 1;
     setState('done');
-    if (waiting.length > 0) convert(waiting.shift());
+    if (waiting.length > 0) convert(...waiting.shift());
 }
 
 function answerWorker(event) {
@@ -149,7 +150,7 @@ function answerWorker(event) {
         form.files.disabled = false;
         form.status.textContent = 'Ready: choose or drop Wave files.';
         setState('ready');
-        if (waiting.length > 0) convert(waiting.shift());
+        if (waiting.length > 0) convert(...waiting.shift());
     } else if (message.type === 'begin') {
         started = performance.now();
     } else if (message.type === 'progress') {

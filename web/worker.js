@@ -51,12 +51,20 @@ function readPageFile(number, offset, target, count) {
         offset + count > slice.start + slice.bytes.length) {
         const file = pageFiles[number];
         const end = Math.min(file.size, offset + Math.max(count, ReadSliceBytes));
-        const bytes = new FileReaderSync().readAsArrayBuffer(file.slice(offset, end));
-        slice = {number, start: offset, bytes: new Uint8Array(bytes)};
+        // A folder, or a file changed on disk since it was chosen, cannot be read: the module
+        // hears so, as from a disk that failed.
+        try {
+            const bytes = new FileReaderSync().readAsArrayBuffer(file.slice(offset, end));
+            slice = {number, start: offset, bytes: new Uint8Array(bytes)};
+        } catch {
+            slice = null;
+            return 1;
+        }
     }
     const from = offset - slice.start;
     memoryBytes(target, count).set(slice.bytes.subarray(from, from + count));
     if (run && number === run.number) showProgress(count);
+    return 0;
 }
 
 // Both passes read the samples once each: the share of twice the file read so far.
@@ -153,6 +161,16 @@ const imports = {
     },
 };
 
+// A folder dropped or chosen comes as a File whose bytes cannot be read.
+function readable(file) {
+    try {
+        new FileReaderSync().readAsArrayBuffer(file.slice(0, 1));
+        return true;
+    } catch {
+        return false;
+    }
+}
+
 // Copies the strings into the module's space, each ended by a zero byte.
 function putStrings(strings) {
     const encoded = strings.map((s) => encoder.encode(s));
@@ -177,7 +195,7 @@ function runModule(args, files) {
     decoders = [new TextDecoder(), new TextDecoder()];
     const numbers = files.map((file) => {
         const [name] = putStrings([file.name]);
-        const number = instance.exports.AddFile(name.length, file.size);
+        const number = instance.exports.AddFile(name.length, readable(file) ? file.size : -1);
         pageFiles[number] = file;
         return number;
     });
@@ -195,7 +213,9 @@ async function convert(index, file, options) {
     postMessage({type: 'begin', index});
     for (let attempt = 1; ; ++attempt) {
         run = {index, number: -1, read: 0, size: file.size, percent: -1};
-        const status = runModule(options.concat(['--', file.name]), [file]);
+        // As on the command line, a file called "-" is "./-": "-" alone is standard input.
+        const named = file.name === '-' ? './-' : file.name;
+        const status = runModule(options.concat(['--', named]), [file]);
         run = null;
         const signalNumber = madeNames.findIndex((name) => name !== undefined);
         const signal = signalNumber >= 0 ? await keptBlob(signalNumber) : null;

@@ -35,6 +35,7 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
         file = MakePageFile(name);
     }
     if (file == nullptr) return MissingNameError(name);
+    if (file->FromPage && file->Size < 0) return AccessRefused;  // as a folder is on a disk
     if (file->Open || (mode != OpenMode::Output && !file->FromPage)) return AccessRefused;
     *handle = OpenPageFile(*file);
     *kind = ChannelKind::DiskFile;
@@ -50,7 +51,7 @@ std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
     std::int64_t& pointer = *HandlePointer(handle);
     const std::int64_t left = std::max<std::int64_t>(file->Size - pointer, 0);
     const auto taken = static_cast<std::size_t>(std::min<std::int64_t>(left, count));
-    if (taken > 0) ReadPage(*file, pointer, target, taken);
+    if (taken > 0 && !ReadPage(*file, pointer, target, taken)) return DeviceIoError;
     pointer += static_cast<std::int64_t>(taken);
     *arrived = taken;
     return 0;

@@ -5,7 +5,7 @@
 namespace {
 
 extern "C" {
-__attribute__((import_module("norvistrand"), import_name("read"))) void PageRead(
+__attribute__((import_module("norvistrand"), import_name("read"))) int PageRead(
     std::uint32_t number, double offset, void* target, std::size_t count);
 __attribute__((import_module("norvistrand"), import_name("write"))) void PageWrite(
     std::uint32_t number, const void* source, std::size_t count);
@@ -75,6 +75,8 @@ void ForgetPageFiles() {
 }
 
 PageFile* FindPageFile(std::string_view name) {
+    // "./-" is how the command line names a file called "-", which alone means standard input.
+    if (name.starts_with("./")) name.remove_prefix(2);
     for (PageFile& file : Files) {
         if (file.Named && file.Name == name) return &file;
     }
@@ -144,8 +146,8 @@ bool ClosePageFile(std::intptr_t handle) {
     return true;
 }
 
-void ReadPage(const PageFile& file, std::int64_t offset, void* target, std::size_t count) {
-    PageRead(file.Number, static_cast<double>(offset), target, count);
+bool ReadPage(const PageFile& file, std::int64_t offset, void* target, std::size_t count) {
+    return PageRead(file.Number, static_cast<double>(offset), target, count) == 0;
 }
 
 void WritePage(PageFile& file, const void* source, std::size_t count) {

@@ -9,7 +9,9 @@
 //
 // The page's functions (import module "norvistrand"):
 //   read(number, offset, target, count)  copies count bytes of the page's file from offset to
-//                                        target; the range always lies inside the file
+//                                        target; the range always lies inside the file. 0, or
+//                                        1 when the browser could not read the file (a folder
+//                                        dropped, a file changed on disk since it was chosen)
 //   write(number, source, count)         the next count bytes of the made file
 //   named(number, name, length)          the made file now has that name in the folder
 //   dropped(number)                      the file is gone: neither named nor open
@@ -19,7 +21,8 @@
 #include <string_view>
 
 // The page's file called name, of size bytes, joins the folder. Returns its number, by which
-// the page's read finds it.
+// the page's read finds it. A size below 0 is a file the browser cannot read (a folder), which
+// cannot be opened.
 std::uint32_t AddPageFile(std::string_view name, std::int64_t size);
 
 // Empties the folder; the page forgets its files. No file may be open.
@@ -39,7 +42,7 @@ struct PageFile {
     bool Open;             // held by a handle
 };
 
-// The file called name in the folder; null when there is none.
+// The file called name in the folder ("./name" names it too); null when there is none.
 PageFile* FindPageFile(std::string_view name);
 // A new, empty file of that name, replacing any there; null when one of that name is open.
 PageFile* MakePageFile(std::string_view name);
@@ -55,7 +58,8 @@ std::int64_t* HandlePointer(std::intptr_t handle);
 // False for a handle that is not open.
 bool ClosePageFile(std::intptr_t handle);
 
-// Copies count bytes from offset (inside the file) through the page.
-void ReadPage(const PageFile& file, std::int64_t offset, void* target, std::size_t count);
+// Copies count bytes from offset (inside the file) through the page; false when the page could
+// not read them.
+bool ReadPage(const PageFile& file, std::int64_t offset, void* target, std::size_t count);
 // Adds count bytes at the end of the made file, through the page.
 void WritePage(PageFile& file, const void* source, std::size_t count);

@@ -58,6 +58,13 @@ function makeFile(name, bytes) {
     return file;
 }
 
+// A folder, chosen as a file: the browser gives it as a File whose bytes cannot be read.
+function makeFolder(name) {
+    const folder = path.join(made, name);
+    fs.mkdirSync(folder);
+    return folder;
+}
+
 // A file a sound tool makes; its command line, run by sh, writes to OUT.
 function toolFile(name, command) {
     const file = path.join(made, name);
@@ -90,6 +97,8 @@ function makeFiles() {
         notPacked: makeFile('slots.wav', wave({bits: 24, align: 4, data: noise(400, 5)})),
         twelveBits: makeFile('twelve.wav', wave({bits: 12, data: noise(400, 9)})),
         sigName: makeFile('self.sig', wave({data: noise(400, 11)})),
+        dash: makeFile('-', wave({data: noise(400, 23)})),
+        folder: makeFolder('folder.wav'),
         long: makeFile('long24.wav', wave({bits: 24, rate: 48000, data: noise(3 * LongFileSamples, 13)})),
         // Two signal files of 175 MB a batch, three batches: more than the browser's store for
         // Blobs holds, unless each batch lets go of the last one's files.
@@ -117,6 +126,7 @@ function table(files) {
         {file: files.soxStereo, options: ['--channel=2'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=3'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=0'], needs: '--channel'},
+        {file: files.soxStereo, options: ['--channel=1e'], needs: '--channel'},
         {file: files.soxFloat, options: []},
         {file: files.soxFloat, options: ['--any-pcm'], needs: '--any-pcm'},
         {file: files.empty, options: []},
@@ -127,6 +137,8 @@ function table(files) {
         {file: files.notPacked, options: []},
         {file: files.twelveBits, options: []},
         {file: files.sigName, options: []},
+        {file: files.dash, options: []},
+        {file: files.folder, options: []},
         {file: files.long, options: [], long: true},
         {file: files.longA, options: [], long: true, rounds: 3},
         {file: files.longB, options: [], long: true, rounds: 3},
@@ -147,6 +159,20 @@ function compare(row, inPage, native) {
         }
     }
     return faults;
+}
+
+// Files chosen while a batch converts wait for it, and are converted with the options set when
+// they were chosen, not those set by the time their turn comes.
+async function checkWaitingBatch(page, files) {
+    const batches = await driver.batchesDone(page);
+    await driver.setOptions(page, []);
+    await driver.chooseFiles(page, [files.long]);
+    await driver.setOptions(page, ['--data-to-end']);
+    await driver.chooseFiles(page, [files.cutShort]);
+    const waited = await page.evaluate(() => document.body.dataset.state === 'busy');
+    await driver.setOptions(page, []);
+    await driver.waitForBatches(page, batches + 1, LongFileMilliseconds);
+    return {waited, results: await driver.resultsInPage(page)};
 }
 
 async function main() {
@@ -194,6 +220,17 @@ async function main() {
                 for (const fault of faults) console.log(`     ${fault}`);
             });
         }
+        const row = {file: files.cutShort, options: ['--data-to-end']};
+        const {waited, results} = await checkWaitingBatch(page, files);
+        const faults = results.length === 1
+            ? compare(row, results[0], driver.runNative(nativeProgram, row.file, row.options,
+                                                      path.join(workFolder, 'native')))
+            : ['the page gave no result'];
+        if (!waited) faults.push('the files chosen did not wait for the batch before them');
+        failed += faults.length > 0 ? 1 : 0;
+        console.log(`${faults.length > 0 ? 'FAIL' : 'PASS'} ${describe(row)}, chosen while ` +
+                    `${path.basename(files.long)} converts, the box cleared before its turn`);
+        for (const fault of faults) console.log(`     ${fault}`);
     } finally {
         await browser.close();
     }

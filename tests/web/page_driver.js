@@ -20,12 +20,12 @@ function sha256(bytes) {
 }
 
 // The native command-line mode on a copy of the file alone in a fresh folder, run there, as
-// the page runs it over the file alone in the module's folder.
+// the page runs it over the file alone in the module's folder (a file called "-" as "./-").
 function runNative(binary, file, options, folder) {
     fs.rmSync(folder, {recursive: true, force: true});
     fs.mkdirSync(folder, {recursive: true});
-    const name = path.basename(file);
-    fs.copyFileSync(file, path.join(folder, name));
+    const name = path.basename(file) === '-' ? './-' : path.basename(file);
+    fs.cpSync(file, path.join(folder, name), {recursive: true});
     const start = process.hrtime.bigint();
     const run = childProcess.spawnSync(path.resolve(binary), [...options, '--', name],
                                        {cwd: folder, encoding: 'buffer', timeout: 300000});
@@ -67,10 +67,8 @@ async function openPage(pagePath) {
     return {browser, page, requests, errors};
 }
 
-// Sets the form's options from command-line arguments, selects the files and waits for their
-// results: for each, its result text, exit status, and the link's name and the size and SHA-256
-// of the bytes behind it.
-async function convertInPage(page, files, options, timeout) {
+// Sets the form's options from command-line arguments.
+async function setOptions(page, options) {
     const channel = options.find((option) => option.startsWith('--channel='));
     await page.evaluate((flags, channelValue) => {
         for (const box of document.querySelectorAll('input[type=checkbox]')) {
@@ -78,11 +76,34 @@ async function convertInPage(page, files, options, timeout) {
         }
         document.querySelector('[name="channel"]').value = channelValue;
     }, options, channel ? channel.slice('--channel='.length) : '');
-    const batches = await page.evaluate(() => Number(document.body.dataset.batches || 0));
-    const input = await page.$('input[type=file]');
-    await input.uploadFile(...files);
-    await page.waitForFunction((count) => Number(document.body.dataset.batches || 0) > count,
-                               {timeout, polling: 100}, batches);
+}
+
+function batchesDone(page) {
+    return page.evaluate(() => Number(document.body.dataset.batches || 0));
+}
+
+// Waits until more than count batches are done.
+function waitForBatches(page, count, timeout) {
+    return page.waitForFunction((done) => Number(document.body.dataset.batches || 0) > done,
+                                {timeout, polling: 100}, count);
+}
+
+async function chooseFiles(page, files) {
+    await (await page.$('input[type=file]')).uploadFile(...files);
+}
+
+// Sets the options, selects the files and waits for their results.
+async function convertInPage(page, files, options, timeout) {
+    await setOptions(page, options);
+    const batches = await batchesDone(page);
+    await chooseFiles(page, files);
+    await waitForBatches(page, batches, timeout);
+    return resultsInPage(page);
+}
+
+// The results shown: for each file, its result text, exit status, and the link's name and the
+// size and SHA-256 of the bytes behind it.
+function resultsInPage(page) {
     return page.evaluate(async () => {
         const results = [];
         for (const item of document.querySelectorAll('#results li')) {
@@ -112,4 +133,5 @@ async function convertInPage(page, files, options, timeout) {
     });
 }
 
-module.exports = {signalNameOf, sha256, runNative, openPage, convertInPage};
+module.exports = {signalNameOf, sha256, runNative, openPage, setOptions, batchesDone,
+                  waitForBatches, chooseFiles, convertInPage, resultsInPage};
