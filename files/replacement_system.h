@@ -21,7 +21,8 @@ std::uint8_t ChooseReplacementWay(const char* name, ReplacementWay* way, std::st
 
 // Creates an empty file of a fresh name in the folder of finalPath, open for writing, and
 // until it is renamed or removed has it removed should an interrupt or termination signal end
-// the process.
+// the process. On POSIX, where a file is at finalPath, it is readable by its owner alone until
+// CopyOwnerAndPermissions gives it that file's permissions.
 std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
                                    SystemFile* handle);
 

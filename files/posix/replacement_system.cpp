@@ -133,9 +133,17 @@ std::uint8_t CreateTemporaryWithMode(const std::string& finalPath, std::string* 
 
 }  // namespace
 
+// Beside a file that is there, the temporary file starts readable by its owner alone: another
+// user who opened it before CopyOwnerAndPermissions narrows it to a private file's would keep
+// reading what is written into it.
 std::uint8_t CreateTemporaryBeside(const std::string& finalPath, std::string* temporaryPath,
                                    SystemFile* handle) {
-    return CreateTemporaryWithMode(finalPath, temporaryPath, handle, 0666);
+    // A missing file is no failure to remember for the words of a later one.
+    const SystemCallResult lastFailure = LastFailure();
+    struct stat status;
+    const bool present = !Failed(StatusOf(SystemCallKind::PathStatus, finalPath.c_str(), &status));
+    if (!present) NoteFailure(lastFailure);
+    return CreateTemporaryWithMode(finalPath, temporaryPath, handle, present ? 0600 : 0666);
 }
 
 // The owner first, since a change of owner may clear the set-user and set-group bits. A user
