@@ -406,8 +406,10 @@ const Row Rows[] = {
      "it were already sent)\n",
      Outcome::Missing},
     {"-o into a FIFO whose reader goes away: the cause is the pipe's", Layout::NoSignal, true,
-     "mkfifo f; head -c 1 f >/dev/null & sleep 0.5; exec \"$0\" -o f a.wav", 1,
-     "norvistrand: a.wav: The signal file could not be written (broken pipe)\n", Outcome::Missing},
+     "mkfifo f; head -c 1 f >/dev/null & for i in $(seq 50); do "
+     "grep -q wait_for_partner /proc/$!/wchan && break; sleep 0.1; done; exec \"$0\" -o f a.wav",
+     1, "norvistrand: a.wav: The signal file could not be written (broken pipe)\n",
+     Outcome::Missing},
     {"TMPDIR missing: standard input's copy fails in that folder, which it names", Layout::NoSignal,
      true, "TMPDIR=missing; export TMPDIR; exec \"$0\" - <a.wav", 1,
      "norvistrand: standard input: The Wave file could not be read (no such folder: missing/)\n",
