@@ -86,7 +86,7 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
         {{"take1.wav", "--quiet"}, 0, "", ""},
         {{"--help"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
         {{"-h"}, 0, "Usage: norvistrand [OPTION]... FILE...\n", ""},
-        {{"--version"}, 0, "norvistrand 1.3.1\n", ""},
+        {{"--version"}, 0, "norvistrand 1.3.2\n", ""},
         {{"--frobnicate", "take1.wav"}, 2, "", "norvistrand: unknown option '--frobnicate'\n"},
         {{"-q"}, 2, "", "norvistrand: no Wave file named\n"},
         {{"--", "-q"}, 1, "", "norvistrand: -q: Specified file not found (no such file)\n"},
