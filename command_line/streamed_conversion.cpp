@@ -119,13 +119,6 @@ std::string WriteCause(const ReplacementFile& out) {
     return cause;
 }
 
-// Whether the screen program could have had the sample buffer of this file: one it could not
-// is refused as too large here too, though the passes read into blocks of their own.
-bool SampleBufferFits(const WaveHeader& header) {
-    const std::int32_t n = header.SampleCount;
-    return n <= 0 || ArrayFits(ElementType::Double, n);
-}
-
 void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTarget& target) {
     if (target.StandardOutput) {
         BeginStandardOutput(out);

@@ -6,7 +6,6 @@
 #include "files/byte_string.h"
 #include "files/channels.h"
 #include "files/file_error.h"
-#include "files/typed_array.h"
 #include "numtext/extended_real.h"
 
 namespace {
@@ -409,7 +408,7 @@ bool ToEndFits(const WaveHeader& header, std::int64_t heldBytes) {
     WaveHeader toEnd = header;
     ReadToEnd(toEnd, heldBytes);
     CountSamples(toEnd);
-    return toEnd.SampleCount <= 0 || ArrayFits(ElementType::Double, toEnd.SampleCount);
+    return SampleBufferFits(toEnd);
 }
 
 // Reading to the end changes what is read: a size that is a placeholder or past the end, and a

@@ -1,6 +1,12 @@
 #include "converter/wave_header.h"
 
 #include "files/byte_string.h"
+#include "files/typed_array.h"
+
+bool SampleBufferFits(const WaveHeader& header) {
+    const std::int32_t n = header.SampleCount;
+    return n <= 0 || ArrayFits(ElementType::Double, n);
+}
 
 std::string SignalFileName(std::string_view waveName) {
     return Concatenate(LeftPart(waveName, ByteLength(waveName) - 3), "sig");

@@ -32,5 +32,9 @@ struct WaveHeader {
     std::int32_t ValueOffset;     // bytes from a frame's first byte to the value's first byte
 };
 
+// Whether the screen program could hold the header's samples in its sample buffer: a file
+// whose samples it could not hold is refused as too large everywhere.
+bool SampleBufferFits(const WaveHeader& header);
+
 // The wave file name less its last three bytes, then "sig"; names of 1 or 2 bytes stay whole.
 std::string SignalFileName(std::string_view waveName);
