@@ -91,3 +91,66 @@ inline std::string Interleave(const std::vector<std::string>& channels, std::siz
     }
     return out;
 }
+
+// The chunks of a RIFF file after "WAVE", as identifiers and payloads, in file order.
+struct RiffChunk {
+    std::string Id;
+    std::string Payload;
+};
+
+inline std::vector<RiffChunk> RiffChunks(const std::string& riff) {
+    std::vector<RiffChunk> chunks;
+    for (std::size_t at = 12; at + 8 <= riff.size();) {
+        std::size_t size = 0;
+        for (int i = 3; i >= 0; --i)
+            size = (size << 8) | static_cast<unsigned char>(riff[at + 4 + i]);
+        chunks.push_back({riff.substr(at, 4), riff.substr(at + 8, size)});
+        at += 8 + size + size % 2;
+    }
+    return chunks;
+}
+
+// The same chunks, payloads and samples in another container: "RF64" and "BW64" with a ds64
+// chunk first, "W64" (Wave64) with GUIDs, 64-bit sizes and chunks padded to 8 bytes. In RF64
+// and BW64, the data chunk's 32-bit size says 0xFFFFFFFF unless dataSizeInDs64 is false; a
+// "bext" chunk of the payload tableSized goes before the data, its size in ds64's table only.
+inline std::string Rewrapped(const std::string& riff, const std::string& container,
+                             bool dataSizeInDs64 = true, const std::string& tableSized = {}) {
+    std::vector<RiffChunk> chunks = RiffChunks(riff);
+    std::string body;
+    if (container == "W64") {
+        const std::string tail("\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 12);
+        for (const RiffChunk& chunk : chunks) {
+            body += chunk.Id + tail;
+            PutLittleEndian(body, chunk.Payload.size() + 24, 8);
+            body += chunk.Payload + std::string((8 - chunk.Payload.size() % 8) % 8, '\0');
+        }
+        std::string out("riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00", 16);
+        PutLittleEndian(out, body.size() + 40, 8);
+        return out + "wave" + tail + body;
+    }
+    std::uint64_t dataSize = 0;
+    std::string table;
+    for (const RiffChunk& chunk : chunks) {
+        const bool data = chunk.Id == "data";
+        if (data && !tableSized.empty()) {
+            body += "bext" + std::string(4, '\xFF') + tableSized;
+            if (tableSized.size() % 2 != 0) body.push_back('\0');
+            table += "bext";
+            PutLittleEndian(table, tableSized.size(), 8);
+        }
+        if (!data || !dataSizeInDs64) {
+            body += Chunk(chunk.Id, chunk.Payload);
+            continue;
+        }
+        dataSize = chunk.Payload.size();
+        body += "data" + std::string(4, '\xFF') + chunk.Payload;
+        if (chunk.Payload.size() % 2 != 0) body.push_back('\0');
+    }
+    std::string ds64;
+    PutLittleEndian(ds64, riff.size(), 8);
+    PutLittleEndian(ds64, dataSize, 8);
+    PutLittleEndian(ds64, 0, 8);  // the sample count, which readers take from the data size
+    PutLittleEndian(ds64, table.size() / 12, 4);
+    return container + std::string(4, '\xFF') + "WAVE" + Chunk("ds64", ds64 + table) + body;
+}
