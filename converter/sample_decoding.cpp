@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "converter/companded_samples.h"
+
 ElementType RawElementType(std::int16_t bitsPerSample) {
     switch (bitsPerSample) {
         case 8:
@@ -72,6 +74,10 @@ double DecodeValue(const unsigned char* value, SampleForm form) {
             std::memcpy(&sample, &bits, sizeof sample);
             return sample;
         }
+        case SampleForm::ALaw8:
+            return ALawValue(value[0]);
+        case SampleForm::MuLaw8:
+            return MuLawValue(value[0]);
     }
     return 0;
 }

@@ -12,6 +12,8 @@ enum class SampleForm {
     Signed32,   // two's complement
     Float32,    // IEEE 754 single
     Float64,    // IEEE 754 double
+    ALaw8,      // one A-law code, standing for a 16-bit value
+    MuLaw8,     // one µ-law code, standing for a 16-bit value
 };
 
 // The samples lie in frames of one sample of each channel; the channel read is the one whose

@@ -144,3 +144,54 @@ save pcm_bits_0.wav "$(wave 1 1 8000 0 0 "")"
 for length in 11 12 21 22 23 35 36 40 42 43 44; do
     save "truncated_$length.wav" "$(head_bytes "$length" "$canonical16")"
 done
+
+# The containers for files past 4 GB, which --any-pcm reads: RF64 and BW64, whose first chunk,
+# ds64, gives the 64-bit sizes of the chunks whose 32-bit size is 0xffffffff (the data chunk's,
+# and others' through its table), and Wave64, whose chunks are GUIDs with 64-bit sizes that count
+# their 24-byte header, padded to 8 bytes.
+u64() { printf '%s%s' "$(u32 $(($1 & 0xffffffff)))" "$(u32 $((($1 >> 32) & 0xffffffff)))"; }
+# ds64: the RIFF size, the data size, the sample count, then the table's entries.
+ds64() { chunk ds64 "$(u64 "$1")$(u64 "$2")$(u64 0)$(u32 "$3") ${4:-}"; }
+# "RF64" or "BW64", 0xffffffff, "WAVE", then the chunks.
+big_riff() { printf '%s ff ff ff ff %s %s ' "$(text "$1")" "$(text WAVE)" "$2"; }
+unsized() { printf '%s ff ff ff ff %s ' "$(text "$1")" "$2"; }
+guid_of() { printf '%s f3 ac d3 11 8c d1 00 c0 4f 8e db 8a ' "$(text "$1")"; }
+chunk64() {
+    local n
+    n=$(count "$2")
+    printf '%s %s %s ' "$(guid_of "$1")" "$(u64 $((n + 24)))" "$2"
+    times 00 $(((8 - n % 8) % 8))
+}
+wave64() {
+    local body
+    body="$(guid_of wave) $1"
+    printf '72 69 66 66 2e 91 cf 11 a5 d6 28 db 04 c1 00 00 %s %s ' \
+        "$(u64 $(($(count "$body") + 24)))" "$body"
+}
+fmt16="$(fmt_body 1 1 8000 2 16)"
+save rf64_pcm16.wav "$(big_riff RF64 "$(ds64 72 12 0) $(chunk 'fmt ' "$fmt16") \
+$(unsized data "$s16")")"
+save rf64_table_pcm24.wav "$(big_riff RF64 "$(ds64 96 15 1 "$(text bext) $(u64 5)") \
+$(chunk 'fmt ' "$(fmt_body 1 1 48000 3 24)") $(unsized bext "01 02 03 04 05") 00 \
+$(unsized data "$s24") 00")"
+save rf64_data_size_in_chunk_pcm8.wav "$(big_riff RF64 "$(ds64 0 0 0) \
+$(chunk 'fmt ' "$(fmt_body 1 1 8000 1 8)") $(chunk data "$s8")")"
+save rf64_data_size_past_32_bits.wav "$(big_riff RF64 "$(ds64 72 0x100000004 0) \
+$(chunk 'fmt ' "$fmt16") $(unsized data "$s16")")"
+save rf64_no_ds64.wav "$(big_riff RF64 "$(chunk 'fmt ' "$fmt16") $(unsized data "$s16")")"
+save bw64_stereo16.wav "$(big_riff BW64 "$(ds64 72 12 0) \
+$(chunk 'fmt ' "$(fmt_body 1 2 44100 4 16)") $(unsized data "$s16")")"
+save w64_pcm16.wav "$(wave64 "$(chunk64 'fmt ' "$fmt16") $(chunk64 data "$s16")")"
+save w64_padded_chunk_pcm24.wav "$(wave64 "$(chunk64 'fmt ' "$(fmt_body 1 1 48000 3 24)") \
+$(chunk64 junk "01 02 03") $(chunk64 data "$s24")")"
+save w64_chunk_shorter_than_header.wav "$(wave64 "$(guid_of 'fmt ') $(u64 23) $fmt16 \
+$(chunk64 data "$s16")")"
+# A-law (tag 6) and µ-law (tag 7): every code, stereo, extensible, and inside the containers.
+all_codes="$(for ((i = 0; i < 256; i++)); do printf '%02x ' "$i"; done)"
+save alaw_all_codes.wav "$(wave 6 1 8000 1 8 "$all_codes")"
+save mulaw_all_codes.wav "$(wave 7 1 8000 1 8 "$all_codes")"
+save alaw_stereo.wav "$(wave 6 2 8000 2 8 "$s8")"
+save extensible_mulaw.wav "$(wave 0xfffe 1 8000 1 8 "$s8" "$(ext_extra 8 07)")"
+save rf64_mulaw.wav "$(big_riff RF64 "$(ds64 64 8 0) $(chunk 'fmt ' "$(fmt_body 7 1 8000 1 8)") \
+$(unsized data "$s8")")"
+save w64_alaw.wav "$(wave64 "$(chunk64 'fmt ' "$(fmt_body 6 1 8000 1 8)") $(chunk64 data "$s8")")"
