@@ -14,7 +14,9 @@
 #include "command_line/verdict_words.h"
 #include "converter/header_check.h"
 #include "files/channels.h"
+#include "files/file_error.h"
 #include "files/input_copy.h"
+#include "files/replacement_file.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -25,7 +27,7 @@ struct Streams {
     bool OutputIsTerminal;
     bool ErrorIsTerminal;
     bool LinesOnOutput;  // some file's lines go to standard output: no report lines go there
-    bool OutputLost;     // a line could not be written to standard output
+    bool OutputLost;     // a report line could not be written to standard output: said once
     bool OutputClosed;   // the lines went to a pipe nobody reads: the run ends
 };
 
@@ -33,13 +35,20 @@ struct Streams {
 struct WrittenFile {
     std::string SignalName;
     std::string_view WaveName;
+    std::string_view WavePath;  // empty for standard input, whose copy is gone
 };
 
 // The channel the header check leaves open on an accepted file.
 constexpr std::int16_t AcceptedWaveChannel = 1;
 
-// What standard input is called in messages.
+// What standard input and standard output are called in messages.
 constexpr std::string_view StandardInputWords = "standard input";
+constexpr std::string_view StandardOutputWords = "standard output";
+
+// Standard input's first bytes, checked before the rest is copied: enough for "RIFF", "WAVE"
+// and the format chunk, so that a stream that is no Wave file is refused before it fills the
+// temporary folder.
+constexpr std::uint64_t InputHeadBytes = 64 * 1024;
 
 // A file to convert: where it is read from, and what messages call it.
 struct Source {
@@ -48,9 +57,10 @@ struct Source {
     bool StandardInput;
 };
 
-// Where a file's lines go: standard output under -c, and standard input's without -o.
+// Where a file's lines go: standard output under -c and -o -, and standard input's without -o.
 bool LinesToOutput(bool standardInput, const Options& options) {
-    return options.ToStandardOutput || (standardInput && options.OutputFile.empty());
+    return options.ToStandardOutput || options.OutputFile == StandardInputName ||
+           (standardInput && options.OutputFile.empty());
 }
 
 void SayError(std::string_view line) {
@@ -69,15 +79,26 @@ void ReportFailure(std::string_view name, std::string_view message, std::string_
     SayError(line + "\n");
 }
 
+// The report line; one that cannot be written is said once, with its cause, and no more are
+// tried. A reader that went away is no news to the one who closed it.
 void ReportConversion(std::string_view name, std::string_view signalName, const WaveHeader& header,
                       Streams& streams) {
+    if (streams.OutputLost) return;
     const bool terminal = streams.OutputIsTerminal;
     std::string line = Shown(name, terminal) + ": " + SampleFormatText(header) + ", " +
                        std::to_string(header.SampleRate) + " Hz, " +
                        std::to_string(header.SampleCount) + " samples, " +
                        std::to_string(header.Duration) + " milliseconds -> " +
                        Shown(signalName, terminal) + "\n";
-    if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
+    ReplacementFile output;
+    BeginStandardOutput(output);
+    AppendToReplacement(output, line);
+    if (FinishReplacement(output) == 0) return;
+    streams.OutputLost = true;
+    if (output.Error != NoReader) {
+        ReportFailure(StandardOutputWords, "A report line could not be written", output.Cause,
+                      streams);
+    }
 }
 
 // The signal file of a wave file: the file of -o, beside it, or in the folder of -d under the
@@ -110,22 +131,32 @@ bool NameUsable(std::string_view name, const Streams& streams) {
 
 // The refusal after the header check, which a file must pass first, so that one missing or no
 // Wave file is refused as such: a signal file an earlier file of this run wrote (k.wav and
-// k.WAV both give k.sig). False after reporting it.
-bool SignalFileFree(std::string_view name, const std::string& signalName, const Streams& streams,
-                    const std::vector<WrittenFile>& written) {
+// k.WAV both give k.sig). False after reporting it. The same file named again (overlapping
+// globs) was converted already: it is skipped, with a word unless -q, and namedBefore is set.
+bool SignalFileFree(const Source& source, const std::string& signalName, const Options& options,
+                    const Streams& streams, const std::vector<WrittenFile>& written,
+                    bool& namedBefore) {
     const WrittenFile* earlier = signalName.empty() ? nullptr : EarlierWriter(signalName, written);
     if (earlier == nullptr) return true;
-    ReportFailure(name, "The signal file would overwrite that of an earlier file",
-                  Shown(signalName, streams.ErrorIsTerminal) + ", from " +
-                      Shown(earlier->WaveName, streams.ErrorIsTerminal),
-                  streams);
+    const std::string earlierName = Shown(earlier->WaveName, streams.ErrorIsTerminal);
+    namedBefore = !source.StandardInput && !earlier->WavePath.empty() &&
+                  SameFile(earlier->WavePath, source.Path);
+    if (namedBefore) {
+        if (!options.Quiet) {
+            SayError(AboutFile(source.Shown, streams) + "skipped: the same file as " + earlierName +
+                     ", converted already\n");
+        }
+        return false;
+    }
+    ReportFailure(source.Shown, "The signal file would overwrite that of an earlier file",
+                  Shown(signalName, streams.ErrorIsTerminal) + ", from " + earlierName, streams);
     return false;
 }
 
-// The header check with the options' reading; false after reporting a refusal. Standard
-// input is read to its end whatever its data size says: a pipe cannot carry the size.
-bool HeaderAccepted(const Source& source, const std::string& signalName, const Options& options,
-                    const Streams& streams, WaveHeader& header, HeaderVerdict& verdict) {
+// The header check with the options' reading. Standard input is read to its end whatever its
+// data size says: a pipe cannot carry the size.
+HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
+                          const Options& options, WaveHeader& header) {
     const HeaderReading reading{.Extensible = options.Extensible,
                                 .AnyPcm = options.AnyPcm,
                                 .Channel = options.Channel,
@@ -134,16 +165,69 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
                                 .CountHeld = true,
                                 .SignalName = signalName,
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};
-    verdict = CheckWaveHeader(source.Path, header, reading);
-    if (verdict.Code == HeaderCode::Accepted) return true;
+    return CheckWaveHeader(source.Path, header, reading);
+}
+
+void ReportRefusal(std::string_view name, const HeaderVerdict& verdict, const Options& options,
+                   const Streams& streams) {
     // With a channel asked for, only a file of fewer channels is refused as not mono.
     if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
-        ReportFailure(source.Shown, AbsentChannelText(options.Channel),
+        ReportFailure(name, AbsentChannelText(options.Channel),
                       "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
-        return false;
+        return;
     }
-    ReportFailure(source.Shown, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+}
+
+// The header check; false after reporting a refusal.
+bool HeaderAccepted(const Source& source, const std::string& signalName, const Options& options,
+                    const Streams& streams, WaveHeader& header, HeaderVerdict& verdict) {
+    verdict = CheckHeader(source, signalName, options, header);
+    if (verdict.Code == HeaderCode::Accepted) return true;
+    ReportRefusal(source.Shown, verdict, options, streams);
     return false;
+}
+
+// The refusals the first bytes of a stream decide, whatever follows them; all of them once it
+// ended. A missing data chunk may lie further on, and so may the data chunk a hint needs to
+// name the options that read a format other than plain PCM.
+bool HeadDecides(const HeaderVerdict& verdict, bool whole) {
+    const SampleEncoding encoding = verdict.Format.Encoding;
+    const NeededOptions& needed = verdict.Needed;
+    const bool hintKnown = encoding == SampleEncoding::Pcm || encoding == SampleEncoding::Other ||
+                           needed.Extensible || needed.AnyPcm || needed.Channel;
+    switch (verdict.Code) {
+        case HeaderCode::Accepted:
+            return false;
+        case HeaderCode::NotWave:
+            return whole || encoding == SampleEncoding::Unread;
+        case HeaderCode::NotPcm:
+        case HeaderCode::NotMono:
+        case HeaderCode::BadResolution:
+        case HeaderCode::NotPacked:
+            return whole || hintKnown;
+        default:
+            return whole;
+    }
+}
+
+// Standard input's copy so far, checked as a file is: true after reporting a refusal its bytes
+// decide, or that the signal file of -o is the file standard input reads, which the lines
+// would replace.
+bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Options& options,
+                  const Streams& streams) {
+    if (copy.Path.size() > ChannelNameLimit) return false;
+    const Source source{.Path = copy.Path, .Shown = StandardInputWords, .StandardInput = true};
+    WaveHeader header{};
+    const HeaderVerdict verdict = CheckHeader(source, signalName, options, header);
+    if (verdict.Code == HeaderCode::Accepted) CloseChannel(AcceptedWaveChannel);
+    if (HeadDecides(verdict, copy.Whole)) {
+        ReportRefusal(source.Shown, verdict, options, streams);
+        return true;
+    }
+    if (LinesToOutput(true, options) || !InputIsFile(signalName)) return false;
+    ReportFailure(source.Shown, RefusalText(HeaderCode::WouldOverwrite), {}, streams);
+    return true;
 }
 
 ConversionOutcome Convert(const Source& source, const std::string& signalName,
@@ -173,6 +257,17 @@ void Warn(std::string_view name, const std::string& hint, const Streams& streams
     SayError(AboutFile(name, streams) + "warning: " + hint + "\n");
 }
 
+// The warning for samples the header's count leaves out: the data size hint where
+// --data-to-end would convert them, else the counts alone. Standard input is read to its end
+// anyway: it is warned of a real size past its end, not of a pipe's placeholder.
+std::string LeftOutWarning(const Source& source, const HeaderVerdict& verdict,
+                           const Options& options) {
+    if (verdict.Needed.DataToEnd) return DataSizeHint(verdict);
+    if (!verdict.SamplesLeftOut) return {};
+    if (source.StandardInput ? verdict.GivenSamples <= 0 : options.DataToEnd) return {};
+    return LeftOutText(verdict);
+}
+
 // Converts one file, read from source.Path once its name passed; false when it was refused or
 // failed.
 bool ConvertSource(const Source& source, const std::string& signalName, const Options& options,
@@ -180,11 +275,12 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     WaveHeader header{};
     HeaderVerdict verdict;
     if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) return false;
-    if (!SignalFileFree(source.Shown, signalName, streams, written)) {
+    bool namedBefore = false;
+    if (!SignalFileFree(source, signalName, options, streams, written, namedBefore)) {
         CloseChannel(AcceptedWaveChannel);
-        return false;
+        return namedBefore;
     }
-    const std::string hint = DataSizeHint(verdict);
+    const std::string hint = LeftOutWarning(source, verdict, options);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
     std::string cause;
     const ConversionOutcome outcome = Convert(source, signalName, header, options, streams, cause);
@@ -198,17 +294,25 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
     if (toOutput) return true;
-    written.push_back(WrittenFile{.SignalName = signalName, .WaveName = source.Shown});
+    written.push_back(WrittenFile{.SignalName = signalName,
+                                  .WaveName = source.Shown,
+                                  .WavePath = source.StandardInput ? "" : source.Path});
     if (!options.Quiet && !streams.LinesOnOutput) {
         ReportConversion(source.Shown, signalName, header, streams);
     }
     return true;
 }
 
-// Standard input, held in a temporary file for the two passes and removed after them.
+// Standard input, held in a temporary file for the two passes and removed after them. Its
+// first bytes are checked before the rest is copied.
 bool ConvertStandardInput(const std::string& signalName, const Options& options, Streams& streams,
                           std::vector<WrittenFile>& written) {
-    InputCopy copy = CopyStandardInput();
+    InputCopy copy = BeginInputCopy(InputHeadBytes);
+    if (copy.Error == 0 && RefusedEarly(copy, signalName, options, streams)) {
+        RemoveInputCopy(copy);
+        return false;
+    }
+    FinishInputCopy(copy);
     if (copy.Error != 0) {
         ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
                       Shown(copy.Cause, streams.ErrorIsTerminal), streams);

@@ -26,7 +26,8 @@ constexpr std::string_view UsageText =
     "  -d, --output-dir=DIR  write each signal file into the folder DIR, under the\n"
     "                        name its file's base name gives; the wave file's\n"
     "                        folder is only read\n"
-    "  -o, --output=FILE     write the signal file of the one FILE named into FILE\n"
+    "  -o, --output=FILE     write the signal file of the one FILE named into FILE;\n"
+    "                        - writes its lines to standard output\n"
     "  -c, --stdout          write the lines of each FILE to standard output, one\n"
     "                        file after another, and no signal file\n"
     "      --extensible      read an extensible Wave file (format tag 0xFFFE)\n"
@@ -94,11 +95,13 @@ ParseOutcome Print(std::string_view text) {
 }
 
 // With no error, the help on standard output; else the error, with the argument it is about
-// where there is one, and where to find the help, on standard error.
-ParseOutcome Usage(std::string_view error = {}, std::string_view argument = {}) {
+// where there is one and what follows it, and where to find the help, on standard error.
+ParseOutcome Usage(std::string_view error = {}, std::string_view argument = {},
+                   std::string_view after = {}) {
     if (error.empty()) return Print(UsageText);
     std::string line = std::string(ProgramName) + ": " + std::string(error);
     if (!argument.empty()) line += " '" + Shown(argument, ForTerminal) + "'";
+    line += after;
     line += "\nTry 'norvistrand --help' for more information.\n";
     platform::WriteToStream(StandardStream::Error, line);
     return ParseOutcome::UsageError;
@@ -111,6 +114,44 @@ std::string OptionInError(const char* at, int letter = optopt) {
     const std::string_view argument = at;
     if (argument.starts_with("--")) return std::string(argument);
     return std::string("-") + static_cast<char>(letter);
+}
+
+// What getopt_long calls unknown may be a long option written short enough to be several, or
+// one that takes no argument given one: those are said as such.
+ParseOutcome UnknownOptionUsage(const char* at) {
+    const std::string_view argument = at;
+    const std::size_t equals = argument.find('=');
+    const std::string_view written = argument.substr(2, equals - 2);
+    if (!argument.starts_with("--") || written.empty()) {
+        return Usage("unknown option", OptionInError(at));
+    }
+    std::vector<const option*> matches;
+    for (const option* known = LongOptions; known->name != nullptr; ++known) {
+        const std::string_view name = known->name;
+        if (name == written) {
+            matches = {known};
+            break;
+        }
+        if (name.starts_with(written)) matches.push_back(known);
+    }
+    if (matches.size() > 1) {
+        std::sort(matches.begin(), matches.end(), [](const option* a, const option* b) {
+            return std::string_view(a->name) < std::string_view(b->name);
+        });
+        std::string possible;
+        for (std::size_t i = 0; i < matches.size(); ++i) {
+            possible += std::string(i == 0                    ? ""
+                                    : i + 1 == matches.size() ? " or "
+                                                              : ", ") +
+                        "--" + matches[i]->name;
+        }
+        return Usage("ambiguous option", argument, ": it could be " + possible);
+    }
+    if (matches.size() == 1 && matches.front()->has_arg == no_argument &&
+        equals != std::string_view::npos) {
+        return Usage("an argument given to an option that takes none", argument);
+    }
+    return Usage("unknown option", argument);
 }
 
 // A channel number: the whole argument a decimal number from 1 to what an int holds.
@@ -218,7 +259,7 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                              OptionInError(at));
             case UnknownOption:
             default:
-                return Usage("unknown option", OptionInError(at));
+                return UnknownOptionUsage(at);
         }
     }
     // After "--", every argument is a name.

@@ -133,9 +133,12 @@ std::string_view StandardOutputOutcomeText(ConversionOutcome outcome) {
     return OutcomeText(outcome);
 }
 
+std::string LeftOutText(const HeaderVerdict& verdict) {
+    return "the header gives " + std::to_string(verdict.GivenSamples) +
+           " samples, the file holds " + std::to_string(verdict.HeldSamples);
+}
+
 std::string DataSizeHint(const HeaderVerdict& verdict) {
     if (!verdict.Needed.DataToEnd) return {};
-    return "the header gives " + std::to_string(verdict.GivenSamples) +
-           " samples, the file holds " + std::to_string(verdict.HeldSamples) +
-           "; --data-to-end converts them";
+    return LeftOutText(verdict) + "; --data-to-end converts them";
 }

@@ -31,6 +31,9 @@ std::string_view OutcomeText(ConversionOutcome outcome);
 // The same where the lines go to standard output: a write failure is standard output's.
 std::string_view StandardOutputOutcomeText(ConversionOutcome outcome);
 
+// "the header gives N samples, the file holds M": the counts of a header that leaves out samples.
+std::string LeftOutText(const HeaderVerdict& verdict);
+
 // "the header gives N samples, the file holds M; --data-to-end converts them" for an accepted
 // file whose header leaves out samples it holds; else empty.
 std::string DataSizeHint(const HeaderVerdict& verdict);

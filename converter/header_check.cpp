@@ -429,6 +429,7 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
                           .Format = {},
                           .GivenSamples = 0,
                           .HeldSamples = -1,
+                          .SamplesLeftOut = false,
                           .Needed = {}};
     if (verdict.FileError != 0) {
         verdict.Code = HeaderCode::NotFound;
@@ -447,15 +448,21 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
         return verdict;
     }
     const std::int64_t heldBytes = reading.DataToEnd || reading.CountHeld ? HeldBytes(header) : -1;
-    if (reading.DataToEnd) ReadToEnd(header, heldBytes);
+    const bool sizeNotTheData = heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes);
     CountSamples(header);
+    verdict.GivenSamples = header.SampleCount;
+    if (reading.DataToEnd) {
+        ReadToEnd(header, heldBytes);
+        CountSamples(header);
+    }
     if (WouldOverwrite(name, reading)) {
         CloseChannel(WaveChannel);
         verdict.Code = HeaderCode::WouldOverwrite;
         return verdict;
     }
-    verdict.GivenSamples = header.SampleCount;
     if (heldBytes >= 0) verdict.HeldSamples = heldBytes / BytesPerFrame(header);
+    verdict.SamplesLeftOut =
+        sizeNotTheData && CountLeavesOutSamples(verdict.GivenSamples, verdict.HeldSamples);
     verdict.Needed.DataToEnd =
         !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples);
     return verdict;

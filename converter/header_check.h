@@ -53,9 +53,12 @@ struct HeaderVerdict {
     HeaderCode Code;
     std::uint8_t FileError;     // NotFound: why the test open failed; else 0
     HeldFormat Format;          // what the format chunk says, as far as it was read
-    std::int32_t GivenSamples;  // accepted: the sample count (of frames) the header gives; else 0
+    std::int32_t GivenSamples;  // accepted: the sample count (of frames) the header's own data
+                                // size gives, read to the end or not; else 0
     std::int64_t HeldSamples;   // accepted and counted: whole frames from the first to the end of
                                 // the file; else -1
+    bool SamplesLeftOut;        // accepted and counted: the data size is a placeholder or runs
+                                // past the end, and its count leaves out samples the file holds
     NeededOptions Needed;
 };
 

@@ -49,6 +49,9 @@ std::uint8_t CreateTemporaryForInput(std::string* folder, std::string* temporary
 // The process's standard input, read as bytes (binary mode on Windows); it is never closed.
 SystemFile StandardInputFile();
 
+// True when standard input is a regular file and the NUL-terminated path names that same file.
+bool StandardInputIsFile(const char* path);
+
 // One read from standard input; *arrived is 0 only at its end (a pipe whose writer has gone
 // included).
 std::uint8_t ReadStandardInput(SystemFile handle, void* target, std::size_t count,

@@ -309,6 +309,10 @@ std::string_view FailureCause(std::uint8_t error) {
             return "name too long";
         case EPIPE:  // a FIFO whose reader has gone
             return "broken pipe";
+        case ENOTDIR:
+            return "not a folder";
+        case EBADF:  // a standard stream that was closed
+            return "bad file descriptor";
         default:
             return ErrorMeaning(error);
     }

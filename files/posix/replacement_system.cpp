@@ -210,6 +210,17 @@ SystemFile StandardInputFile() {
     return STDIN_FILENO;
 }
 
+bool StandardInputIsFile(const char* path) {
+    struct stat input;
+    struct stat named;
+    if (Failed(FileSystemCall(
+            {.Kind = SystemCallKind::Status, .Descriptor = STDIN_FILENO, .Status = &input})) ||
+        Failed(StatusOf(SystemCallKind::PathStatus, path, &named))) {
+        return false;
+    }
+    return S_ISREG(input.st_mode) && input.st_dev == named.st_dev && input.st_ino == named.st_ino;
+}
+
 std::uint8_t ReadStandardInput(SystemFile handle, void* target, std::size_t count,
                                std::size_t* arrived) {
     return ReadSystemFile(handle, target, count, arrived);

@@ -63,6 +63,11 @@ SystemFile StandardInputFile() {
     return NoInputHandle;
 }
 
+// The page hands over files by name only: standard input is never one of them.
+bool StandardInputIsFile(const char*) {
+    return false;
+}
+
 std::uint8_t ReadStandardInput(SystemFile, void*, std::size_t, std::size_t* arrived) {
     *arrived = 0;
     return 0;

@@ -170,6 +170,32 @@ SystemFile StandardInputFile() {
     return reinterpret_cast<SystemFile>(GetStdHandle(STD_INPUT_HANDLE));
 }
 
+bool StandardInputIsFile(const char* path) {
+    BY_HANDLE_FILE_INFORMATION input{};
+    BY_HANDLE_FILE_INFORMATION named{};
+    void* const handle = GetStdHandle(STD_INPUT_HANDLE);
+    const WindowsCallResult type =
+        WindowsFileCall({.Kind = WindowsCallKind::FileType, .Handle = handle});
+    if (type.LastError != 0 || type.Value != FILE_TYPE_DISK ||
+        WindowsFileCall(
+            {.Kind = WindowsCallKind::Information, .Handle = handle, .Information = &input})
+                .LastError != 0) {
+        return false;
+    }
+    const WindowsCallResult opened =
+        WindowsFileCall({.Kind = WindowsCallKind::Identify, .Path = path});
+    if (opened.Value == reinterpret_cast<std::uintptr_t>(INVALID_HANDLE_VALUE)) return false;
+    void* const file = reinterpret_cast<void*>(opened.Value);
+    const bool looked =
+        WindowsFileCall(
+            {.Kind = WindowsCallKind::Information, .Handle = file, .Information = &named})
+            .LastError == 0;
+    WindowsFileCall({.Kind = WindowsCallKind::Close, .Handle = file});
+    return looked && input.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+           input.nFileIndexHigh == named.nFileIndexHigh &&
+           input.nFileIndexLow == named.nFileIndexLow;
+}
+
 std::uint8_t ReadStandardInput(SystemFile handle, void* target, std::size_t count,
                                std::size_t* arrived) {
     WindowsCallResult got = WindowsFileCall({.Kind = WindowsCallKind::Read,

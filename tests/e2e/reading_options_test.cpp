@@ -300,11 +300,11 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          0,
          "warning: the header gives -1 samples, the file holds 5; --data-to-end converts them"},
         {"a size of 1 that fits: no word of --data-to-end", BuildWave(sizeOne), {}, 0, ""},
-        {"size 0, too many samples to the end: no word of --data-to-end",
+        {"size 0, too many samples to the end: the counts, no word of --data-to-end",
          BuildWave(tooMany),
          {},
          0,
-         "",
+         "warning: the header gives 0 samples, the file holds 600000000",
          tooManyBytes},
     };
     for (const RefusalCase& c : cases) {
