@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/companded_samples.h"
 #include "tests/e2e/child_process.h"
 #include "tests/support/wave_files.h"
 
@@ -17,6 +18,8 @@ namespace {
 constexpr int Patience = 20000;
 constexpr std::int16_t ExtensibleTag = static_cast<std::int16_t>(0xFFFE);
 constexpr std::int16_t FloatTag = 3;
+constexpr std::int16_t ALawTag = 6;
+constexpr std::int16_t MuLawTag = 7;
 
 // The samples of every case, with both extremes, so each file's peak is -32768.
 const std::vector<std::int16_t> Values = {0, 1000, -32768, 32767, -1, 12345, -20000, 7};
@@ -93,6 +96,22 @@ std::string Wide8(const std::string& last) {
     return Wave(1, 257, 8, 1, Interleave(channels, 1));
 }
 
+// Every 8-bit code once, and the 16-bit file of the values the codes stand for.
+std::string AllCodes() {
+    std::string codes;
+    for (int code = 0; code < 256; ++code) codes.push_back(static_cast<char>(code));
+    return codes;
+}
+
+std::string Decoded16(const std::string& codes, bool aLaw) {
+    std::vector<std::int16_t> values;
+    for (char code : codes) {
+        const auto byte = static_cast<std::uint8_t>(code);
+        values.push_back(aLaw ? ALawValue(byte) : MuLawValue(byte));
+    }
+    return Mono16(values);
+}
+
 struct TwinCase {
     const char* Why;
     std::string Bytes;
@@ -105,6 +124,8 @@ TEST(ReadingOptionsTest, EachFileGivesTheSignalFileOfItsTwin) {
     const std::string packed24 = Wave(1, 1, 24, 3, Slots24(3, 0));
     const std::string zeros(16, '\0');
     const std::string eightBit("\x80\xFF\x00\x7F", 4);
+    std::string muLawExtra = ExtensibleExtra(8);
+    muLawExtra[8] = MuLawTag;  // the sub-format GUID's first byte
     WaveLayout toEnd;
     toEnd.Channels = 2;
     toEnd.BlockAlignment = 4;
@@ -167,6 +188,51 @@ TEST(ReadingOptionsTest, EachFileGivesTheSignalFileOfItsTwin) {
          Wave(FloatTag, 1, 32, 4, zeros),
          {"--any-pcm"},
          Mono16({0, 0, 0, 0})},
+        {"RF64, the data size in ds64",
+         Rewrapped(Mono16(Values), "RF64"),
+         {"--any-pcm"},
+         Mono16(Values)},
+        {"RF64 with a ds64 table, an odd data size",
+         Rewrapped(Wave(1, 1, 8, 1, eightBit + "\x01"), "RF64", true, "abc"),
+         {"--any-pcm"},
+         Wave(1, 1, 8, 1, eightBit + "\x01")},
+        {"RF64 with its data size in the chunk",
+         Rewrapped(packed24, "RF64", false),
+         {"--any-pcm"},
+         packed24},
+        {"BW64 stereo, the second channel",
+         Rewrapped(Stereo16(), "BW64"),
+         {"--any-pcm", "--channel", "2"},
+         Mono16(Other)},
+        {"Wave64 with a format chunk padded to 8 bytes, an odd data size",
+         Rewrapped(Wave(1, 1, 8, 1, eightBit + "\x01", std::string(2, '\0')), "W64"),
+         {"--any-pcm"},
+         Wave(1, 1, 8, 1, eightBit + "\x01")},
+        {"Wave64 of 64-bit float",
+         Rewrapped(Wave(FloatTag, 1, 64, 8, Wider(Values, 'd')), "W64"),
+         {"--any-pcm"},
+         Mono16(Values)},
+        {"A-law, every code",
+         Wave(ALawTag, 1, 8, 1, AllCodes()),
+         {"--any-pcm"},
+         Decoded16(AllCodes(), true)},
+        {"µ-law, every code",
+         Wave(MuLawTag, 1, 8, 1, AllCodes()),
+         {"--any-pcm"},
+         Decoded16(AllCodes(), false)},
+        {"A-law stereo, the second channel",
+         Wave(ALawTag, 2, 8, 1,
+              Interleave({AllCodes(), AllCodes().substr(128) + AllCodes().substr(0, 128)}, 1)),
+         {"--any-pcm", "--channel", "2"},
+         Decoded16(AllCodes().substr(128) + AllCodes().substr(0, 128), true)},
+        {"extensible µ-law",
+         Wave(ExtensibleTag, 1, 8, 1, eightBit, muLawExtra),
+         {"--any-pcm"},
+         Decoded16(eightBit, false)},
+        {"µ-law in Wave64",
+         Rewrapped(Wave(MuLawTag, 1, 8, 1, AllCodes()), "W64"),
+         {"--any-pcm"},
+         Decoded16(AllCodes(), false)},
     };
     for (const TwinCase& c : cases) {
         SCOPED_TRACE(c.Why);
@@ -202,6 +268,8 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
         Wave(FloatTag, 2, 32, 4, Interleave({Wider(Values, 'f'), Wider(Values, 'f')}, 4));
     const std::string extensible32 =
         Wave(ExtensibleTag, 1, 32, 4, Wider(Values, 'i'), ExtensibleExtra(32));
+    const std::string codes("\x55\xD5\x2A\xAA\x00\x80\x7F\xFF", 8);
+    const std::string aLaw = Wave(ALawTag, 1, 8, 1, codes);
     std::string notANumber = float32;
     notANumber.replace(notANumber.size() - 12, 4, "\x00\x00\xC0\x7F", 4);
     WaveLayout noData;
@@ -300,6 +368,37 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          0,
          "warning: the header gives -1 samples, the file holds 5; --data-to-end converts them"},
         {"a size of 1 that fits: no word of --data-to-end", BuildWave(sizeOne), {}, 0, ""},
+        {"RF64",
+         Rewrapped(Mono16(Values), "RF64"),
+         {"--extensible"},
+         1,
+         "This is not a Wave file (RF64 file; --any-pcm reads it)"},
+        {"BW64",
+         Rewrapped(Mono16(Values), "BW64"),
+         {},
+         1,
+         "This is not a Wave file (BW64 file; --any-pcm reads it)"},
+        {"Wave64",
+         Rewrapped(float32, "W64"),
+         {},
+         1,
+         "This is not a Wave file (Wave64 file; --any-pcm reads it)"},
+        {"RF64 without a data chunk",
+         Rewrapped(Mono16(Values), "RF64").substr(0, 72),
+         {"--any-pcm"},
+         1,
+         "This is not a Wave file (no data chunk)"},
+        {"A-law", aLaw, {}, 1, notPcm + " (8-bit A-law; --any-pcm reads it)"},
+        {"µ-law stereo",
+         Wave(MuLawTag, 2, 8, 2, "\x01\x02"),
+         {},
+         1,
+         notPcm + " (8-bit µ-law, 2 channels; --any-pcm --channel N reads one)"},
+        {"A-law of 16 bits: no option reads it",
+         Wave(ALawTag, 1, 16, 2, Samples16(Values)),
+         {"--any-pcm"},
+         1,
+         "This is not an 8-, 16- or 24-bit Wave file"},
         {"size 0, too many samples to the end: the counts, no word of --data-to-end",
          BuildWave(tooMany),
          {},
@@ -326,6 +425,12 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
     WriteWholeFile("take.wav", float32);
     EXPECT_EQ(Norvistrand({"--any-pcm", "take.wav"}).Output,
               "take.wav: 32-bit float, 8000 Hz, 8 samples, 1 milliseconds -> take.sig\n");
+    WriteWholeFile("take.wav", aLaw);
+    EXPECT_EQ(Norvistrand({"--any-pcm", "take.wav"}).Output,
+              "take.wav: 8-bit A-law, 8000 Hz, 8 samples, 1 milliseconds -> take.sig\n");
+    WriteWholeFile("take.wav", Rewrapped(Wave(MuLawTag, 1, 8, 1, codes), "RF64"));
+    EXPECT_EQ(Norvistrand({"--any-pcm", "take.wav"}).Output,
+              "take.wav: 8-bit µ-law, 8000 Hz, 8 samples, 1 milliseconds -> take.sig\n");
     LeaveScratchFolder(folder);
 }
 
