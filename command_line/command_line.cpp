@@ -16,6 +16,7 @@
 #include "files/channels.h"
 #include "files/input_copy.h"
 #include "platform/standard_streams.h"
+#include "sentences/sentences.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ bool SignalFileFree(std::string_view name, const std::string& signalName, const 
                     const std::vector<WrittenFile>& written) {
     const WrittenFile* earlier = signalName.empty() ? nullptr : EarlierWriter(signalName, written);
     if (earlier == nullptr) return true;
-    ReportFailure(name, "The signal file would overwrite that of an earlier file",
+    ReportFailure(name, EarlierSignalFileText,
                   Shown(signalName, streams.ErrorIsTerminal) + ", from " +
                       Shown(earlier->WaveName, streams.ErrorIsTerminal),
                   streams);
