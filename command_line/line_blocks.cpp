@@ -33,8 +33,8 @@ void MakeTableLines(LineBlock& block, const WaveHeader& header, SignalLineTable&
     char* at = block.Text;
     int largest = 0;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const std::uint16_t code = ElementCode(ValueAt(block, header, i), eightBit);
-        const int value = CodeSample(code, eightBit);
+        const std::uint16_t code = SampleCode(ValueAt(block, header, i), eightBit);
+        const int value = CodeValue(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         const TabledLine& line = TableLine(table, code, eightBit);
         std::memcpy(at, &line, sizeof line);
@@ -66,8 +66,7 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
         const bool eightBit = EightBit(header);
         int magnitude = 0;
         for (std::int32_t i = 0; i < block.Count; ++i) {
-            const int value =
-                CodeSample(ElementCode(ValueAt(block, header, i), eightBit), eightBit);
+            const int value = CodeValue(SampleCode(ValueAt(block, header, i), eightBit), eightBit);
             magnitude = std::max(magnitude, value < 0 ? -value : value);
         }
         largest = magnitude;
