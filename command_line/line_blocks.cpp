@@ -84,7 +84,9 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     block.Largest = largest;
 }
 
-void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
+// A block's work in the pass the making is for: its largest magnitude in the peak pass, its
+// lines in the other.
+void FindLargestOrMakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
     if (making.Work == BlockWork::Peak) {
         FindLargest(block, making.Header, making.Tabled);
     } else if (making.Tabled) {
@@ -116,7 +118,7 @@ void MakeOldestOrWait(LineMaking& making, SignalLineTable& table) {
     }
     block->State = BlockState::Making;
     platform::LeaveGate(making.Gate);
-    MakeLines(making, *block, table);
+    FindLargestOrMakeLines(making, *block, table);
     platform::EnterGate(making.Gate);
     block->State = BlockState::Made;
     platform::WakeGate(making.Gate);
@@ -224,7 +226,7 @@ void HandOver(LineMaking& making, LineBlock& block, std::int32_t count) {
     block.Count = count;
     block.Sequence = making.NextFill++;
     if (making.Makers.empty()) {
-        MakeLines(making, block, making.Table);
+        FindLargestOrMakeLines(making, block, making.Table);
         block.State = BlockState::Made;
         return;
     }

@@ -113,22 +113,23 @@ std::string OptionInError(const char* at, int letter = optopt) {
     return std::string("-") + static_cast<char>(letter);
 }
 
-// A channel number: the whole argument a decimal number from 1 to what an int holds.
-bool ParseChannel(std::string_view text, int& channel) {
+// A channel number or a thread count: the whole argument a decimal number of 1 to 9 digits,
+// not 0.
+bool ParsePositiveNumber(std::string_view text, int& number) {
     if (text.empty() || text.size() > 9) return false;
     int value = 0;
     for (char digit : text) {
         if (digit < '0' || digit > '9') return false;
         value = value * 10 + (digit - '0');
     }
-    channel = value;
+    number = value;
     return value >= 1;
 }
 
-// A thread count of -T: a number as a channel's is written, 1 to ThreadLimit.
+// A thread count of -T: 1 to ThreadLimit.
 bool ReadThreads(std::string_view text, int& threads) {
     int value = 0;
-    if (!ParseChannel(text, value) || value > ThreadLimit) return false;
+    if (!ParsePositiveNumber(text, value) || value > ThreadLimit) return false;
     threads = value;
     return true;
 }
@@ -204,7 +205,7 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 options.AnyPcm = true;
                 break;
             case ChannelOption:
-                if (!ParseChannel(optarg, options.Channel)) {
+                if (!ParsePositiveNumber(optarg, options.Channel)) {
                     return Usage("not a channel number", optarg);
                 }
                 break;
