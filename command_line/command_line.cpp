@@ -105,7 +105,8 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
 // a name's first bytes, so a longer one could reach another file). False after reporting it.
 bool NameUsable(std::string_view name, const Streams& streams) {
     if (name.size() <= ChannelNameLimit) return true;
-    ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes", streams);
+    ReportFailure(name, RefusalText(HeaderCode::NotFound),
+                  "name longer than " + std::to_string(ChannelNameLimit) + " bytes", streams);
     return false;
 }
 
@@ -217,10 +218,10 @@ bool ConvertStandardInput(const std::string& signalName, const Options& options,
     }
     bool converted = false;
     if (copy.Path.size() > ChannelNameLimit) {
-        ReportFailure(
-            StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
-            "its temporary file's path is longer than 255 bytes: set TMPDIR to a shorter one",
-            streams);
+        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
+                      "its temporary file's path is longer than " +
+                          std::to_string(ChannelNameLimit) + " bytes: set TMPDIR to a shorter one",
+                      streams);
     } else {
         const Source source{.Path = copy.Path, .Shown = StandardInputWords, .StandardInput = true};
         converted = ConvertSource(source, signalName, options, streams, written);

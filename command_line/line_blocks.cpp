@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t LongestLine = 26;  // 24 characters and the line end
+constexpr std::size_t LongestLine = LongestSignalLine;
 constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
 constexpr int BlocksPerThread = 2;
 

@@ -16,6 +16,9 @@ using platform::StandardStream;
 
 constexpr std::string_view Version = NORVISTRAND_VERSION;
 
+// The help's -T lines give ThreadLimit and DefaultThreadLimit as these numbers.
+static_assert(ThreadLimit == 16 && DefaultThreadLimit == 8);
+
 constexpr std::string_view UsageText =
     "Usage: norvistrand [OPTION]... FILE...\n"
     "Convert each mono PCM Wave file (8, 16 or 24 bits) into its signal file: the\n"
@@ -192,7 +195,8 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case 'T':
                 if (!ReadThreads(optarg, options.Threads)) {
-                    return Usage("not a thread count from 1 to 16", optarg);
+                    return Usage("not a thread count from 1 to " + std::to_string(ThreadLimit),
+                                 optarg);
                 }
                 break;
             case ExtensibleOption:
