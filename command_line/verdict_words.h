@@ -16,7 +16,7 @@
 // only the options read has no data chunk; empty when there is nothing to add.
 std::string RefusalCause(const HeaderVerdict& verdict);
 
-// The cause for a channel asked of a file that has fewer: "the file has 2 channels".
+// A channel count as causes and hints give it: "1 channel", "2 channels".
 std::string ChannelCountText(std::uint16_t channels);
 
 // The sample format as the report line gives it: "16 bits", "32-bit float".
