@@ -54,6 +54,7 @@ constexpr std::string_view OutcomeText(ConversionOutcome outcome) {
 inline constexpr std::string_view EarlierSignalFileText =
     "The signal file would overwrite that of an earlier file";
 inline constexpr std::string_view StandardOutputFailedText = "Standard output could not be written";
+inline constexpr std::string_view ReportLineFailedText = "A report line could not be written";
 
 inline std::string AbsentChannelText(int channel) {
     return "There is no channel " + std::to_string(channel);
