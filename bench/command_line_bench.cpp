@@ -214,7 +214,7 @@ LineCost TimeLineText(std::int32_t samples, bool general) {
         TakePeak(value, peak);
     }
     LineCost fastest{1e30, 1e30};
-    std::vector<char> text(static_cast<std::size_t>(samples) * 26 + SignalLineRoom);
+    std::vector<char> text(static_cast<std::size_t>(samples) * LongestSignalLine + SignalLineRoom);
     std::size_t checksum = 0;
     const WholeDivisor divisor = SignalWholeDivisor(peak);
     for (int repetition = 0; repetition < Repetitions; ++repetition) {

@@ -18,6 +18,7 @@
 #include "files/input_copy.h"
 #include "files/replacement_file.h"
 #include "platform/standard_streams.h"
+#include "sentences/sentences.h"
 
 namespace {
 
@@ -96,8 +97,7 @@ void ReportConversion(std::string_view name, std::string_view signalName, const 
     if (FinishReplacement(output) == 0) return;
     streams.OutputLost = true;
     if (output.Error != NoReader) {
-        ReportFailure(StandardOutputWords, "A report line could not be written", output.Cause,
-                      streams);
+        ReportFailure(StandardOutputWords, ReportLineFailedText, output.Cause, streams);
     }
 }
 
@@ -125,7 +125,8 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
 // a name's first bytes, so a longer one could reach another file). False after reporting it.
 bool NameUsable(std::string_view name, const Streams& streams) {
     if (name.size() <= ChannelNameLimit) return true;
-    ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes", streams);
+    ReportFailure(name, RefusalText(HeaderCode::NotFound),
+                  "name longer than " + std::to_string(ChannelNameLimit) + " bytes", streams);
     return false;
 }
 
@@ -148,7 +149,7 @@ bool SignalFileFree(const Source& source, const std::string& signalName, const O
         }
         return false;
     }
-    ReportFailure(source.Shown, "The signal file would overwrite that of an earlier file",
+    ReportFailure(source.Shown, EarlierSignalFileText,
                   Shown(signalName, streams.ErrorIsTerminal) + ", from " + earlierName, streams);
     return false;
 }
@@ -320,10 +321,10 @@ bool ConvertStandardInput(const std::string& signalName, const Options& options,
     }
     bool converted = false;
     if (copy.Path.size() > ChannelNameLimit) {
-        ReportFailure(
-            StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
-            "its temporary file's path is longer than 255 bytes: set TMPDIR to a shorter one",
-            streams);
+        ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
+                      "its temporary file's path is longer than " +
+                          std::to_string(ChannelNameLimit) + " bytes: set TMPDIR to a shorter one",
+                      streams);
     } else {
         const Source source{.Path = copy.Path, .Shown = StandardInputWords, .StandardInput = true};
         converted = ConvertSource(source, signalName, options, streams, written);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t LongestLine = 26;  // 24 characters and the line end
+constexpr std::size_t LongestLine = LongestSignalLine;
 constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
 constexpr int BlocksPerThread = 2;
 
@@ -33,8 +33,8 @@ void MakeTableLines(LineBlock& block, const WaveHeader& header, SignalLineTable&
     char* at = block.Text;
     int largest = 0;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const std::uint16_t code = ElementCode(ValueAt(block, header, i), eightBit);
-        const int value = CodeSample(code, eightBit);
+        const std::uint16_t code = SampleCode(ValueAt(block, header, i), eightBit);
+        const int value = CodeValue(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         const TabledLine& line = TableLine(table, code, eightBit);
         std::memcpy(at, &line, sizeof line);
@@ -66,8 +66,7 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
         const bool eightBit = EightBit(header);
         int magnitude = 0;
         for (std::int32_t i = 0; i < block.Count; ++i) {
-            const int value =
-                CodeSample(ElementCode(ValueAt(block, header, i), eightBit), eightBit);
+            const int value = CodeValue(SampleCode(ValueAt(block, header, i), eightBit), eightBit);
             magnitude = std::max(magnitude, value < 0 ? -value : value);
         }
         largest = magnitude;
@@ -85,7 +84,9 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     block.Largest = largest;
 }
 
-void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
+// A block's work in the pass the making is for: its largest magnitude in the peak pass, its
+// lines in the other.
+void FindLargestOrMakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
     if (making.Work == BlockWork::Peak) {
         FindLargest(block, making.Header, making.Tabled);
     } else if (making.Tabled) {
@@ -117,7 +118,7 @@ void MakeOldestOrWait(LineMaking& making, SignalLineTable& table) {
     }
     block->State = BlockState::Making;
     platform::LeaveGate(making.Gate);
-    MakeLines(making, *block, table);
+    FindLargestOrMakeLines(making, *block, table);
     platform::EnterGate(making.Gate);
     block->State = BlockState::Made;
     platform::WakeGate(making.Gate);
@@ -225,7 +226,7 @@ void HandOver(LineMaking& making, LineBlock& block, std::int32_t count) {
     block.Count = count;
     block.Sequence = making.NextFill++;
     if (making.Makers.empty()) {
-        MakeLines(making, block, making.Table);
+        FindLargestOrMakeLines(making, block, making.Table);
         block.State = BlockState::Made;
         return;
     }

@@ -16,6 +16,9 @@ using platform::StandardStream;
 
 constexpr std::string_view Version = NORVISTRAND_VERSION;
 
+// The help's -T lines give ThreadLimit and DefaultThreadLimit as these numbers.
+static_assert(ThreadLimit == 16 && DefaultThreadLimit == 8);
+
 constexpr std::string_view UsageText =
     "Usage: norvistrand [OPTION]... FILE...\n"
     "Convert each mono PCM Wave file (8, 16 or 24 bits) into its signal file: the\n"
@@ -155,22 +158,23 @@ ParseOutcome UnknownOptionUsage(const char* at) {
     return Usage("unknown option", argument);
 }
 
-// A channel number: the whole argument a decimal number from 1 to what an int holds.
-bool ParseChannel(std::string_view text, int& channel) {
+// A channel number or a thread count: the whole argument a decimal number of 1 to 9 digits,
+// not 0.
+bool ParsePositiveNumber(std::string_view text, int& number) {
     if (text.empty() || text.size() > 9) return false;
     int value = 0;
     for (char digit : text) {
         if (digit < '0' || digit > '9') return false;
         value = value * 10 + (digit - '0');
     }
-    channel = value;
+    number = value;
     return value >= 1;
 }
 
-// A thread count of -T: a number as a channel's is written, 1 to ThreadLimit.
+// A thread count of -T: 1 to ThreadLimit.
 bool ReadThreads(std::string_view text, int& threads) {
     int value = 0;
-    if (!ParseChannel(text, value) || value > ThreadLimit) return false;
+    if (!ParsePositiveNumber(text, value) || value > ThreadLimit) return false;
     threads = value;
     return true;
 }
@@ -233,7 +237,8 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case 'T':
                 if (!ReadThreads(optarg, options.Threads)) {
-                    return Usage("not a thread count from 1 to 16", optarg);
+                    return Usage("not a thread count from 1 to " + std::to_string(ThreadLimit),
+                                 optarg);
                 }
                 break;
             case ExtensibleOption:
@@ -246,7 +251,7 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 options.AnyPcm = true;
                 break;
             case ChannelOption:
-                if (!ParseChannel(optarg, options.Channel)) {
+                if (!ParsePositiveNumber(optarg, options.Channel)) {
                     return Usage("not a channel number", optarg);
                 }
                 break;

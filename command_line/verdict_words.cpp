@@ -62,28 +62,6 @@ std::string OptionsHint(const HeaderVerdict& verdict) {
 
 }  // namespace
 
-std::string_view RefusalText(HeaderCode code) {
-    switch (code) {
-        case HeaderCode::NotFound:
-            return "Specified file not found";
-        case HeaderCode::NotWave:
-            return "This is not a Wave file";
-        case HeaderCode::NotPcm:
-            return "This is not a PCM format Wave file";
-        case HeaderCode::NotMono:
-            return "This is not a mono Wave file";
-        case HeaderCode::BadResolution:
-            return "This is not an 8-, 16- or 24-bit Wave file";
-        case HeaderCode::NotPacked:
-            return "24-bit Wave files must be packed integer format";
-        case HeaderCode::WouldOverwrite:
-            return "The signal file would overwrite this Wave file";
-        case HeaderCode::Accepted:
-            break;
-    }
-    return {};
-}
-
 std::string RefusalCause(const HeaderVerdict& verdict) {
     if (verdict.Code == HeaderCode::NotFound) return std::string(NotFoundCause(verdict.FileError));
     // Past "RIFF" and "WAVE", a file is no Wave file only for want of a data chunk.
@@ -91,10 +69,6 @@ std::string RefusalCause(const HeaderVerdict& verdict) {
         return "no data chunk";
     }
     return OptionsHint(verdict);
-}
-
-std::string AbsentChannelText(int channel) {
-    return "There is no channel " + std::to_string(channel);
 }
 
 std::string ChannelCountText(std::uint16_t channels) {
@@ -109,26 +83,9 @@ std::string SampleFormatText(const WaveHeader& header) {
     return bits + " bits";
 }
 
-std::string_view OutcomeText(ConversionOutcome outcome) {
-    switch (outcome) {
-        case ConversionOutcome::TooLarge:
-            return "This file is too large to convert";
-        case ConversionOutcome::ReadFailed:
-            return "The Wave file could not be read";
-        case ConversionOutcome::NotANumber:
-            return "This Wave file holds a sample that is not a number";
-        case ConversionOutcome::WriteFailed:
-        case ConversionOutcome::OutputClosed:
-            return "The signal file could not be written";
-        case ConversionOutcome::Finished:
-            break;
-    }
-    return {};
-}
-
 std::string_view StandardOutputOutcomeText(ConversionOutcome outcome) {
     if (outcome == ConversionOutcome::WriteFailed || outcome == ConversionOutcome::OutputClosed) {
-        return "Standard output could not be written";
+        return StandardOutputFailedText;
     }
     return OutcomeText(outcome);
 }

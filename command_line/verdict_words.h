@@ -1,6 +1,7 @@
 #pragma once
-// The command line's words for the header check's verdicts and the conversion's outcomes:
-// the failure lines' texts, and the causes and hints that follow them in brackets.
+// The command line's words around the program's sentences (sentences/sentences.h) for the
+// header check's verdicts and the conversion's outcomes: the causes and hints that follow
+// them in brackets, and the report line's sample format.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,27 +9,21 @@
 #include "converter/conversion_outcome.h"
 #include "converter/header_check.h"
 #include "converter/wave_header.h"
-
-// "This is not a mono Wave file" and the like; empty for an accepted file.
-std::string_view RefusalText(HeaderCode code);
+#include "sentences/sentences.h"
 
 // What follows a refusal in brackets: why the name could not be opened, what the file holds
 // and every option that would read it ("2 channels; --channel N reads one"), or that a format
 // only the options read has no data chunk; empty when there is nothing to add.
 std::string RefusalCause(const HeaderVerdict& verdict);
 
-// The line and its cause for a channel asked of a file that has fewer: "There is no channel
-// 3" and "the file has 2 channels".
-std::string AbsentChannelText(int channel);
+// A channel count as causes and hints give it: "1 channel", "2 channels".
 std::string ChannelCountText(std::uint16_t channels);
 
 // The sample format as the report line gives it: "16 bits", "32-bit float".
 std::string SampleFormatText(const WaveHeader& header);
 
-// "This file is too large to convert" and the like; empty for a finished conversion.
-std::string_view OutcomeText(ConversionOutcome outcome);
-
-// The same where the lines go to standard output: a write failure is standard output's.
+// The outcome's sentence where the lines go to standard output: a write failure is standard
+// output's.
 std::string_view StandardOutputOutcomeText(ConversionOutcome outcome);
 
 // "the header gives N samples, the file holds M": the counts of a header that leaves out samples.

@@ -23,7 +23,7 @@ void ReleaseSignalLineTable(SignalLineTable& table) {
 }
 
 void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
-    const NumberText line = WithLineEnd(SignalLine(CodeSample(code, eightBit), table.Peak));
+    const NumberText line = WithLineEnd(SignalLine(CodeValue(code, eightBit), table.Peak));
     TabledLine& entry = table.Lines[code];
     std::memcpy(entry.Text, line.Text, sizeof entry.Text);
     entry.Length = static_cast<std::uint8_t>(line.Length);

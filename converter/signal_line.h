@@ -19,8 +19,11 @@ inline NumberText SignalLine(double sample, const ExtendedDivisor& peak) {
     return FileRealForm(DivideByPrepared(ExtendedFromDouble(sample), peak));
 }
 
+// The longest line with its line end.
+inline constexpr int LongestSignalLine = LongestNumberText + 2;
+
 // The line followed by its line end, CR LF, as the signal file holds them: one text of at most
-// 26 characters, so a line is one copy.
+// LongestSignalLine characters, so a line is one copy.
 inline NumberText WithLineEnd(NumberText line) {
     line.Text[line.Length++] = '\r';
     line.Text[line.Length++] = '\n';
@@ -58,7 +61,7 @@ inline int PutSignalLine(char* at, double sample, const WholeDivisor& peak) {
 // A line and its line end as a table keeps it: 32 bytes on a 32-byte boundary, so that a
 // line is read from one cache line and copied as one piece (its length with it, as scratch).
 struct alignas(32) TabledLine {
-    char Text[SignalLineRoom - 1];  // the line, at most 26 characters, then scratch
+    char Text[SignalLineRoom - 1];  // the line, at most LongestSignalLine characters, then scratch
     std::uint8_t Length;            // 0 while the line is not made yet
 };
 static_assert(sizeof(TabledLine) == SignalLineRoom);

@@ -1,6 +1,7 @@
 #include "files/replacement_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "files/file_error.h"

@@ -8,10 +8,8 @@
 // than one name, the file is emptied and written in place under that hold: only then does a
 // failure lose its old content. Names that are no regular file (a folder, a FIFO, a device)
 // are written straight into, as an output channel would.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -46,19 +44,6 @@ void DrainReplacementBuffer(ReplacementFile& file);
 
 // Adds bytes of any length; a buffer's worth or more is written from where it is.
 void AppendToReplacement(ReplacementFile& file, std::string_view bytes);
-
-// What AppendShortToReplacement copies, whatever the length of the text.
-inline constexpr std::size_t ShortTextSize = 32;
-
-// Adds the first length bytes (at most ShortTextSize) of the ShortTextSize bytes at text. The
-// copy is of the fixed size, a few moves rather than a call; the bytes past length are written
-// over by the next append or never written out.
-inline void AppendShortToReplacement(ReplacementFile& file, const char* text, std::size_t length) {
-    if (file.Used + ShortTextSize > ReplacementBufferSize) DrainReplacementBuffer(file);
-    if (file.Error != 0) return;
-    std::memcpy(file.Buffer + file.Used, text, ShortTextSize);
-    file.Used += std::min(length, ShortTextSize);
-}
 
 // Writes what is left and puts the file in place. Returns the file error number: 0 when the
 // file now holds exactly what was appended, else the old file is untouched.

@@ -13,9 +13,6 @@ constexpr char ExponentLetter = 'E';
 constexpr char PlusSign = '+';
 constexpr int MaxExponentDigits = 10;  // any int; real exponents need at most 4
 
-// Checked by an assertion only, which a release build leaves out.
-[[maybe_unused]] constexpr int LongestText = 24;
-
 // Each writer puts its characters at `at` and returns the place after them. The text is written
 // through a pointer, not by text.Length, so the compiler keeps the place in a register.
 char* PutDigits(char* at, const char* digits, int count) {
@@ -95,7 +92,7 @@ NumberText LayOut(const DecimalDigits& digits, bool blanks) {
         *at++ = Blank;
     }
     text.Length = static_cast<int>(at - text.Text);
-    assert(text.Length <= LongestText);
+    assert(text.Length <= LongestNumberText);
     return text;
 }
 

@@ -25,7 +25,10 @@ struct DecimalDigits {
 // with Point 1 and Zero set. Every normal value, however small, gets its full digits.
 DecimalDigits MakeDigits(ExtendedReal value, int budget);
 
-// A text of at most 24 characters in caller-owned storage.
+// The longest text of either form.
+inline constexpr int LongestNumberText = 24;
+
+// A text of at most LongestNumberText characters in caller-owned storage.
 struct NumberText {
     char Text[32];
     int Length;

@@ -16,6 +16,19 @@ constexpr std::int16_t Channel = 1;
 // Lines are made a batch at a time, then written one by one.
 constexpr std::uint32_t LinesPerBatch = 256;
 
+// The raw array holds the samples as elements of the file's own type, one sample each: bytes,
+// 16-bit integers, 3-byte strings.
+ElementType RawElementType(SampleForm form) {
+    switch (form) {
+        case SampleForm::Unsigned8:
+            return ElementType::UnsignedByte;
+        case SampleForm::Signed16:
+            return ElementType::SignedInt16;
+        default:
+            return ElementType::FixedString3;
+    }
+}
+
 // The lines of samples first .. first + count - 1.
 void MakeLines(const TypedArray& samples, std::uint32_t first, std::uint32_t count,
                const ExtendedDivisor& divisor, NumberText* lines) {
@@ -78,7 +91,7 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
 
     // The sample buffer is the larger array: when it cannot be had, the raw one is not tried.
     TypedArray samples = CreateArray(ElementType::Double, n);
-    TypedArray raw = EmptyArray(RawElementType(header.BitsPerSample));
+    TypedArray raw = EmptyArray(RawElementType(header.Form));
     if (samples.Storage != nullptr) raw = CreateArray(raw.Type, n);
     if (TakeFileError() != 0 || samples.Storage == nullptr || raw.Storage == nullptr) {
         return Abandon(raw, samples, ConversionOutcome::TooLarge);
@@ -89,7 +102,7 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
 
     double peak = 0;
     for (std::uint32_t i = 0; i < raw.Count; ++i) {
-        double value = DecodeSample(raw, i);
+        double value = SampleValue(raw.Storage + std::size_t{i} * raw.ElementSize, header.Form);
         std::memcpy(samples.Storage + static_cast<std::size_t>(i) * sizeof value, &value,
                     sizeof value);
         TakePeak(value, peak);

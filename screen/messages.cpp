@@ -1,39 +1,21 @@
 #include "screen/messages.h"
 
-std::string_view RefusalMessage(HeaderCode code) {
-    switch (code) {
-        case HeaderCode::NotFound:
-            return NotFoundMessage;
-        case HeaderCode::NotWave:
-            return NotWaveMessage;
-        case HeaderCode::NotPcm:
-            return NotPcmMessage;
-        case HeaderCode::NotMono:
-            return NotMonoMessage;
-        case HeaderCode::BadResolution:
-            return BadResolutionMessage;
-        case HeaderCode::NotPacked:
-            return NotPackedMessage;
-        case HeaderCode::WouldOverwrite:
-            return WouldOverwriteMessage;
-        case HeaderCode::Accepted:
-            break;
-    }
-    return {};
+#include "sentences/sentences.h"
+
+namespace {
+
+std::string Error(std::string_view sentence) {
+    return "   ERROR - " + std::string(sentence);
 }
 
-std::string_view OutcomeMessage(ConversionOutcome outcome) {
-    switch (outcome) {
-        case ConversionOutcome::TooLarge:
-            return TooLargeMessage;
-        case ConversionOutcome::ReadFailed:
-        case ConversionOutcome::NotANumber:  // float files are never read here
-            return ReadFailedMessage;
-        case ConversionOutcome::WriteFailed:
-        case ConversionOutcome::OutputClosed:
-            return WriteFailedMessage;
-        case ConversionOutcome::Finished:
-            break;
-    }
-    return JobFinishedMessage;
+}  // namespace
+
+std::string RefusalMessage(HeaderCode code) {
+    if (code == HeaderCode::Accepted) return {};
+    return Error(RefusalText(code));
+}
+
+std::string OutcomeMessage(ConversionOutcome outcome) {
+    if (outcome == ConversionOutcome::Finished) return std::string(JobFinishedMessage);
+    return Error(OutcomeText(outcome));
 }

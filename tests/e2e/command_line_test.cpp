@@ -118,7 +118,7 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
 
 // The forms the option library gives: bundled letters, attached arguments, "--" before a name
 // that looks like an option, and a lone "-" taken as standard input (here empty). -o and its
-// misuses; a folder path past 255 bytes; two names that give one signal file.
+// misuses; a folder path past 255 bytes, and a name; two names that give one signal file.
 TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
     WriteWholeFile("take1.wav", Wave(300));
     ASSERT_EQ(Norvistrand({"-q", "take1.wav"}).ExitStatus, 0);
@@ -176,6 +176,12 @@ TEST_F(CommandLineTest, OptionFormsOfTheLibrary) {
          {}},
         {{"-", "-c", "-"}, 2, "", "norvistrand: standard input can be read only once\n", {}},
         {{"-q", "-d", deep, "take1.wav"}, 0, "", "", deep + "/take1.sig"},
+        {{"-q", deep + "/take1.wav"},
+         1,
+         "",
+         "norvistrand: " + deep +
+             "/take1.wav: Specified file not found (name longer than 255 bytes)\n",
+         {}},
         {{"-q", "take1.wav", "take1.WAV"},
          1,
          "",

@@ -95,9 +95,11 @@ TEST_F(ConverterTest, RefusalsSayWhy) {
         const char* Name;
         std::string_view Message;
     } const cases[] = {
-        {"absent.wav", NotFoundMessage},      {"", NotFoundMessage},
-        {"text.wav", NotWaveMessage},         {"stereo.wav", NotMonoMessage},
-        {"take1.SIG", WouldOverwriteMessage},
+        {"absent.wav", "   ERROR - Specified file not found"},
+        {"", "   ERROR - Specified file not found"},
+        {"text.wav", "   ERROR - This is not a Wave file"},
+        {"stereo.wav", "   ERROR - This is not a mono Wave file"},
+        {"take1.SIG", "   ERROR - The signal file would overwrite this Wave file"},
     };
     for (const Case& c : cases) {
         WaveHeader header{};
