@@ -80,6 +80,8 @@ std::string SampleFormatText(const WaveHeader& header) {
     if (header.Form == SampleForm::Float32 || header.Form == SampleForm::Float64) {
         return bits + "-bit float";
     }
+    if (header.Form == SampleForm::ALaw8) return bits + "-bit A-law";
+    if (header.Form == SampleForm::MuLaw8) return bits + "-bit µ-law";
     return bits + " bits";
 }
 

@@ -19,7 +19,7 @@ std::string RefusalCause(const HeaderVerdict& verdict);
 // A channel count as causes and hints give it: "1 channel", "2 channels".
 std::string ChannelCountText(std::uint16_t channels);
 
-// The sample format as the report line gives it: "16 bits", "32-bit float".
+// The sample format as the report line gives it: "16 bits", "32-bit float", "8-bit A-law".
 std::string SampleFormatText(const WaveHeader& header);
 
 // The outcome's sentence where the lines go to standard output: a write failure is standard

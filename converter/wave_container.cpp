@@ -184,3 +184,13 @@ ChunkWalk WalkChunks(std::string_view bytes) {
     }
     return walk;
 }
+
+std::string RiffFormatHead(std::string_view formatPayload) {
+    std::string head = "RIFF";
+    head.append(4, '\0');  // the RIFF size, which no reading looks at
+    head += "WAVEfmt ";
+    for (int i = 0; i < 4; ++i) {
+        head.push_back(static_cast<char>((formatPayload.size() >> (8 * i)) & 0xFF));
+    }
+    return head.append(formatPayload);
+}

@@ -6,6 +6,7 @@
 // bytes. Bytes are read as a file's reads give them: little-endian, and those past the end of
 // what is given as 0.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 enum class WaveContainer {
@@ -60,3 +61,7 @@ void TakeChunkHeader(ChunkWalk& walk, std::string_view chunkHeader);
 
 // The whole walk over chunk headers that lie inside the bytes, a whole file or its head.
 ChunkWalk WalkChunks(std::string_view bytes);
+
+// The first bytes of a RIFF file whose format chunk holds the payload: "RIFF", a size, "WAVE"
+// and the "fmt " chunk, so that the format's fields lie where a RIFF file's are read.
+std::string RiffFormatHead(std::string_view formatPayload);
