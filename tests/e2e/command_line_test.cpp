@@ -647,8 +647,10 @@ TEST_F(CommandLineTest, PartsCoverTheListOnce) {
     for (int parts : {1, 3, 7, 9}) {
         std::map<std::string, int> converted;
         for (int part = 1; part <= parts; ++part) {
-            const std::string share = std::to_string(part) + "/" + std::to_string(parts);
-            const ChildResult run = Norvistrand({"--files-from=takes.list", "--part=" + share});
+            const std::string share =
+                "--part=" + std::to_string(part) + "/" + std::to_string(parts);
+            const ChildResult run =
+                RunChild({NORVISTRAND_BINARY, "--files-from=takes.list", share}, Patience);
             EXPECT_EQ(run.ExitStatus, 0) << share;
             std::istringstream lines(run.Output);
             for (std::string line; std::getline(lines, line);) {
