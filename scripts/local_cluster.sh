@@ -55,7 +55,7 @@ write_configuration() {
   local cpus memory
   cpus=$(nproc)
   # Below what the machine has, so slurmd does not drain the node for want of memory.
-  memory=$(($(free -m | awk '/^Mem:/ {print $2}') * 3 / 4))
+  memory=$(awk '/^MemTotal:/ {print int($2 / 1024 * 3 / 4)}' /proc/meminfo)
   mkdir -p /etc/slurm /var/spool/slurmctld /var/spool/slurmd /var/log/slurm
   cat >"$conf" <<EOF
 ClusterName=local
@@ -97,13 +97,15 @@ start_munge() {
   wait_for 10 bash -c 'munge -n | unmunge | grep -q "Success"' || fail "munge does not answer"
 }
 
+# Starts /usr/sbin/NAME with the arguments, unless its pid file names a live process.
 start_daemon() {
   local name=$1 pid_file=$2
+  shift 2
   if running_pid "$pid_file" >/dev/null; then
     say "$name already running (pid $(cat "$pid_file"))"
     return
   fi
-  "/usr/sbin/$name" || fail "$name did not start"
+  "/usr/sbin/$name" "$@" || fail "$name did not start"
   wait_for 10 running_pid "$pid_file" || fail "$name wrote no pid file"
 }
 
@@ -117,7 +119,8 @@ start() {
   write_configuration
   start_munge
   start_daemon slurmctld "$slurmctld_pid"
-  start_daemon slurmd "$slurmd_pid"
+  # Named as the configuration names it, whatever the machine's host name.
+  start_daemon slurmd "$slurmd_pid" -N localhost
   # A node an earlier run left down comes back.
   scontrol update nodename=localhost state=resume >/dev/null 2>&1 || true
   wait_for 60 node_idle || fail "the node is not idle after 60 s: $(sinfo 2>&1 || true)"
