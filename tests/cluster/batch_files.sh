@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154 # $program is set by the script that sources this
 # The batch the cluster and parallel checks convert, and their checks; sourced, with $program
 # set. make_batch FOLDER writes FOLDER/takes/ (names with spaces, a newline and a leading -),
 # FOLDER/takes.list (NUL-ended) and FOLDER/reference/, one process's signal files of them.
