@@ -243,15 +243,15 @@ FileResult ConvertStandardInput(const std::string& signalName, const Options& op
     return converted;
 }
 
-// -u: the signal file is there and its content not older than the wave file's, and no earlier
-// file of this run wrote it (that one is refused as usual). Times are compared to the
+// -u: the signal file is there, no folder, and its content not older than the wave file's, and
+// no earlier file of this run wrote it (that one is refused as usual). Times are compared to the
 // nanosecond where the system keeps them.
 bool UpToDate(std::string_view name, const std::string& signalName,
               const std::vector<WrittenFile>& written) {
     FileStamp wave{};
     FileStamp signal{};
     if (signalName.empty() || EarlierWriter(signalName, written) != nullptr ||
-        !StampPath(name, wave) || !StampPath(signalName, signal)) {
+        IsFolder(signalName) || !StampPath(name, wave) || !StampPath(signalName, signal)) {
         return false;
     }
     return std::pair(signal.Times[0], signal.Times[1]) >= std::pair(wave.Times[0], wave.Times[1]);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "command_line/line_blocks.h"
 #include "command_line/name_list.h"
@@ -201,12 +202,12 @@ ParseOutcome JoinListedNames(Options& options) {
     std::vector<std::string_view> files;
     std::size_t taken = 0;
     for (const NameListAt& list : options.NameLists) {
-        const WholeText text =
+        WholeText text =
             list.Path == StandardInputName ? ReadWholeStandardInput() : ReadWholeText(list.Path);
         if (text.Error != 0) {
             return ListFailure(list.Path, "The list of files cannot be read (" + text.Cause + ")");
         }
-        options.ListTexts.push_back(text.Bytes);
+        options.ListTexts.push_back(std::move(text.Bytes));
         files.insert(files.end(), options.Files.begin() + static_cast<std::ptrdiff_t>(taken),
                      options.Files.begin() + static_cast<std::ptrdiff_t>(list.At));
         taken = list.At;
