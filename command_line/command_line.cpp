@@ -88,7 +88,8 @@ void ReportConversion(std::string_view name, std::string_view signalName, const 
                        std::to_string(header.SampleCount) + " samples, " +
                        std::to_string(header.Duration) + " milliseconds -> " +
                        Shown(signalName, terminal) + "\n";
-    HideBatch(*streams.Batch);
+    // Only a terminal that shows both streams needs the batch's line out of the way.
+    if (terminal) HideBatch(*streams.Batch);
     if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
 }
 
