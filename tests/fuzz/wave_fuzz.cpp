@@ -397,7 +397,7 @@ void RunScreenReading(const Input& in) {
     unlink(Scratch.SignalName.c_str());
     Require(CheckWaveHeader(Scratch.WaveName, header).Code == HeaderCode::Accepted,
             "accepted only once");
-    ProgressDisplay quiet{false, {}, {}, -1};
+    ProgressDisplay quiet{false, {}, {}, -1, nullptr};
     std::string cause;
     outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
@@ -467,7 +467,7 @@ void RunReading(const Input& in, const HeaderReading& reading) {
 
     std::int64_t notANumber = 0;
     const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
-    ProgressDisplay quiet{false, {}, {}, -1};
+    ProgressDisplay quiet{false, {}, {}, -1, nullptr};
     std::string cause;
     const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
     std::string bytes;
