@@ -29,12 +29,6 @@ struct Streams {
     bool OutputClosed;   // the lines went to a pipe nobody reads: the run ends
 };
 
-// A signal file written in this run, and the wave file it came from.
-struct WrittenFile {
-    std::string SignalName;
-    std::string_view WaveName;
-};
-
 // The channel the header check leaves open on an accepted file.
 constexpr std::int16_t AcceptedWaveChannel = 1;
 
@@ -198,7 +192,7 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
     if (toOutput) return true;
-    written.push_back(WrittenFile{.SignalName = signalName, .WaveName = source.Shown});
+    written.push_back(WrittenFile{.SignalName = signalName, .WaveName = std::string(source.Shown)});
     if (!options.Quiet && !streams.LinesOnOutput) {
         ReportConversion(source.Shown, signalName, header, streams);
     }
@@ -243,6 +237,12 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
 }  // namespace
 
 int RunCommandLine(int count, const char* const* arguments) {
+    std::vector<WrittenFile> written;
+    return RunCommandLineAfter(count, arguments, written);
+}
+
+int RunCommandLineAfter(int count, const char* const* arguments,
+                        std::vector<WrittenFile>& written) {
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
@@ -270,7 +270,6 @@ int RunCommandLine(int count, const char* const* arguments) {
                     .LinesOnOutput = LinesToOutput(standardInput, options),
                     .OutputLost = false,
                     .OutputClosed = false};
-    std::vector<WrittenFile> written;
     bool allConverted = true;
     for (std::string_view name : options.Files) {
         allConverted = ConvertFile(name, options, streams, written) && allConverted;

@@ -92,8 +92,19 @@ async function chooseFiles(page, files) {
     await (await page.$('input[type=file]')).uploadFile(...files);
 }
 
-// Sets the options, selects the files and waits for their results.
+// Empties the page's list of results, as its "Clear" button does.
+async function clearResults(page) {
+    await page.evaluate(() => document.getElementById('clear').click());
+}
+
+// Empties the list, sets the options, selects the files and waits for their results.
 async function convertInPage(page, files, options, timeout) {
+    await clearResults(page);
+    return addInPage(page, files, options, timeout);
+}
+
+// Sets the options, selects the files and waits for their results, and those shown before.
+async function addInPage(page, files, options, timeout) {
     await setOptions(page, options);
     const batches = await batchesDone(page);
     await chooseFiles(page, files);
@@ -133,5 +144,26 @@ function resultsInPage(page) {
     });
 }
 
+// Clicks "Download all" with the browser's downloads going to folder (emptied first), and
+// waits, for up to ten seconds, until one is complete: the names of the downloads begun by
+// then, and of the files in folder.
+async function downloadAll(page, folder) {
+    fs.rmSync(folder, {recursive: true, force: true});
+    fs.mkdirSync(folder, {recursive: true});
+    const session = await page.browser().target().createCDPSession();
+    await session.send('Browser.setDownloadBehavior',
+                       {behavior: 'allow', downloadPath: path.resolve(folder), eventsEnabled: true});
+    const begun = [];
+    session.on('Browser.downloadWillBegin', (event) => begun.push(event.suggestedFilename));
+    const completed = new Promise((resolve) => session.on('Browser.downloadProgress', (event) => {
+        if (event.state !== 'inProgress') resolve();
+    }));
+    await page.click('#download-all');
+    await Promise.race([completed, new Promise((resolve) => setTimeout(resolve, 10000))]);
+    await session.detach();
+    return {begun, files: fs.readdirSync(folder)};
+}
+
 module.exports = {signalNameOf, sha256, runNative, openPage, setOptions, batchesDone,
-                  waitForBatches, chooseFiles, convertInPage, resultsInPage};
+                  waitForBatches, chooseFiles, clearResults, convertInPage, addInPage, resultsInPage,
+                  downloadAll};
