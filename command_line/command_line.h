@@ -20,5 +20,4 @@ struct WrittenFile {
 // RunCommandLine after the files written: the web page converts each file of a choice in a run
 // of its own, and refuses a signal file written earlier in the choice as one run would. The
 // files this run writes join written.
-int RunCommandLineAfter(int count, const char* const* arguments,
-                        std::vector<WrittenFile>& written);
+int RunCommandLineAfter(int count, const char* const* arguments, std::vector<WrittenFile>& written);

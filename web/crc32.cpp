@@ -29,7 +29,8 @@ constexpr CrcTables MakeTables() {
 constexpr CrcTables Tables = MakeTables();
 
 std::uint32_t Word(const unsigned char* bytes) {
-    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
+           (static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
 }  // namespace

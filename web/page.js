@@ -19,10 +19,10 @@ const Flags = ['extensible', 'data-to-end', 'any-pcm'];
 // Each choice of files: {files: [{file, handle, readable}], options, items}, items being the
 // result element of each file. The choices wait their turn in order; one converts at a time.
 let waiting = [];
-let converting = null; // the choice being converted
-let lastChoice = null; // for "Convert again"
+let converting = null;            // the choice being converted
+let lastChoice = null;            // for "Convert again"
 let choosing = Promise.resolve(); // choices are looked at in the order they were made
-let busy = true; // until the worker is ready
+let busy = true;                  // until the worker is ready
 // The signal files shown, by name, in the order shown: {link, blob, crc, date, waveName}.
 const kept = new Map();
 // The work since the page was last idle, for the one progress: files in it, files done and
@@ -48,7 +48,7 @@ function setState(state) {
 // what the command line refuses.
 function chosenOptions() {
     const options = Flags.filter((flag) => document.querySelector(`[name="${flag}"]`).checked)
-        .map((flag) => `--${flag}`);
+                        .map((flag) => `--${flag}`);
     const channel = document.querySelector('[name="channel"]').value;
     if (channel !== '') options.push(`--channel=${channel}`);
     return options;
@@ -128,8 +128,8 @@ function addChoice(files, options) {
 function choose(chosen, options = chosenOptions()) {
     if (chosen.length === 0) return;
     choosing = choosing.then(async () => {
-        const files = await Promise.all(chosen.map(async ({file, handle}) =>
-            ({file, handle, readable: await readableNow(file)})));
+        const files = await Promise.all(chosen.map(
+            async ({file, handle}) => ({file, handle, readable: await readableNow(file)})));
         lastChoice = files;
         addChoice(files, options);
     });
@@ -196,15 +196,15 @@ function showResult(message) {
         link.download = message.signalName;
         link.textContent = `Download ${message.signalName}`;
         item.append(' ', link);
-        kept.set(message.signalName, {link, blob: message.signal, crc: message.crc,
-                                      date: new Date(), waveName: name});
+        kept.set(
+            message.signalName,
+            {link, blob: message.signal, crc: message.crc, date: new Date(), waveName: name});
         form.downloadAll.disabled = false;
     }
     // From the file's start to its link, for bench/web_bench.js.
     item.dataset.milliseconds = (performance.now() - started).toFixed(1);
     work.done += 1;
-    if (message.status === 0) work.converted += 1;
-    else work.notConverted += 1;
+    work[message.status === 0 ? 'converted' : 'notConverted'] += 1;
     form.spoken.textContent = `${name}: ${message.status === 0 ? 'converted' : 'not converted'} ` +
         `(${work.done} of ${work.total})`;
 }
@@ -254,11 +254,11 @@ function clearAll() {
 
 // Every signal file shown, as one ZIP archive, in one download.
 function downloadAll() {
-    const entries = Array.from(kept, ([name, signal]) =>
-        ({name, data: signal.blob, crc: signal.crc, date: signal.date}));
+    const entries = Array.from(
+        kept, ([name, signal]) => ({name, data: signal.blob, crc: signal.crc, date: signal.date}));
     URL.revokeObjectURL(form.archive.href);
-    form.archive.href = URL.createObjectURL(new Blob(archiveParts(entries),
-                                                     {type: 'application/zip'}));
+    form.archive.href =
+        URL.createObjectURL(new Blob(archiveParts(entries), {type: 'application/zip'}));
     form.archive.click();
 }
 
@@ -294,7 +294,8 @@ const module = WebAssembly.compile(Uint8Array.from(atob(ModuleBase64), (c) => c.
 
 // Messages go to a worker once the module is compiled, in the order sent.
 function send(target, message) {
-    module.then(() => target.postMessage(message), (error) => workerBroke({message: String(error)}));
+    const broke = (error) => workerBroke({message: String(error)});
+    module.then(() => target.postMessage(message), broke);
 }
 
 // A worker with its own instance of the module, compiled once for all.
@@ -302,7 +303,8 @@ function startWorker() {
     const fresh = new Worker(workerUrl);
     fresh.onmessage = answerWorker;
     fresh.onerror = workerBroke;
-    module.then((compiled) => fresh.postMessage({type: 'start', module: compiled}), () => {});
+    const start = (compiled) => fresh.postMessage({type: 'start', module: compiled});
+    module.then(start, () => {});
     return fresh;
 }
 
@@ -328,9 +330,12 @@ document.addEventListener('drop', (event) => {
     event.preventDefault();
     document.body.classList.remove('dragging');
     const files = Array.from(event.dataTransfer.files);
-    const handles = Array.from(event.dataTransfer.items)
-        .filter((item) => item.kind === 'file')
-        .map((item) => (item.getAsFileSystemHandle ? item.getAsFileSystemHandle() : null));
-    Promise.all(handles.map((handle) => Promise.resolve(handle).catch(() => null))).then((found) =>
-        choose(files.map((file, i) => ({file, handle: found[i]?.kind === 'file' ? found[i] : null}))));
+    const handles =
+        Array.from(event.dataTransfer.items)
+            .filter((item) => item.kind === 'file')
+            .map((item) => (item.getAsFileSystemHandle ? item.getAsFileSystemHandle() : null));
+    Promise.all(handles.map((handle) => Promise.resolve(handle).catch(() => null)))
+        .then(
+            (found) => choose(files.map(
+                (file, i) => ({file, handle: found[i]?.kind === 'file' ? found[i] : null}))));
 });

@@ -44,9 +44,9 @@ std::vector<const char*> SpaceStrings(std::int32_t count) {
 
 // The line about the file, framed as the command-line mode frames its own.
 void SayAboutFile(std::string_view name, std::string_view text) {
-    platform::WriteToStream(platform::StandardStream::Error,
-                            std::string(ProgramName) + ": " + std::string(name) + ": " +
-                                std::string(text) + "\n");
+    platform::WriteToStream(
+        platform::StandardStream::Error,
+        std::string(ProgramName) + ": " + std::string(name) + ": " + std::string(text) + "\n");
 }
 
 }  // namespace

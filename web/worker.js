@@ -35,12 +35,12 @@ const RetryMilliseconds = 1500;
 const BadDescriptor = 8;
 
 let instance = null;
-let pageFiles = []; // by the module's number: the page's File
-let madeNames = []; // by the module's number: the name a made file has, once renamed
-let madeParts = []; // by the module's number: the made file's bytes so far, as Blobs
-let madeCrcs = []; // by the module's number: the CRC-32 of the made file's bytes so far
-let gathered = null; // the bytes written last, not yet a Blob: {number, bytes, length}
-let slice = null; // the slice last read: {number, start, bytes}
+let pageFiles = [];   // by the module's number: the page's File
+let madeNames = [];   // by the module's number: the name a made file has, once renamed
+let madeParts = [];   // by the module's number: the made file's bytes so far, as Blobs
+let madeCrcs = [];    // by the module's number: the CRC-32 of the made file's bytes so far
+let gathered = null;  // the bytes written last, not yet a Blob: {number, bytes, length}
+let slice = null;     // the slice last read: {number, start, bytes}
 let texts = ['', '']; // the run's standard output and standard error
 let decoders = [];
 let run = null; // the file being converted: {index, number, read, size, percent}
@@ -114,7 +114,8 @@ const imports = {
     norvistrand: {
         read: readPageFile,
         write(number, source, count) {
-            madeCrcs[number] = instance.exports.UpdateCrc32(madeCrcs[number] || 0, source, count) >>> 0;
+            madeCrcs[number] =
+                instance.exports.UpdateCrc32(madeCrcs[number] || 0, source, count) >>> 0;
             if (!gathered) gathered = {number, bytes: new Uint8Array(GatherBytes), length: 0};
             if (gathered.number !== number || gathered.length + count > GatherBytes) {
                 keepGathered();
@@ -224,7 +225,11 @@ function endTexts() {
 
 // The module's line for what befell the file outside it (PageEvent in web/web_entry.cpp),
 // about the file named first of the strings; its exit status.
-const PageEvent = {unkept: 0, changed: 1, replaces: 2};
+const PageEvent = {
+    unkept: 0,
+    changed: 1,
+    replaces: 2
+};
 
 function sayPageEvent(event, strings) {
     startTexts();
@@ -247,11 +252,18 @@ function argumentName(file) {
 async function convert(index, file, options, readableWhenChosen, shown) {
     postMessage({type: 'begin', index});
     if (readableWhenChosen && !readable(file)) {
-        postMessage({type: 'result', index, ...sayPageEvent(PageEvent.changed, [file.name]),
-                     signalName: null, signal: null, crc: 0, replaces: false});
+        postMessage({
+            type: 'result',
+            index,
+            ...sayPageEvent(PageEvent.changed, [file.name]),
+            signalName: null,
+            signal: null,
+            crc: 0,
+            replaces: false
+        });
         return;
     }
-    for (let attempt = 1; ; ++attempt) {
+    for (let attempt = 1;; ++attempt) {
         run = {index, number: -1, read: 0, size: file.size, percent: -1};
         let status = runModule(options.concat(['--', argumentName(file)]), [file]);
         run = null;
@@ -271,13 +283,22 @@ async function convert(index, file, options, readableWhenChosen, shown) {
         if (signal) {
             instance.exports.KeepWritten();
             if (replaces) {
-                const said = sayPageEvent(PageEvent.replaces, [file.name, signalName, shown.get(signalName)]);
+                const said = sayPageEvent(
+                    PageEvent.replaces, [file.name, signalName, shown.get(signalName)]);
                 text = said.text + text;
             }
             shown.set(signalName, file.name);
         }
-        postMessage({type: 'result', index, text, status, signalName: signal ? signalName : null,
-                     signal, crc, replaces});
+        postMessage({
+            type: 'result',
+            index,
+            text,
+            status,
+            signalName: signal ? signalName : null,
+            signal,
+            crc,
+            replaces
+        });
         return;
     }
 }

@@ -5,7 +5,7 @@
 
 const Zip32Limit = 0xffffffff; // a field of 4 bytes holding this says: see the ZIP64 field
 const Zip16Limit = 0xffff;
-const ZipVersion = 20; // 2.0: stored files in folders
+const ZipVersion = 20;   // 2.0: stored files in folders
 const Zip64Version = 45; // 4.5: ZIP64
 const ZipUtf8Names = 0x0800;
 
@@ -16,10 +16,14 @@ function zipFields(fields) {
     const view = new DataView(out.buffer);
     let at = 0;
     for (const [bytes, value] of fields) {
-        if (bytes === 2) view.setUint16(at, value, true);
-        else if (bytes === 4) view.setUint32(at, value, true);
-        else if (bytes === 8) view.setBigUint64(at, BigInt(value), true);
-        else out.set(value, at);
+        if (bytes === 2)
+            view.setUint16(at, value, true);
+        else if (bytes === 4)
+            view.setUint32(at, value, true);
+        else if (bytes === 8)
+            view.setBigUint64(at, BigInt(value), true);
+        else
+            out.set(value, at);
         at += bytes || value.length;
     }
     return out;
@@ -48,18 +52,21 @@ function archiveParts(entries) {
         const far = offset >= Zip32Limit;
         const version = big || far ? Zip64Version : ZipVersion;
         const {time, date} = zipDateTime(entry.date);
-        const common = [[2, version], [2, ZipUtf8Names], [2, 0], [2, time], [2, date],
-                        [4, entry.crc], [4, big ? Zip32Limit : size], [4, big ? Zip32Limit : size],
-                        [2, name.length]];
+        const common = [
+            [2, version], [2, ZipUtf8Names], [2, 0], [2, time], [2, date], [4, entry.crc],
+            [4, big ? Zip32Limit : size], [4, big ? Zip32Limit : size], [2, name.length]
+        ];
         const localExtra = big ? [[2, 1], [2, 16], [8, size], [8, size]] : [];
-        const local = zipFields([[4, 0x04034b50], ...common, [2, big ? 20 : 0], [0, name],
-                                 ...localExtra]);
-        const centralExtra = [...(big ? [[8, size], [8, size]] : []), ...(far ? [[8, offset]] : [])];
+        const local =
+            zipFields([[4, 0x04034b50], ...common, [2, big ? 20 : 0], [0, name], ...localExtra]);
+        const centralExtra =
+            [...(big ? [[8, size], [8, size]] : []), ...(far ? [[8, offset]] : [])];
         const extraLength = centralExtra.length ? 4 + 8 * centralExtra.length : 0;
         const extraHeader = extraLength ? [[2, 1], [2, extraLength - 4]] : [];
-        central.push(zipFields([[4, 0x02014b50], [2, version], ...common, [2, extraLength], [2, 0],
-                                [2, 0], [2, 0], [4, 0], [4, far ? Zip32Limit : offset], [0, name],
-                                ...extraHeader, ...centralExtra]));
+        central.push(zipFields([
+            [4, 0x02014b50], [2, version], ...common, [2, extraLength], [2, 0], [2, 0], [2, 0],
+            [4, 0], [4, far ? Zip32Limit : offset], [0, name], ...extraHeader, ...centralExtra
+        ]));
         parts.push(local, entry.data);
         offset += local.length + size;
     }
@@ -68,12 +75,16 @@ function archiveParts(entries) {
     const count = entries.length;
     if (count >= Zip16Limit || offset >= Zip32Limit || centralSize >= Zip32Limit) {
         const end64 = offset + centralSize;
-        parts.push(zipFields([[4, 0x06064b50], [8, 44], [2, Zip64Version], [2, Zip64Version],
-                              [4, 0], [4, 0], [8, count], [8, count], [8, centralSize], [8, offset]]));
+        parts.push(zipFields([
+            [4, 0x06064b50], [8, 44], [2, Zip64Version], [2, Zip64Version], [4, 0], [4, 0],
+            [8, count], [8, count], [8, centralSize], [8, offset]
+        ]));
         parts.push(zipFields([[4, 0x07064b50], [4, 0], [8, end64], [4, 1]]));
     }
-    parts.push(zipFields([[4, 0x06054b50], [2, 0], [2, 0], [2, Math.min(count, Zip16Limit)],
-                          [2, Math.min(count, Zip16Limit)], [4, Math.min(centralSize, Zip32Limit)],
-                          [4, Math.min(offset, Zip32Limit)], [2, 0]]));
+    parts.push(zipFields([
+        [4, 0x06054b50], [2, 0], [2, 0], [2, Math.min(count, Zip16Limit)],
+        [2, Math.min(count, Zip16Limit)], [4, Math.min(centralSize, Zip32Limit)],
+        [4, Math.min(offset, Zip32Limit)], [2, 0]
+    ]));
     return parts;
 }
