@@ -159,12 +159,14 @@ function chooseAgain() {
 async function startNext() {
     if (busy || waiting.length === 0) return;
     busy = true;
-    converting = waiting.shift();
+    const choice = waiting.shift();
+    converting = choice;
     setState('busy');
     form.again.disabled = true;
     if (workerConverted) {
         worker.terminate();
         await waitForLetGo();
+        if (converting !== choice) return; // cleared meanwhile
         worker = startWorker();
     }
     workerConverted = true;
