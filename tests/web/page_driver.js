@@ -98,7 +98,7 @@ async function chooseFiles(page, files) {
 
 // Empties the page's list of results, as its "Clear" button does.
 async function clearResults(page) {
-    await page.evaluate(() => document.getElementById('clear').click());
+    await page.evaluate(() => document.getElementById('clear')?.click()); // none before 1.4
 }
 
 // Empties the list, sets the options, selects the files and waits for their results.
