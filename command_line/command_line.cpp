@@ -43,13 +43,6 @@ enum class FileResult {
     NamedBefore,  // the same file as one named before, converted already
 };
 
-// A signal file written in this run, and the wave file it came from.
-struct WrittenFile {
-    std::string SignalName;
-    std::string_view WaveName;
-    std::string_view WavePath;  // empty for standard input, whose copy is gone
-};
-
 // The channel the header check leaves open on an accepted file.
 constexpr std::int16_t AcceptedWaveChannel = 1;
 
@@ -313,9 +306,10 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
     if (toOutput) return FileResult::Converted;
-    written.push_back(WrittenFile{.SignalName = signalName,
-                                  .WaveName = source.Shown,
-                                  .WavePath = source.StandardInput ? "" : source.Path});
+    written.push_back(
+        WrittenFile{.SignalName = signalName,
+                    .WaveName = std::string(source.Shown),
+                    .WavePath = std::string(source.StandardInput ? "" : source.Path)});
     if (!options.Quiet && !streams.LinesOnOutput) {
         ReportConversion(source.Shown, signalName, header, streams);
     }
@@ -422,6 +416,12 @@ std::uint64_t FileBytes(std::string_view name, const BatchProgress& batch) {
 }  // namespace
 
 int RunCommandLine(int count, const char* const* arguments) {
+    std::vector<WrittenFile> written;
+    return RunCommandLineAfter(count, arguments, written);
+}
+
+int RunCommandLineAfter(int count, const char* const* arguments,
+                        std::vector<WrittenFile>& written) {
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
@@ -462,7 +462,6 @@ int RunCommandLine(int count, const char* const* arguments) {
     const bool batchShown =
         streams.ErrorIsTerminal && options.Files.size() > 1 && !(lines && streams.OutputIsTerminal);
     BeginBatch(batch, batchShown, options.Files.size(), batchShown ? BatchBytes(options.Files) : 0);
-    std::vector<WrittenFile> written;
     Tally tally{.Results = {}};
     for (std::string_view name : options.Files) {
         BeginBatchFile(batch, FileBytes(name, batch));
