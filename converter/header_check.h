@@ -75,5 +75,16 @@ struct HeaderReading {
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };
 
+// The check of a typed name: the test open (a name that cannot be opened and read is not
+// found), then the file's head is read once through channel 1 and judged; chunks beyond the
+// head are read through the channel. Refuses a file its signal file would overwrite.
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
                               const HeaderReading& reading = {});
+
+// The same judgement of a whole file given as its bytes, with no channel and no file system:
+// no test open (so never NotFound), and no comparison with the signal file (so never
+// WouldOverwrite; SignalName and NoSignalFile are not looked at). Bytes past the end read as 0,
+// as the channel's reads give them. Accepted with the same header and verdict the name of a
+// file holding these bytes gets.
+HeaderVerdict CheckWaveBytes(std::string_view fileBytes, WaveHeader& header,
+                             const HeaderReading& reading = {});
