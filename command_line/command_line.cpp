@@ -136,13 +136,11 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};
     verdict = CheckWaveHeader(source.Path, header, reading);
     if (verdict.Code == HeaderCode::Accepted) return true;
-    // With a channel asked for, only a file of fewer channels is refused as not mono.
-    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
-        ReportFailure(source.Shown, AbsentChannelText(options.Channel),
-                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
-        return false;
-    }
-    ReportFailure(source.Shown, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    ReportFailure(source.Shown,
+                  verdict.Code == HeaderCode::NoSuchChannel
+                      ? AbsentChannelText(options.Channel)
+                      : std::string(RefusalText(verdict.Code)),
+                  RefusalCause(verdict), streams);
     return false;
 }
 

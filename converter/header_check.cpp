@@ -272,7 +272,8 @@ HeaderCode JudgeFormat(const WaveBytes& bytes, const HeaderReading& reading, Wav
     if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
     const std::int32_t channels = header.ChannelCount = held.ChannelCount = fields.ChannelCount;
     const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 ? channels != 1 : channel > channels) return HeaderCode::NotMono;
+    if (reading.Channel == 0 && channels != 1) return HeaderCode::NotMono;
+    if (channel > channels) return HeaderCode::NoSuchChannel;
     header.SampleRate = fields.SampleRate;
     header.BlockAlignment = held.BlockAlignment = fields.BlockAlignment;
     header.BitsPerSample = held.BitsPerSample = fields.BitsPerSample;
@@ -449,7 +450,7 @@ HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const Header
     verdict.Code = JudgeFormat(bytes, reading, header, verdict);
     if (verdict.Code != HeaderCode::Accepted) return verdict;
     if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
-        verdict.Code = HeaderCode::NotWave;
+        verdict.Code = HeaderCode::NoDataChunk;
         return verdict;
     }
     const bool lengthNeeded = reading.DataToEnd || reading.CountHeld;

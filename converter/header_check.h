@@ -12,11 +12,13 @@
 enum class HeaderCode {
     Accepted,
     NotFound,        // the name cannot be opened and read
-    NotWave,         // no "RIFF" ... "WAVE"; or, in a format only the options read, no data chunk
+    NotWave,         // no "RIFF" ... "WAVE"
     NotPcm,          // the format tag is not PCM (nor a format the options read)
-    NotMono,         // more or fewer channels than one (or than the channel asked for needs)
+    NotMono,         // more or fewer channels than one, where no channel is asked for
+    NoSuchChannel,   // the channel asked for lies past the file's channel count
     BadResolution,   // bits per sample other than 8, 16 or 24 (or those the options read)
     NotPacked,       // 24-bit samples in other than 3 bytes (or 4, where those are read)
+    NoDataChunk,     // a format only the options read, without a data chunk to find its samples
     WouldOverwrite,  // the signal file would be the wave file itself
 };
 

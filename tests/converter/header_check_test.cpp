@@ -215,17 +215,36 @@ TEST_F(HeaderCheckTest, BytesInMemoryAreJudgedAsTheFileHoldingThem) {
         const char* Why;
         std::string Bytes;
         HeaderReading Reading;
+        HeaderCode Code;
     } const cases[] = {
-        {"canonical", BuildWave(Mono16()), {}},
-        {"ends inside the bits per sample", BuildWave(Mono16()).substr(0, 35), {}},
-        {"stereo, one channel", CanonicalWave(2, 16, Samples16({1, 2, 3, 4})), {.Channel = 2}},
-        {"stereo, channel 3", CanonicalWave(2, 16, Samples16({1, 2})), {.Channel = 3}},
-        {"chunks before the data", BuildWave(chunky), {.CountHeld = true}},
-        {"placeholder size, to the end", BuildWave(placeholder), {.DataToEnd = true}},
-        {"placeholder size, counted", BuildWave(placeholder), {.CountHeld = true}},
-        {"extensible float", BuildWave(floats), {.AnyPcm = true}},
-        {"extensible float unasked", BuildWave(floats), {}},
-        {"float without a data chunk", BuildWave(floats).substr(0, 68), {.AnyPcm = true}},
+        {"canonical", BuildWave(Mono16()), {}, HeaderCode::Accepted},
+        {"ends inside the bits per sample",
+         BuildWave(Mono16()).substr(0, 35),
+         {},
+         HeaderCode::Accepted},
+        {"stereo, one channel",
+         CanonicalWave(2, 16, Samples16({1, 2, 3, 4})),
+         {.Channel = 2},
+         HeaderCode::Accepted},
+        {"stereo, channel 3",
+         CanonicalWave(2, 16, Samples16({1, 2})),
+         {.Channel = 3},
+         HeaderCode::NoSuchChannel},
+        {"chunks before the data", BuildWave(chunky), {.CountHeld = true}, HeaderCode::Accepted},
+        {"placeholder size, to the end",
+         BuildWave(placeholder),
+         {.DataToEnd = true},
+         HeaderCode::Accepted},
+        {"placeholder size, counted",
+         BuildWave(placeholder),
+         {.CountHeld = true},
+         HeaderCode::Accepted},
+        {"extensible float", BuildWave(floats), {.AnyPcm = true}, HeaderCode::Accepted},
+        {"extensible float unasked", BuildWave(floats), {}, HeaderCode::NotPcm},
+        {"float without a data chunk",
+         BuildWave(floats).substr(0, 62),
+         {.AnyPcm = true},
+         HeaderCode::NoDataChunk},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Why);
@@ -235,6 +254,7 @@ TEST_F(HeaderCheckTest, BytesInMemoryAreJudgedAsTheFileHoldingThem) {
         CloseChannel(1);
         WaveHeader inMemory{};
         const HeaderVerdict bytes = CheckWaveBytes(c.Bytes, inMemory, c.Reading);
+        EXPECT_EQ(file.Code, c.Code);
         EXPECT_EQ(bytes.Code, file.Code);
         EXPECT_EQ(bytes.Format.Encoding, file.Format.Encoding);
         EXPECT_EQ(bytes.Format.ChannelCount, file.Format.ChannelCount);

@@ -159,9 +159,8 @@ ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
         return refuse(HeaderCode::NotPcm);
     }
     const std::int64_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 ? channels != 1 : channel > channels) {
-        return refuse(HeaderCode::NotMono);
-    }
+    if (reading.Channel == 0 && channels != 1) return refuse(HeaderCode::NotMono);
+    if (channel > channels) return refuse(HeaderCode::NoSuchChannel);
     std::int64_t slot = bits / 8;
     std::int64_t at = 0;
     if (real) {
@@ -448,7 +447,7 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     DataPlace place{};
     const bool located =
         expected.Code != HeaderCode::Accepted || ExpectedPlaceFor(in, expected.Plain, place);
-    const HeaderCode code = located ? expected.Code : HeaderCode::NotWave;
+    const HeaderCode code = located ? expected.Code : HeaderCode::NoDataChunk;
     if (verdict.Code != HeaderCode::Accepted) {
         Require(verdict.Code == code, "a reading refused with another verdict, or not to refuse");
         CheckChannelFree("a reading's refusal left the wave file open or locked");
