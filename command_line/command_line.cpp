@@ -35,9 +35,6 @@ struct WrittenFile {
     std::string_view WaveName;
 };
 
-// The channel the header check leaves open on an accepted file.
-constexpr std::int16_t AcceptedWaveChannel = 1;
-
 // What standard input is called in messages.
 constexpr std::string_view StandardInputWords = "standard input";
 
@@ -179,7 +176,7 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     HeaderVerdict verdict;
     if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) return false;
     if (!SignalFileFree(source.Shown, signalName, streams, written)) {
-        CloseChannel(AcceptedWaveChannel);
+        CloseChannel(WaveChannel);
         return false;
     }
     const std::string hint = DataSizeHint(verdict);

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::int16_t WaveChannel = 1;
-
 // The header's fields by byte offset from 0, in file order. Where the canonical header has
 // its data chunk's header, an extensible format chunk has its extension.
 constexpr std::int64_t RiffIdAt = 0;

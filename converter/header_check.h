@@ -1,11 +1,15 @@
 #pragma once
 // The check of a typed name: is it a mono PCM Wave file of 8, 16 or 24 bits? On acceptance
-// channel 1 stays open on it in binary mode and the header is filled; on refusal channel 1 is
+// the wave channel stays open on it in binary mode and the header is filled; on refusal it is
 // closed. The verdict is a code and the facts behind it; each front end words them.
 #include <cstdint>
 #include <string_view>
 
 #include "converter/wave_header.h"
+
+// The channel the header check reads the wave file on, and leaves open on an accepted one for
+// its conversion.
+inline constexpr std::int16_t WaveChannel = 1;
 
 // The verdicts, in the order the checks are made. Each reading option lets through what it
 // reads; the rest is refused as the screen program refuses it.
@@ -78,7 +82,7 @@ struct HeaderReading {
 };
 
 // The check of a typed name: the test open (a name that cannot be opened and read is not
-// found), then the file's head is read once through channel 1 and judged; chunks beyond the
+// found), then the file's head is read once through the wave channel and judged; chunks beyond the
 // head are read through the channel. Refuses a file its signal file would overwrite.
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
                               const HeaderReading& reading = {});

@@ -40,7 +40,6 @@ namespace {
 // is skipped here; the header check still runs on them.
 constexpr std::int64_t MaxConvertedSamples = 8192;
 
-constexpr std::int16_t WaveChannel = 1;
 constexpr std::int64_t CanonicalSampleStart = 44;
 constexpr std::int64_t FirstChunkOffset = 12;
 // A signal value has 15 significant digits, rounded once on the 16th.
