@@ -82,137 +82,131 @@ bool IsRiffWave(const WaveBytes& bytes) {
            CompareBytes(BytesAt(bytes, WaveIdAt, 4), "WAVE");
 }
 
-// The format chunk's fields that decide how the samples are read.
+// The format chunk's fields, read once from their fixed places. In an extensible chunk the
+// bits per sample are those of each sample's slot.
 struct FormatFields {
     std::int16_t FormatTag;
-    SampleEncoding Encoding;
-    std::uint16_t ChannelCount;
+    std::uint16_t ChannelCount;  // byte 22 alone, or bytes 22-23 where the reading says so
     std::int32_t SampleRate;
     std::int16_t BlockAlignment;
-    std::int16_t BitsPerSample;  // in an extensible chunk, the bits of each sample's slot
-    std::int16_t ValidBits;      // extensible: the bits of each slot that count; else 0
+    std::int16_t BitsPerSample;
+    std::int32_t FormatSize;     // the format chunk's size field
+    std::int16_t ValidBits;      // extensible: the bits of each slot that count
+    std::string_view SubFormat;  // extensible: the sub-format GUID, as far as the file holds it
+    SampleEncoding Encoding;     // what the tag, and an extensible chunk's sub-format, say
 };
 
-// An extensible format chunk's encoding: PCM or float as its sub-format says, where the chunk
-// is at least 40 bytes and its valid bits lie from 1 to its bits per sample.
-SampleEncoding ExtensibleEncoding(const WaveBytes& bytes, const FormatFields& fields) {
-    const std::int32_t formatSize = Int32At(bytes, FormatSizeAt);
-    const std::string_view subFormat = BytesAt(bytes, SubFormatAt, 16);
-    if (formatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
+// An extensible chunk's samples: PCM or float as its sub-format says, where the chunk is at
+// least 40 bytes and its valid bits lie from 1 to its bits per sample.
+SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
+    if (fields.FormatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
         fields.ValidBits > fields.BitsPerSample) {
         return SampleEncoding::Other;
     }
-    if (CompareBytes(subFormat, PcmSubFormat)) return SampleEncoding::ExtensiblePcm;
-    if (CompareBytes(subFormat, FloatSubFormat)) return SampleEncoding::ExtensibleFloat;
+    if (CompareBytes(fields.SubFormat, PcmSubFormat)) return SampleEncoding::ExtensiblePcm;
+    if (CompareBytes(fields.SubFormat, FloatSubFormat)) return SampleEncoding::ExtensibleFloat;
     return SampleEncoding::Other;
 }
 
-// The channel count is bytes 22 and 23 where the reading says so, else byte 22 alone.
+SampleEncoding EncodingOf(const FormatFields& fields) {
+    switch (fields.FormatTag) {
+        case PcmTag:
+            return SampleEncoding::Pcm;
+        case FloatTag:
+            return SampleEncoding::Float;
+        case ExtensibleTag:
+            return ExtensibleEncoding(fields);
+        default:
+            return SampleEncoding::Other;
+    }
+}
+
 FormatFields ReadFormatFields(const WaveBytes& bytes, const HeaderReading& reading) {
+    // The channel count is bytes 22 and 23 where the reading says so, else byte 22 alone.
     const std::uint16_t channels = reading.WholeChannelCount
                                        ? static_cast<std::uint16_t>(Int16At(bytes, ChannelCountAt))
                                        : FirstByte(BytesAt(bytes, ChannelCountAt, 1));
     FormatFields fields{.FormatTag = Int16At(bytes, FormatTagAt),
-                        .Encoding = SampleEncoding::Other,
                         .ChannelCount = channels,
                         .SampleRate = Int32At(bytes, SampleRateAt),
                         .BlockAlignment = Int16At(bytes, BlockAlignmentAt),
                         .BitsPerSample = Int16At(bytes, BitsPerSampleAt),
-                        .ValidBits = 0};
-    if (fields.FormatTag == PcmTag) fields.Encoding = SampleEncoding::Pcm;
-    if (fields.FormatTag == FloatTag) fields.Encoding = SampleEncoding::Float;
-    if (fields.FormatTag == ExtensibleTag) {
-        fields.ValidBits = Int16At(bytes, ValidBitsAt);
-        fields.Encoding = ExtensibleEncoding(bytes, fields);
-    }
+                        .FormatSize = Int32At(bytes, FormatSizeAt),
+                        .ValidBits = Int16At(bytes, ValidBitsAt),
+                        .SubFormat = BytesAt(bytes, SubFormatAt, 16),
+                        .Encoding = SampleEncoding::Unread};
+    fields.Encoding = EncodingOf(fields);
     return fields;
 }
 
-// How the samples of a format are read with every option there is, and the options that
-// reading takes.
-struct SampleReading {
-    bool Readable;             // some options read the samples
+bool IsFloat(SampleEncoding encoding) {
+    return encoding == SampleEncoding::Float || encoding == SampleEncoding::ExtensibleFloat;
+}
+
+// The bytes of each 24-bit sample's slot: 3 where they are packed; 4 where plain PCM keeps
+// them in the low three bytes of 4-byte slots, as recorders write them; 0 for any other block
+// alignment.
+std::int32_t Slot24Bytes(const FormatFields& fields) {
+    const std::int32_t channels = fields.ChannelCount;
+    if (fields.BlockAlignment == 3 * channels) return 3;
+    if (fields.BlockAlignment == 4 * channels && fields.Encoding == SampleEncoding::Pcm) return 4;
+    return 0;
+}
+
+// How a format's samples are stored, whichever options read them, and the options that do;
+// not Readable where none does.
+struct SampleLayout {
+    bool Readable;
     SampleForm Form;           // how a sample's value is stored
     std::int32_t SlotBytes;    // the bytes of each channel's sample in a frame
     std::int32_t ValueInSlot;  // bytes from a slot's first byte to the value's first byte
-    NeededOptions Needs;       // the options that read it
+    NeededOptions Needs;
 };
 
-SampleReading IntegerReading(const FormatFields& fields, SampleReading reading) {
-    const std::int32_t channels = fields.ChannelCount;
-    const auto slot = [&reading](SampleForm form, std::int32_t bytes, std::int32_t valueAt) {
-        reading.Readable = true;
-        reading.Form = form;
-        reading.SlotBytes = bytes;
-        reading.ValueInSlot = valueAt;
-    };
-    switch (fields.BitsPerSample) {
+SampleLayout LayoutOf(const FormatFields& fields) {
+    const std::int16_t bits = fields.BitsPerSample;
+    const bool pcm =
+        fields.Encoding == SampleEncoding::Pcm || fields.Encoding == SampleEncoding::ExtensiblePcm;
+    SampleLayout layout{.Readable = fields.ChannelCount > 0 && (pcm || IsFloat(fields.Encoding)),
+                        .Form = SampleForm::Unsigned8,
+                        .SlotBytes = static_cast<std::int32_t>(bits / BitsPerByte),
+                        .ValueInSlot = 0,
+                        .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
+                                  .DataToEnd = false,
+                                  .AnyPcm = IsFloat(fields.Encoding) || bits == 32,
+                                  .Channel = fields.ChannelCount > 1}};
+    if (IsFloat(fields.Encoding)) {
+        layout.Readable = layout.Readable && (bits == 32 || bits == 64);
+        layout.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
+        return layout;
+    }
+    switch (bits) {
         case 8:
-            slot(SampleForm::Unsigned8, 1, 0);
+            layout.Form = SampleForm::Unsigned8;
             break;
         case 16:
-            slot(SampleForm::Signed16, 2, 0);
+            layout.Form = SampleForm::Signed16;
             break;
         case 24:
-            if (fields.BlockAlignment == 3 * channels) slot(SampleForm::Signed24, 3, 0);
-            // As recorders write them: the low three bytes of each slot, the top one unused.
-            if (fields.BlockAlignment == 4 * channels && fields.Encoding == SampleEncoding::Pcm) {
-                slot(SampleForm::Signed24, 4, 0);
-                reading.Needs.AnyPcm = true;
-            }
+            layout.Form = SampleForm::Signed24;
+            layout.SlotBytes = Slot24Bytes(fields);
+            layout.Readable = layout.Readable && layout.SlotBytes != 0;
+            layout.Needs.AnyPcm = layout.SlotBytes == 4;
             break;
         case 32:
-            reading.Needs.AnyPcm = true;
             // An extensible slot's valid bits are its high ones: 24 or fewer lie in the top three
             // bytes, read as a 24-bit sample whatever the bits below them hold.
+            layout.Form = SampleForm::Signed32;
             if (fields.Encoding == SampleEncoding::ExtensiblePcm && fields.ValidBits <= 24) {
-                slot(SampleForm::Signed24, 4, 1);
-            } else {
-                slot(SampleForm::Signed32, 4, 0);
+                layout.Form = SampleForm::Signed24;
+                layout.ValueInSlot = 1;
             }
             break;
         default:
+            layout.Readable = false;
             break;
     }
-    return reading;
-}
-
-SampleReading ReadingOf(const FormatFields& fields) {
-    SampleReading reading{.Readable = false,
-                          .Form = SampleForm::Unsigned8,
-                          .SlotBytes = 0,
-                          .ValueInSlot = 0,
-                          .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
-                                    .DataToEnd = false,
-                                    .AnyPcm = false,
-                                    .Channel = fields.ChannelCount > 1}};
-    if (fields.ChannelCount == 0) return reading;
-    switch (fields.Encoding) {
-        case SampleEncoding::Pcm:
-        case SampleEncoding::ExtensiblePcm:
-            return IntegerReading(fields, reading);
-        case SampleEncoding::Float:
-        case SampleEncoding::ExtensibleFloat:
-            reading.Needs.AnyPcm = true;
-            reading.Readable = fields.BitsPerSample == 32 || fields.BitsPerSample == 64;
-            reading.Form = fields.BitsPerSample == 32 ? SampleForm::Float32 : SampleForm::Float64;
-            reading.SlotBytes = fields.BitsPerSample / BitsPerByte;
-            return reading;
-        case SampleEncoding::Unread:
-        case SampleEncoding::Other:
-            break;
-    }
-    return reading;
-}
-
-// The options a file needs that the reading does not give; --extensible not where --any-pcm,
-// which implies it, is needed.
-NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading) {
-    return NeededOptions{
-        .Extensible = needs.Extensible && !needs.AnyPcm && !reading.Extensible && !reading.AnyPcm,
-        .DataToEnd = false,
-        .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
-        .Channel = needs.Channel && reading.Channel == 0};
+    return layout;
 }
 
 bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
@@ -233,58 +227,45 @@ bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
 
 bool ResolutionRead(const FormatFields& fields, const HeaderReading& reading) {
     const std::int16_t bits = fields.BitsPerSample;
-    if (fields.Encoding == SampleEncoding::Float ||
-        fields.Encoding == SampleEncoding::ExtensibleFloat) {
-        return bits == 32 || bits == 64;
-    }
+    if (IsFloat(fields.Encoding)) return bits == 32 || bits == 64;
     return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && reading.AnyPcm);
 }
 
-void Hold(const FormatFields& fields, HeldFormat& held) {
-    held = HeldFormat{.FormatTag = fields.FormatTag,
-                      .Encoding = fields.Encoding,
-                      .ChannelCount = fields.ChannelCount,
-                      .BitsPerSample = fields.BitsPerSample,
-                      .BlockAlignment = fields.BlockAlignment};
+bool PackingRead(const FormatFields& fields, const HeaderReading& reading) {
+    const std::int32_t slot = Slot24Bytes(fields);
+    return slot == 3 || (slot == 4 && reading.AnyPcm);
 }
 
-bool SamplesFound(const WaveBytes& bytes, SampleEncoding encoding);
-
-// Judges the format chunk's fields in the screen program's order, into the header and the
-// verdict's facts, and stops at the first that refuses the file. The reading's options let
-// through what they read. Where options not given would read the file, the verdict names them.
-HeaderCode JudgeFormat(const WaveBytes& bytes, const HeaderReading& reading, WaveHeader& header,
-                       HeaderVerdict& verdict) {
-    HeldFormat& held = verdict.Format;
-    if (!IsRiffWave(bytes)) return HeaderCode::NotWave;
-    const FormatFields fields = ReadFormatFields(bytes, reading);
-    const SampleReading how = ReadingOf(fields);
-    const NeededOptions needed = NotGiven(how.Needs, reading);
-    if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel) &&
-        SamplesFound(bytes, fields.Encoding)) {
-        verdict.Needed = needed;
-        Hold(fields, held);
-    }
-    header.FormatTag = held.FormatTag = fields.FormatTag;
+// Judges the format chunk's fields in the screen program's order and stops at the first that
+// refuses the file; the reading's options let through what they read. What the file holds is
+// kept as far as the checks read it.
+HeaderCode JudgeFormat(const FormatFields& fields, const HeaderReading& reading, HeldFormat& held) {
+    const std::int16_t bits = fields.BitsPerSample;
+    held.FormatTag = fields.FormatTag;
     held.Encoding = fields.Encoding;
     if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
-    const std::int32_t channels = header.ChannelCount = held.ChannelCount = fields.ChannelCount;
-    const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 && channels != 1) return HeaderCode::NotMono;
-    if (channel > channels) return HeaderCode::NoSuchChannel;
-    header.SampleRate = fields.SampleRate;
-    header.BlockAlignment = held.BlockAlignment = fields.BlockAlignment;
-    header.BitsPerSample = held.BitsPerSample = fields.BitsPerSample;
+    held.ChannelCount = fields.ChannelCount;
+    if (reading.Channel == 0 && fields.ChannelCount != 1) return HeaderCode::NotMono;
+    if (reading.Channel > fields.ChannelCount) return HeaderCode::NoSuchChannel;
+    held.BlockAlignment = fields.BlockAlignment;
+    held.BitsPerSample = bits;
     if (!ResolutionRead(fields, reading)) return HeaderCode::BadResolution;
-    const bool slotsRead = how.Readable && how.SlotBytes == 4 && reading.AnyPcm;
-    if (header.BitsPerSample == 24 && header.BlockAlignment != 3 * channels && !slotsRead) {
-        return HeaderCode::NotPacked;
-    }
-    if (!how.Readable) return HeaderCode::BadResolution;  // not met: every case above refuses
-    header.Form = how.Form;
-    header.FrameBytes = how.SlotBytes * channels;
-    header.ValueOffset = (channel - 1) * how.SlotBytes + how.ValueInSlot;
+    if (bits == 24 && !PackingRead(fields, reading)) return HeaderCode::NotPacked;
     return HeaderCode::Accepted;
+}
+
+// The header of an accepted format: its fields, and where the channel read lies in a frame.
+void FillHeader(const FormatFields& fields, const HeaderReading& reading, WaveHeader& header) {
+    const SampleLayout layout = LayoutOf(fields);
+    const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
+    header.FormatTag = fields.FormatTag;
+    header.ChannelCount = fields.ChannelCount;
+    header.SampleRate = fields.SampleRate;
+    header.BlockAlignment = fields.BlockAlignment;
+    header.BitsPerSample = fields.BitsPerSample;
+    header.Form = layout.Form;
+    header.FrameBytes = layout.SlotBytes * fields.ChannelCount;
+    header.ValueOffset = (channel - 1) * layout.SlotBytes + layout.ValueInSlot;
 }
 
 struct DataChunk {
@@ -355,6 +336,32 @@ bool LocateSamples(const WaveBytes& bytes, WaveHeader& header, SampleEncoding en
     header.DataSize = data.Size;
     header.SampleStart = data.Start;
     return true;
+}
+
+// The options a file needs that the reading does not give; --extensible not where --any-pcm,
+// which implies it, is needed.
+NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading) {
+    return NeededOptions{
+        .Extensible = needs.Extensible && !needs.AnyPcm && !reading.Extensible && !reading.AnyPcm,
+        .DataToEnd = false,
+        .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
+        .Channel = needs.Channel && reading.Channel == 0};
+}
+
+// Where options not given would read a refused file, the verdict names them and holds all the
+// format chunk says. Options name no file whose samples cannot be found.
+void NameOptions(const WaveBytes& bytes, const FormatFields& fields, const HeaderReading& reading,
+                 HeaderVerdict& verdict) {
+    const SampleLayout layout = LayoutOf(fields);
+    const NeededOptions needed = NotGiven(layout.Needs, reading);
+    if (!layout.Readable || !(needed.Extensible || needed.AnyPcm || needed.Channel)) return;
+    if (!SamplesFound(bytes, fields.Encoding)) return;
+    verdict.Needed = needed;
+    verdict.Format = HeldFormat{.FormatTag = fields.FormatTag,
+                                .Encoding = fields.Encoding,
+                                .ChannelCount = fields.ChannelCount,
+                                .BitsPerSample = fields.BitsPerSample,
+                                .BlockAlignment = fields.BlockAlignment};
 }
 
 std::int64_t BytesPerFrame(const WaveHeader& header) {
@@ -445,8 +452,17 @@ HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const Header
                           .GivenSamples = 0,
                           .HeldSamples = -1,
                           .Needed = {}};
-    verdict.Code = JudgeFormat(bytes, reading, header, verdict);
-    if (verdict.Code != HeaderCode::Accepted) return verdict;
+    if (!IsRiffWave(bytes)) {
+        verdict.Code = HeaderCode::NotWave;
+        return verdict;
+    }
+    const FormatFields fields = ReadFormatFields(bytes, reading);
+    verdict.Code = JudgeFormat(fields, reading, verdict.Format);
+    if (verdict.Code != HeaderCode::Accepted) {
+        NameOptions(bytes, fields, reading, verdict);
+        return verdict;
+    }
+    FillHeader(fields, reading, header);
     if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
         verdict.Code = HeaderCode::NoDataChunk;
         return verdict;
