@@ -93,7 +93,12 @@ std::string RefusalCause(const HeaderVerdict& verdict) {
     if (verdict.Code == HeaderCode::NoSuchChannel) {
         return "the file has " + ChannelCountText(verdict.Format.ChannelCount);
     }
-    return OptionsHint(verdict);
+    const std::string hint = OptionsHint(verdict);
+    // A float of a width no option reads is refused once its bits were read: they say why.
+    if (hint.empty() && verdict.Code == HeaderCode::NotPcm && verdict.Format.BitsPerSample != 0) {
+        return AnyPcmSamples(verdict.Format);
+    }
+    return hint;
 }
 
 std::string AbsentChannelText(int channel) {

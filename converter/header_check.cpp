@@ -225,9 +225,10 @@ bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
     return false;
 }
 
+// The widths of integer samples the reading reads; a float's width is judged with its encoding.
 bool ResolutionRead(const FormatFields& fields, const HeaderReading& reading) {
     const std::int16_t bits = fields.BitsPerSample;
-    if (IsFloat(fields.Encoding)) return bits == 32 || bits == 64;
+    if (IsFloat(fields.Encoding)) return true;
     return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && reading.AnyPcm);
 }
 
@@ -244,6 +245,11 @@ HeaderCode JudgeFormat(const FormatFields& fields, const HeaderReading& reading,
     held.FormatTag = fields.FormatTag;
     held.Encoding = fields.Encoding;
     if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
+    // Float samples are read at 32 and 64 bits only: other widths are no format read at all.
+    if (IsFloat(fields.Encoding) && bits != 32 && bits != 64) {
+        held.BitsPerSample = bits;
+        return HeaderCode::NotPcm;
+    }
     held.ChannelCount = fields.ChannelCount;
     if (reading.Channel == 0 && fields.ChannelCount != 1) return HeaderCode::NotMono;
     if (reading.Channel > fields.ChannelCount) return HeaderCode::NoSuchChannel;

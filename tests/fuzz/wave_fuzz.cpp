@@ -157,13 +157,13 @@ ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
     if (!(tag == 1 || (pcm && (reading.Extensible || anyPcm)) || (real && anyPcm))) {
         return refuse(HeaderCode::NotPcm);
     }
+    if (real && bits != 32 && bits != 64) return refuse(HeaderCode::NotPcm);
     const std::int64_t channel = reading.Channel == 0 ? 1 : reading.Channel;
     if (reading.Channel == 0 && channels != 1) return refuse(HeaderCode::NotMono);
     if (channel > channels) return refuse(HeaderCode::NoSuchChannel);
     std::int64_t slot = bits / 8;
     std::int64_t at = 0;
     if (real) {
-        if (bits != 32 && bits != 64) return refuse(HeaderCode::BadResolution);
         expected.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
     } else {
         if (bits != 8 && bits != 16 && bits != 24 && !(bits == 32 && anyPcm)) {
