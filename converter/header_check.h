@@ -82,8 +82,8 @@ struct HeaderReading {
 };
 
 // The check of a typed name: the test open (a name that cannot be opened and read is not
-// found), then the file's head is read once through the wave channel and judged; chunks beyond the
-// head are read through the channel. Refuses a file its signal file would overwrite.
+// found), then the file's head is read once through the wave channel and judged; chunks beyond
+// the head are read through the channel. Refuses a file its signal file would overwrite.
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
                               const HeaderReading& reading = {});
 
