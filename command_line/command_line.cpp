@@ -43,9 +43,6 @@ enum class FileResult {
     NamedBefore,  // the same file as one named before, converted already
 };
 
-// The channel the header check leaves open on an accepted file.
-constexpr std::int16_t AcceptedWaveChannel = 1;
-
 // What standard input and standard output are called in messages.
 constexpr std::string_view StandardInputWords = "standard input";
 constexpr std::string_view StandardOutputWords = "standard output";
@@ -179,13 +176,11 @@ HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
 
 void ReportRefusal(std::string_view name, const HeaderVerdict& verdict, const Options& options,
                    const Streams& streams) {
-    // With a channel asked for, only a file of fewer channels is refused as not mono.
-    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
-        ReportFailure(name, AbsentChannelText(options.Channel),
-                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
-        return;
-    }
-    ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    ReportFailure(name,
+                  verdict.Code == HeaderCode::NoSuchChannel
+                      ? AbsentChannelText(options.Channel)
+                      : std::string(RefusalText(verdict.Code)),
+                  RefusalCause(verdict), streams);
 }
 
 // The header check; false after reporting a refusal.
@@ -198,7 +193,8 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
 }
 
 // The refusals the first bytes of a stream decide, whatever follows them; all of them once it
-// ended. A missing data chunk may lie further on, and so may the data chunk a hint needs to
+// ended. No RIFF and WAVE ids, or no channel of the number asked for, is plain from the head.
+// A missing data chunk may lie further on, and so may the data chunk a hint needs to
 // name the options that read a format other than plain PCM.
 bool HeadDecides(const HeaderVerdict& verdict, bool whole) {
     const SampleEncoding encoding = verdict.Format.Encoding;
@@ -209,7 +205,8 @@ bool HeadDecides(const HeaderVerdict& verdict, bool whole) {
         case HeaderCode::Accepted:
             return false;
         case HeaderCode::NotWave:
-            return whole || encoding == SampleEncoding::Unread;
+        case HeaderCode::NoSuchChannel:
+            return true;
         case HeaderCode::NotPcm:
         case HeaderCode::NotMono:
         case HeaderCode::BadResolution:
@@ -229,7 +226,7 @@ bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Op
     const Source source{.Path = copy.Path, .Shown = StandardInputWords, .StandardInput = true};
     WaveHeader header{};
     const HeaderVerdict verdict = CheckHeader(source, signalName, options, header);
-    if (verdict.Code == HeaderCode::Accepted) CloseChannel(AcceptedWaveChannel);
+    if (verdict.Code == HeaderCode::Accepted) CloseChannel(WaveChannel);
     if (HeadDecides(verdict, copy.Whole)) {
         ReportRefusal(source.Shown, verdict, options, streams);
         return true;
@@ -289,7 +286,7 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     }
     bool namedBefore = false;
     if (!SignalFileFree(source, signalName, options, streams, written, namedBefore)) {
-        CloseChannel(AcceptedWaveChannel);
+        CloseChannel(WaveChannel);
         return namedBefore ? FileResult::NamedBefore : FileResult::Refused;
     }
     const std::string hint = LeftOutWarning(source, verdict, options);
