@@ -54,10 +54,13 @@ function moduleAlone(file) {
             norvistrand: {
                 read: (number, offset, target, count) =>
                     memory(target, count).set(wave.subarray(offset, offset + count)),
-                write: ignore, named: ignore, dropped: ignore, stream: ignore,
+                write: ignore,
+                named: ignore,
+                dropped: ignore,
+                stream: ignore,
             },
-            wasi_snapshot_preview1: {clock_time_get: () => 0, fd_write: () => 8, fd_seek: () => 8,
-                                     fd_close: () => 0},
+            wasi_snapshot_preview1:
+                {clock_time_get: () => 0, fd_write: () => 8, fd_seek: () => 8, fd_close: () => 0},
         });
     instance.exports._initialize();
     const put = (text) => {
@@ -80,8 +83,9 @@ function moduleAlone(file) {
 // Blob, made as the page's worker makes a signal file's (64 MB parts from one buffer, until
 // its last byte can be read), with no conversion. The best of runs.
 async function blobFloor(page, size, runs) {
-    return page.evaluate((bytes, times) => new Promise((resolve, reject) => {
-        const source = `onmessage = async (event) => {
+    return page.evaluate(
+        (bytes, times) => new Promise((resolve, reject) => {
+            const source = `onmessage = async (event) => {
             const [size, runs] = event.data;
             const part = new Uint8Array(64 * 1024 * 1024).fill(48);
             let best = Infinity;
@@ -97,14 +101,15 @@ async function blobFloor(page, size, runs) {
             }
             postMessage(best);
         };`;
-        const worker = new Worker(URL.createObjectURL(new Blob([source])));
-        worker.onmessage = (event) => {
-            worker.terminate();
-            resolve(event.data);
-        };
-        worker.onerror = (event) => reject(new Error(event.message));
-        worker.postMessage([bytes, times]);
-    }), size, runs);
+            const worker = new Worker(URL.createObjectURL(new Blob([source])));
+            worker.onmessage = (event) => {
+                worker.terminate();
+                resolve(event.data);
+            };
+            worker.onerror = (event) => reject(new Error(event.message));
+            worker.postMessage([bytes, times]);
+        }),
+        size, runs);
 }
 
 // The native program's runs to compare with: as it runs by default, and on one thread too
@@ -128,8 +133,8 @@ async function main() {
             await driver.convertInPage(page, [file], [], 600000);
             for (let run = 0; run < runs; ++run) {
                 settings.forEach((options, which) => {
-                    const native = driver.runNative(nativeProgram, file, options,
-                                                    path.join(folder, 'native'));
+                    const native =
+                        driver.runNative(nativeProgram, file, options, path.join(folder, 'native'));
                     if (native.status !== 0) throw new Error(`${bits} bits: ${native.text}`);
                     nativeBest[which] = Math.min(nativeBest[which], native.milliseconds);
                     nativeSha256 = native.sha256;
@@ -140,14 +145,16 @@ async function main() {
                 pageBest = Math.min(pageBest, inPage.milliseconds);
             }
             const perSample = (milliseconds) => (milliseconds * 1e6 / samples).toFixed(1);
-            const against = settings.map((options, which) =>
-                `native${options.length ? ` ${options.join(' ')}` : ''} ` +
-                `${perSample(nativeBest[which])} ns, ` +
-                `${(pageBest / nativeBest[which]).toFixed(2)}x`);
-            console.log(`${bits} bits, ${samples} samples: page ${perSample(pageBest)} ns per ` +
-                        `sample; ${against.join('; ')}; the module alone ` +
-                        `${perSample(moduleAlone(file))} ns; a Blob of the signal file's ` +
-                        `${signalSize} bytes alone ${perSample(await blobFloor(page, signalSize, runs))} ns`);
+            const against = settings.map(
+                (options, which) => `native${options.length ? ` ${options.join(' ')}` : ''} ` +
+                    `${perSample(nativeBest[which])} ns, ` +
+                    `${(pageBest / nativeBest[which]).toFixed(2)}x`);
+            console.log(
+                `${bits} bits, ${samples} samples: page ${perSample(pageBest)} ns per ` +
+                `sample; ${against.join('; ')}; the module alone ` +
+                `${perSample(moduleAlone(file))} ns; a Blob of the signal file's ` +
+                `${signalSize} bytes alone ${
+                    perSample(await blobFloor(page, signalSize, runs))} ns`);
         }
     } finally {
         await browser.close();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "command_line/line_blocks.h"
@@ -27,20 +28,20 @@ using platform::StandardStream;
 struct Streams {
     bool OutputIsTerminal;
     bool ErrorIsTerminal;
-    bool LinesOnOutput;  // some file's lines go to standard output: no report lines go there
-    bool OutputLost;     // a report line could not be written to standard output: said once
-    bool OutputClosed;   // the lines went to a pipe nobody reads: the run ends
+    bool LinesOnOutput;    // some file's lines go to standard output: no report lines go there
+    bool OutputLost;       // a report line could not be written to standard output: said once
+    bool OutputClosed;     // the lines went to a pipe nobody reads: the run ends
+    BatchProgress* Batch;  // the batch's progress line, hidden before any other line
 };
 
-// A signal file written in this run, and the wave file it came from.
-struct WrittenFile {
-    std::string SignalName;
-    std::string_view WaveName;
-    std::string_view WavePath;  // empty for standard input, whose copy is gone
+// What became of one file, for the summary of a batch.
+enum class FileResult {
+    Converted,
+    Refused,
+    Failed,
+    UpToDate,     // -u: its signal file is there and not older
+    NamedBefore,  // the same file as one named before, converted already
 };
-
-// The channel the header check leaves open on an accepted file.
-constexpr std::int16_t AcceptedWaveChannel = 1;
 
 // What standard input and standard output are called in messages.
 constexpr std::string_view StandardInputWords = "standard input";
@@ -64,7 +65,8 @@ bool LinesToOutput(bool standardInput, const Options& options) {
            (standardInput && options.OutputFile.empty());
 }
 
-void SayError(std::string_view line) {
+void SayError(std::string_view line, const Streams& streams) {
+    HideBatch(*streams.Batch);
     platform::WriteToStream(StandardStream::Error, line);
 }
 
@@ -77,7 +79,7 @@ void ReportFailure(std::string_view name, std::string_view message, std::string_
                    const Streams& streams) {
     std::string line = AboutFile(name, streams) + std::string(message);
     if (!cause.empty()) line += " (" + std::string(cause) + ")";
-    SayError(line + "\n");
+    SayError(line + "\n", streams);
 }
 
 // The report line; one that cannot be written is said once, with its cause, and no more are
@@ -91,6 +93,8 @@ void ReportConversion(std::string_view name, std::string_view signalName, const 
                        std::to_string(header.SampleCount) + " samples, " +
                        std::to_string(header.Duration) + " milliseconds -> " +
                        Shown(signalName, terminal) + "\n";
+    // Only a terminal that shows both streams needs the batch's line out of the way.
+    if (terminal) HideBatch(*streams.Batch);
     ReplacementFile output;
     BeginStandardOutput(output);
     AppendToReplacement(output, line);
@@ -145,7 +149,8 @@ bool SignalFileFree(const Source& source, const std::string& signalName, const O
     if (namedBefore) {
         if (!options.Quiet) {
             SayError(AboutFile(source.Shown, streams) + "skipped: the same file as " + earlierName +
-                     ", converted already\n");
+                         ", converted already\n",
+                     streams);
         }
         return false;
     }
@@ -171,13 +176,11 @@ HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
 
 void ReportRefusal(std::string_view name, const HeaderVerdict& verdict, const Options& options,
                    const Streams& streams) {
-    // With a channel asked for, only a file of fewer channels is refused as not mono.
-    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
-        ReportFailure(name, AbsentChannelText(options.Channel),
-                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
-        return;
-    }
-    ReportFailure(name, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    ReportFailure(name,
+                  verdict.Code == HeaderCode::NoSuchChannel
+                      ? AbsentChannelText(options.Channel)
+                      : std::string(RefusalText(verdict.Code)),
+                  RefusalCause(verdict), streams);
 }
 
 // The header check; false after reporting a refusal.
@@ -190,7 +193,8 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
 }
 
 // The refusals the first bytes of a stream decide, whatever follows them; all of them once it
-// ended. A missing data chunk may lie further on, and so may the data chunk a hint needs to
+// ended. No RIFF and WAVE ids, or no channel of the number asked for, is plain from the head.
+// A missing data chunk may lie further on, and so may the data chunk a hint needs to
 // name the options that read a format other than plain PCM.
 bool HeadDecides(const HeaderVerdict& verdict, bool whole) {
     const SampleEncoding encoding = verdict.Format.Encoding;
@@ -201,7 +205,8 @@ bool HeadDecides(const HeaderVerdict& verdict, bool whole) {
         case HeaderCode::Accepted:
             return false;
         case HeaderCode::NotWave:
-            return whole || encoding == SampleEncoding::Unread;
+        case HeaderCode::NoSuchChannel:
+            return true;
         case HeaderCode::NotPcm:
         case HeaderCode::NotMono:
         case HeaderCode::BadResolution:
@@ -221,7 +226,7 @@ bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Op
     const Source source{.Path = copy.Path, .Shown = StandardInputWords, .StandardInput = true};
     WaveHeader header{};
     const HeaderVerdict verdict = CheckHeader(source, signalName, options, header);
-    if (verdict.Code == HeaderCode::Accepted) CloseChannel(AcceptedWaveChannel);
+    if (verdict.Code == HeaderCode::Accepted) CloseChannel(WaveChannel);
     if (HeadDecides(verdict, copy.Whole)) {
         ReportRefusal(source.Shown, verdict, options, streams);
         return true;
@@ -235,7 +240,8 @@ ConversionOutcome Convert(const Source& source, const std::string& signalName,
                           const WaveHeader& header, const Options& options, const Streams& streams,
                           std::string& cause) {
     ProgressDisplay progress;
-    BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal);
+    BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
+                  streams.Batch);
     return ConvertStreamed(
         source.Shown, header, progress, cause,
         SignalTarget{.Path = signalName,
@@ -255,7 +261,7 @@ void ReportFailedConversion(std::string_view name, ConversionOutcome outcome,
 }
 
 void Warn(std::string_view name, const std::string& hint, const Streams& streams) {
-    SayError(AboutFile(name, streams) + "warning: " + hint + "\n");
+    SayError(AboutFile(name, streams) + "warning: " + hint + "\n", streams);
 }
 
 // The warning for samples the header's count leaves out: the data size hint where
@@ -269,17 +275,19 @@ std::string LeftOutWarning(const Source& source, const HeaderVerdict& verdict,
     return LeftOutText(verdict);
 }
 
-// Converts one file, read from source.Path once its name passed; false when it was refused or
-// failed.
-bool ConvertSource(const Source& source, const std::string& signalName, const Options& options,
-                   Streams& streams, std::vector<WrittenFile>& written) {
+// Converts one file, read from source.Path once its name passed.
+FileResult ConvertSource(const Source& source, const std::string& signalName,
+                         const Options& options, Streams& streams,
+                         std::vector<WrittenFile>& written) {
     WaveHeader header{};
     HeaderVerdict verdict;
-    if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) return false;
+    if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) {
+        return FileResult::Refused;
+    }
     bool namedBefore = false;
     if (!SignalFileFree(source, signalName, options, streams, written, namedBefore)) {
-        CloseChannel(AcceptedWaveChannel);
-        return namedBefore;
+        CloseChannel(WaveChannel);
+        return namedBefore ? FileResult::NamedBefore : FileResult::Refused;
     }
     const std::string hint = LeftOutWarning(source, verdict, options);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
@@ -287,39 +295,40 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     const ConversionOutcome outcome = Convert(source, signalName, header, options, streams, cause);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
-        return false;
+        return FileResult::Failed;
     }
     if (outcome != ConversionOutcome::Finished) {
         ReportFailedConversion(source.Shown, outcome, cause, hint, toOutput, streams);
-        return false;
+        return outcome == ConversionOutcome::TooLarge ? FileResult::Refused : FileResult::Failed;
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
-    if (toOutput) return true;
-    written.push_back(WrittenFile{.SignalName = signalName,
-                                  .WaveName = source.Shown,
-                                  .WavePath = source.StandardInput ? "" : source.Path});
+    if (toOutput) return FileResult::Converted;
+    written.push_back(
+        WrittenFile{.SignalName = signalName,
+                    .WaveName = std::string(source.Shown),
+                    .WavePath = std::string(source.StandardInput ? "" : source.Path)});
     if (!options.Quiet && !streams.LinesOnOutput) {
         ReportConversion(source.Shown, signalName, header, streams);
     }
-    return true;
+    return FileResult::Converted;
 }
 
 // Standard input, held in a temporary file for the two passes and removed after them. Its
 // first bytes are checked before the rest is copied.
-bool ConvertStandardInput(const std::string& signalName, const Options& options, Streams& streams,
-                          std::vector<WrittenFile>& written) {
+FileResult ConvertStandardInput(const std::string& signalName, const Options& options,
+                                Streams& streams, std::vector<WrittenFile>& written) {
     InputCopy copy = BeginInputCopy(InputHeadBytes);
     if (copy.Error == 0 && RefusedEarly(copy, signalName, options, streams)) {
         RemoveInputCopy(copy);
-        return false;
+        return FileResult::Refused;
     }
     FinishInputCopy(copy);
     if (copy.Error != 0) {
         ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
                       Shown(copy.Cause, streams.ErrorIsTerminal), streams);
-        return false;
+        return FileResult::Failed;
     }
-    bool converted = false;
+    FileResult converted = FileResult::Failed;
     if (copy.Path.size() > ChannelNameLimit) {
         ReportFailure(StandardInputWords, OutcomeText(ConversionOutcome::ReadFailed),
                       "its temporary file's path is longer than " +
@@ -333,11 +342,28 @@ bool ConvertStandardInput(const std::string& signalName, const Options& options,
     return converted;
 }
 
-// Converts one file; false when it was refused or failed.
-bool ConvertFile(std::string_view name, const Options& options, Streams& streams,
-                 std::vector<WrittenFile>& written) {
+// -u: the signal file is there, no folder, and its content not older than the wave file's, and
+// no earlier file of this run wrote it (that one is refused as usual). Times are compared to the
+// nanosecond where the system keeps them.
+bool UpToDate(std::string_view name, const std::string& signalName,
+              const std::vector<WrittenFile>& written) {
+    FileStamp wave{};
+    FileStamp signal{};
+    if (signalName.empty() || EarlierWriter(signalName, written) != nullptr ||
+        IsFolder(signalName) || !StampPath(name, wave) || !StampPath(signalName, signal)) {
+        return false;
+    }
+    return std::pair(signal.Times[0], signal.Times[1]) >= std::pair(wave.Times[0], wave.Times[1]);
+}
+
+// Converts one file.
+FileResult ConvertFile(std::string_view name, const Options& options, Streams& streams,
+                       std::vector<WrittenFile>& written) {
     const std::string signalName = SignalNameFor(name, options);
-    if (!NameUsable(name, streams)) return false;
+    if (!NameUsable(name, streams)) return FileResult::Refused;
+    if (options.Update && name != StandardInputName && UpToDate(name, signalName, written)) {
+        return FileResult::UpToDate;
+    }
     if (name == StandardInputName) {
         return ConvertStandardInput(signalName, options, streams, written);
     }
@@ -345,9 +371,54 @@ bool ConvertFile(std::string_view name, const Options& options, Streams& streams
     return ConvertSource(source, signalName, options, streams, written);
 }
 
+// The files by what became of them, indexed by FileResult.
+struct Tally {
+    std::size_t Results[5];
+};
+
+// "norvistrand: 120 files: 117 converted, 2 refused, 1 up to date"; what no file met is left
+// out, but for the converted.
+std::string Summary(const Tally& tally, std::size_t files) {
+    std::string line = std::string(ProgramName) + ": " + std::to_string(files) +
+                       " files: " + std::to_string(tally.Results[0]) + " converted";
+    constexpr std::string_view Words[] = {"", "refused", "failed", "up to date", "named twice"};
+    for (std::size_t i = 1; i < std::size(Words); ++i) {
+        if (tally.Results[i] > 0) {
+            line += ", " + std::to_string(tally.Results[i]) + " " + std::string(Words[i]);
+        }
+    }
+    return line + "\n";
+}
+
+// The batch's bytes, as the files' sizes are now, for the time left; asked of the system
+// only when the line shows.
+std::uint64_t BatchBytes(const std::vector<std::string_view>& names) {
+    std::uint64_t total = 0;
+    for (std::string_view name : names) {
+        FileStamp stamp{};
+        if (name != StandardInputName && StampPath(name, stamp)) {
+            total += static_cast<std::uint64_t>(stamp.Size);
+        }
+    }
+    return total;
+}
+
+std::uint64_t FileBytes(std::string_view name, const BatchProgress& batch) {
+    FileStamp stamp{};
+    return batch.Enabled && name != StandardInputName && StampPath(name, stamp)
+               ? static_cast<std::uint64_t>(stamp.Size)
+               : 0;
+}
+
 }  // namespace
 
 int RunCommandLine(int count, const char* const* arguments) {
+    std::vector<WrittenFile> written;
+    return RunCommandLineAfter(count, arguments, written);
+}
+
+int RunCommandLineAfter(int count, const char* const* arguments,
+                        std::vector<WrittenFile>& written) {
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
@@ -357,7 +428,13 @@ int RunCommandLine(int count, const char* const* arguments) {
                     .OutputFolder = {},
                     .OutputFile = {},
                     .Threads = AutomaticThreads,
-                    .Files = {}};
+                    .Files = {},
+                    .NameLists = {},
+                    .NulEnded = false,
+                    .Part = 0,
+                    .Parts = 0,
+                    .Update = false,
+                    .ListTexts = {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:
             return AllConvertedExitCode;
@@ -370,16 +447,32 @@ int RunCommandLine(int count, const char* const* arguments) {
     }
     const bool standardInput = std::find(options.Files.begin(), options.Files.end(),
                                          StandardInputName) != options.Files.end();
+    const bool lines = LinesToOutput(standardInput, options);
+    BatchProgress batch{};
     Streams streams{.OutputIsTerminal = platform::StreamIsTerminal(StandardStream::Output),
                     .ErrorIsTerminal = platform::StreamIsTerminal(StandardStream::Error),
-                    .LinesOnOutput = LinesToOutput(standardInput, options),
+                    .LinesOnOutput = lines,
                     .OutputLost = false,
-                    .OutputClosed = false};
-    std::vector<WrittenFile> written;
-    bool allConverted = true;
+                    .OutputClosed = false,
+                    .Batch = &batch};
+    // The batch's line stays off a terminal that shows the lines themselves.
+    const bool batchShown =
+        streams.ErrorIsTerminal && options.Files.size() > 1 && !(lines && streams.OutputIsTerminal);
+    BeginBatch(batch, batchShown, options.Files.size(), batchShown ? BatchBytes(options.Files) : 0);
+    Tally tally{.Results = {}};
     for (std::string_view name : options.Files) {
-        allConverted = ConvertFile(name, options, streams, written) && allConverted;
+        BeginBatchFile(batch, FileBytes(name, batch));
+        const FileResult result = ConvertFile(name, options, streams, written);
+        tally.Results[static_cast<std::size_t>(result)] += 1;
+        EndBatchFile(batch);
         if (streams.OutputClosed) break;
     }
+    HideBatch(batch);
+    // A reader of the lines that went away ends the run as quietly as it ends a pipeline.
+    if (options.Files.size() > 1 && !options.Quiet && !streams.OutputClosed) {
+        SayError(Summary(tally, options.Files.size()), streams);
+    }
+    const bool allConverted = tally.Results[static_cast<std::size_t>(FileResult::Refused)] == 0 &&
+                              tally.Results[static_cast<std::size_t>(FileResult::Failed)] == 0;
     return allConverted && !streams.OutputLost ? AllConvertedExitCode : SomeFileFailedExitCode;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The command-line mode: norvistrand [OPTION]... FILE... converts each file in turn with no
 // screen and no keyboard, for scripts and for many files at once.
+#include <string>
+#include <vector>
 
 inline constexpr int AllConvertedExitCode = 0;
 inline constexpr int SomeFileFailedExitCode = 1;
@@ -8,3 +10,15 @@ inline constexpr int UsageExitCode = 2;
 
 // arguments are the program's arguments after its own name.
 int RunCommandLine(int count, const char* const* arguments);
+
+// A signal file a run wrote, and the wave file it came from.
+struct WrittenFile {
+    std::string SignalName;
+    std::string WaveName;
+    std::string WavePath;  // empty for standard input, whose copy is gone
+};
+
+// RunCommandLine after the files written: the web page converts each file of a choice in a run
+// of its own, and refuses a signal file written earlier in the choice as one run would. The
+// files this run writes join written.
+int RunCommandLineAfter(int count, const char* const* arguments, std::vector<WrittenFile>& written);

@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "command_line/line_blocks.h"
+#include "command_line/name_list.h"
 #include "command_line/shown_name.h"
 #include "files/channels.h"
+#include "files/whole_text.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -43,10 +46,25 @@ constexpr std::string_view UsageText =
     "                        slots, 32- or 64-bit float, A-law and µ-law samples,\n"
     "                        and the RF64, BW64 and Wave64 containers; implies\n"
     "                        --extensible\n"
-    "  -q, --quiet           print nothing for the files converted\n"
+    "  -q, --quiet           print nothing for the files converted, and no summary\n"
     "  -T, --threads=N       make the lines of a long file on N threads (1 to 16);\n"
     "                        by default as many as the processors, at most 8; the\n"
     "                        same bytes for any N\n"
+    "\n"
+    "Many files:\n"
+    "      --files-from=LIST also convert the names in the file LIST (- for\n"
+    "                        standard input), one a line, in its place among the\n"
+    "                        FILEs; each is taken as a FILE on the command line is\n"
+    "  -0, --null            the names of LIST each end with a NUL byte instead\n"
+    "                        (find -print0)\n"
+    "      --part=I/N        convert only the FILEs at positions I, I+N, I+2N...\n"
+    "                        (from 1): parts 1 to N together convert each once\n"
+    "  -u, --update          skip a FILE whose signal file is there and not older\n"
+    "                        than it, so a run cut short finishes when run again\n"
+    "After more than one FILE, a summary line goes to standard error (not with -q);\n"
+    "on a terminal a progress line shows the files done, the bytes read and the\n"
+    "time left.\n"
+    "\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "      --                end of the options: every argument after it is a FILE\n"
@@ -73,11 +91,13 @@ enum : int {
     AnyPcmOption,
     ChannelOption,
     VersionOption,
+    FilesFromOption,
+    PartOption,
 };
 
 // "-": every argument comes back in order, names included, so options may follow names
 // whatever the environment says; ":": a missing argument is told from an unknown option.
-constexpr char ShortOptions[] = "-:cd:ho:qT:";
+constexpr char ShortOptions[] = "-:0cd:ho:qT:u";
 constexpr option LongOptions[] = {
     {"stdout", no_argument, nullptr, 'c'},
     {"output-dir", required_argument, nullptr, 'd'},
@@ -90,6 +110,10 @@ constexpr option LongOptions[] = {
     {"any-pcm", no_argument, nullptr, AnyPcmOption},
     {"channel", required_argument, nullptr, ChannelOption},
     {"version", no_argument, nullptr, VersionOption},
+    {"files-from", required_argument, nullptr, FilesFromOption},
+    {"null", no_argument, nullptr, '0'},
+    {"part", required_argument, nullptr, PartOption},
+    {"update", no_argument, nullptr, 'u'},
     {nullptr, no_argument, nullptr, 0},
 };
 
@@ -179,12 +203,79 @@ bool ReadThreads(std::string_view text, int& threads) {
     return true;
 }
 
+// --part's I/N: two numbers as any count is written, with I no more than N.
+bool ReadPart(std::string_view text, int& part, int& parts) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) return false;
+    int i = 0;
+    int n = 0;
+    if (!ParsePositiveNumber(text.substr(0, slash), i) ||
+        !ParsePositiveNumber(text.substr(slash + 1), n) || i > n) {
+        return false;
+    }
+    part = i;
+    parts = n;
+    return true;
+}
+
+// What the batch options ask that cannot be, found before any list is read.
+ParseOutcome CheckBatchOptions(const Options& options) {
+    if (options.NulEnded && options.NameLists.empty()) {
+        return Usage("-0 tells how the names of --files-from end, so it has no use without it");
+    }
+    if (options.Update && options.ToStandardOutput) {
+        return Usage("-c writes no signal file, so -u has no use with it");
+    }
+    std::ptrdiff_t standardInputs =
+        std::count(options.Files.begin(), options.Files.end(), StandardInputName);
+    for (const NameListAt& list : options.NameLists)
+        standardInputs += list.Path == StandardInputName;
+    if (standardInputs > 1) return Usage("standard input can be read only once");
+    return ParseOutcome::Run;
+}
+
+// A list that cannot be read or split is said as a file's failure is, and stops the run
+// before any file is touched.
+ParseOutcome ListFailure(std::string_view list, std::string_view message) {
+    platform::WriteToStream(StandardStream::Error, std::string(ProgramName) + ": " +
+                                                       Shown(list, ForTerminal) + ": " +
+                                                       std::string(message) + "\n");
+    return ParseOutcome::UsageError;
+}
+
+// Reads each list and puts its names in its place among the FILEs, in order.
+ParseOutcome JoinListedNames(Options& options) {
+    std::vector<std::string_view> files;
+    std::size_t taken = 0;
+    for (const NameListAt& list : options.NameLists) {
+        WholeText text =
+            list.Path == StandardInputName ? ReadWholeStandardInput() : ReadWholeText(list.Path);
+        if (text.Error != 0) {
+            return ListFailure(list.Path, "The list of files cannot be read (" + text.Cause + ")");
+        }
+        options.ListTexts.push_back(std::move(text.Bytes));
+        files.insert(files.end(), options.Files.begin() + static_cast<std::ptrdiff_t>(taken),
+                     options.Files.begin() + static_cast<std::ptrdiff_t>(list.At));
+        taken = list.At;
+        if (!SplitNames(options.ListTexts.back(), options.NulEnded, files)) {
+            return ListFailure(list.Path,
+                               "The list of files holds a NUL byte: names that end with NUL "
+                               "need -0");
+        }
+    }
+    files.insert(files.end(), options.Files.begin() + static_cast<std::ptrdiff_t>(taken),
+                 options.Files.end());
+    options.Files = std::move(files);
+    return ParseOutcome::Run;
+}
+
 // The options' values that need a look at the system: each folder of -d must be there.
 ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_view>& folders) {
     for (std::string_view folder : folders) {
         if (!IsFolder(folder)) return Usage("no such folder", folder);
     }
-    if (options.Files.empty()) return Usage("no Wave file named");
+    // An empty list is no error: a search that found nothing has nothing to convert.
+    if (options.Files.empty() && options.NameLists.empty()) return Usage("no Wave file named");
     if (options.ToStandardOutput && !options.OutputFolder.empty()) {
         return Usage("-c writes no signal file, so -d has no use with it");
     }
@@ -196,6 +287,15 @@ ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_
     if (std::count(options.Files.begin(), options.Files.end(), StandardInputName) > 1) {
         return Usage("standard input can be read only once");
     }
+    return ParseOutcome::Run;
+}
+
+// The checks, the lists read in between, then the part's share of the FILEs.
+ParseOutcome CheckAndSelect(Options& options, const std::vector<std::string_view>& folders) {
+    if (ParseOutcome step = CheckBatchOptions(options); step != ParseOutcome::Run) return step;
+    if (ParseOutcome step = JoinListedNames(options); step != ParseOutcome::Run) return step;
+    if (ParseOutcome step = CheckOptions(options, folders); step != ParseOutcome::Run) return step;
+    if (options.Part > 0) options.Files = PartOfNames(options.Files, options.Part, options.Parts);
     return ParseOutcome::Run;
 }
 
@@ -255,13 +355,32 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                     return Usage("not a channel number", optarg);
                 }
                 break;
+            case FilesFromOption:
+                if (*optarg == '\0') {
+                    return Usage("a list file must follow", OptionInError(at));
+                }
+                options.NameLists.push_back({.Path = optarg, .At = options.Files.size()});
+                break;
+            case '0':
+                options.NulEnded = true;
+                break;
+            case PartOption:
+                if (!ReadPart(optarg, options.Part, options.Parts)) {
+                    return Usage("not a part I/N with I from 1 to N", optarg);
+                }
+                break;
+            case 'u':
+                options.Update = true;
+                break;
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");
             case MissingArgument:
-                return Usage(optopt == ChannelOption ? "a channel number must follow"
-                             : optopt == 'o'         ? "a file name must follow"
-                             : optopt == 'T'         ? "a thread count must follow"
-                                                     : "a folder must follow",
+                return Usage(optopt == ChannelOption     ? "a channel number must follow"
+                             : optopt == 'o'             ? "a file name must follow"
+                             : optopt == 'T'             ? "a thread count must follow"
+                             : optopt == FilesFromOption ? "a list file must follow"
+                             : optopt == PartOption      ? "a part I/N must follow"
+                                                         : "a folder must follow",
                              OptionInError(at));
             case UnknownOption:
             default:
@@ -270,5 +389,5 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
     }
     // After "--", every argument is a name.
     for (int i = optind; i < argc; ++i) options.Files.push_back(argv[static_cast<std::size_t>(i)]);
-    return CheckOptions(options, folders);
+    return CheckAndSelect(options, folders);
 }

@@ -64,11 +64,16 @@ std::string OptionsHint(const HeaderVerdict& verdict) {
 
 std::string RefusalCause(const HeaderVerdict& verdict) {
     if (verdict.Code == HeaderCode::NotFound) return std::string(NotFoundCause(verdict.FileError));
-    // Past "RIFF" and "WAVE", a file is no Wave file only for want of a data chunk.
-    if (verdict.Code == HeaderCode::NotWave && verdict.Format.Encoding != SampleEncoding::Unread) {
-        return "no data chunk";
+    if (verdict.Code == HeaderCode::NoDataChunk) return "no data chunk";
+    if (verdict.Code == HeaderCode::NoSuchChannel) {
+        return "the file has " + ChannelCountText(verdict.Format.ChannelCount);
     }
-    return OptionsHint(verdict);
+    const std::string hint = OptionsHint(verdict);
+    // A float of a width no option reads is refused once its bits were read: they say why.
+    if (hint.empty() && verdict.Code == HeaderCode::NotPcm && verdict.Format.BitsPerSample != 0) {
+        return AnyPcmSamples(verdict.Format);
+    }
+    return hint;
 }
 
 std::string ChannelCountText(std::uint16_t channels) {

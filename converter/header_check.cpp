@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::int16_t WaveChannel = 1;
-
 // The header's fields by byte offset from 0, in file order. Where the canonical header has
 // its data chunk's header, an extensible format chunk has its extension.
 constexpr std::int64_t RiffIdAt = 0;
@@ -29,7 +27,7 @@ constexpr std::int64_t DataSizeAt = 40;   // canonical: the data chunk's size
 constexpr std::int64_t SubFormatAt = 44;  // extensible: the sub-format GUID
 constexpr std::int64_t CanonicalSampleStart = 44;
 
-constexpr std::int64_t ChunkHeaderSize = 8;  // identifier and size
+constexpr std::int32_t ChunkHeaderSize = 8;  // identifier and size
 constexpr std::int64_t BitsPerByte = 8;
 constexpr std::int16_t PcmTag = 1;
 constexpr std::int16_t FloatTag = 3;
@@ -44,22 +42,29 @@ constexpr std::string_view FloatSubFormat(
     "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
 static_assert(FloatSubFormat.size() == 16);
 
-// The next read starts at the byte offset; channel positions count from 1.
-void MoveTo(std::int64_t offset) {
-    SeekChannel(WaveChannel, offset + 1);
+// The bytes the check judges: the file's head, held in memory, and where the file may go on
+// past it, the wave channel open on it for the chunk headers beyond the head and the length.
+struct WaveBytes {
+    std::string_view Head;  // the file's first bytes; all of them when not OnChannel
+    bool OnChannel;         // the rest of the file, and its length, are had through the channel
+    std::int64_t Length;    // not OnChannel: the file's length in bytes
+};
+
+// The head's bytes from the offset on, at most count of them; fewer, or none, where the head
+// ends inside the range or before it, as a read at the end of a file gives them.
+std::string_view BytesAt(const WaveBytes& bytes, std::int64_t offset, std::int32_t count) {
+    const auto size = static_cast<std::int64_t>(bytes.Head.size());
+    if (offset >= size) return {};
+    return bytes.Head.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
 }
 
-ByteString BytesAt(std::int64_t offset, std::int32_t count) {
-    MoveTo(offset);
-    return ReadBytes(WaveChannel, count);
+// Little-endian, the missing bytes read as 0.
+std::int16_t Int16At(const WaveBytes& bytes, std::int64_t offset) {
+    return BytesToInt16(BytesAt(bytes, offset, 2));
 }
 
-std::int16_t Int16At(std::int64_t offset) {
-    return BytesToInt16(BytesAt(offset, 2));
-}
-
-std::int32_t Int32At(std::int64_t offset) {
-    return BytesToInt32(BytesAt(offset, 4));
+std::int32_t Int32At(const WaveBytes& bytes, std::int64_t offset) {
+    return BytesToInt32(BytesAt(bytes, offset, 4));
 }
 
 // The test open reads the file's first bytes, so a name that cannot be read is not found.
@@ -72,141 +77,136 @@ std::uint8_t TestOpen(std::string_view name) {
     return error;
 }
 
-bool IsRiffWave() {
-    return CompareBytes(BytesAt(RiffIdAt, 4), "RIFF") && CompareBytes(BytesAt(WaveIdAt, 4), "WAVE");
+bool IsRiffWave(const WaveBytes& bytes) {
+    return CompareBytes(BytesAt(bytes, RiffIdAt, 4), "RIFF") &&
+           CompareBytes(BytesAt(bytes, WaveIdAt, 4), "WAVE");
 }
 
-// The format chunk's fields that decide how the samples are read.
+// The format chunk's fields, read once from their fixed places. In an extensible chunk the
+// bits per sample are those of each sample's slot.
 struct FormatFields {
     std::int16_t FormatTag;
-    SampleEncoding Encoding;
-    std::uint16_t ChannelCount;
+    std::uint16_t ChannelCount;  // byte 22 alone, or bytes 22-23 where the reading says so
     std::int32_t SampleRate;
     std::int16_t BlockAlignment;
-    std::int16_t BitsPerSample;  // in an extensible chunk, the bits of each sample's slot
-    std::int16_t ValidBits;      // extensible: the bits of each slot that count; else 0
+    std::int16_t BitsPerSample;
+    std::int32_t FormatSize;     // the format chunk's size field
+    std::int16_t ValidBits;      // extensible: the bits of each slot that count
+    std::string_view SubFormat;  // extensible: the sub-format GUID, as far as the file holds it
+    SampleEncoding Encoding;     // what the tag, and an extensible chunk's sub-format, say
 };
 
-// An extensible format chunk's encoding: PCM or float as its sub-format says, where the chunk
-// is at least 40 bytes and its valid bits lie from 1 to its bits per sample.
+// An extensible chunk's samples: PCM or float as its sub-format says, where the chunk is at
+// least 40 bytes and its valid bits lie from 1 to its bits per sample.
 SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
-    const std::int32_t formatSize = Int32At(FormatSizeAt);
-    const ByteString subFormat = BytesAt(SubFormatAt, 16);
-    if (formatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
+    if (fields.FormatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
         fields.ValidBits > fields.BitsPerSample) {
         return SampleEncoding::Other;
     }
-    if (CompareBytes(subFormat, PcmSubFormat)) return SampleEncoding::ExtensiblePcm;
-    if (CompareBytes(subFormat, FloatSubFormat)) return SampleEncoding::ExtensibleFloat;
+    if (CompareBytes(fields.SubFormat, PcmSubFormat)) return SampleEncoding::ExtensiblePcm;
+    if (CompareBytes(fields.SubFormat, FloatSubFormat)) return SampleEncoding::ExtensibleFloat;
     return SampleEncoding::Other;
 }
 
-// The channel count is bytes 22 and 23 where the reading says so, else byte 22 alone.
-FormatFields ReadFormatFields(const HeaderReading& reading) {
-    const std::uint16_t channels = reading.WholeChannelCount
-                                       ? static_cast<std::uint16_t>(Int16At(ChannelCountAt))
-                                       : FirstByte(BytesAt(ChannelCountAt, 1));
-    FormatFields fields{.FormatTag = Int16At(FormatTagAt),
-                        .Encoding = SampleEncoding::Other,
-                        .ChannelCount = channels,
-                        .SampleRate = Int32At(SampleRateAt),
-                        .BlockAlignment = Int16At(BlockAlignmentAt),
-                        .BitsPerSample = Int16At(BitsPerSampleAt),
-                        .ValidBits = 0};
-    if (fields.FormatTag == PcmTag) fields.Encoding = SampleEncoding::Pcm;
-    if (fields.FormatTag == FloatTag) fields.Encoding = SampleEncoding::Float;
-    if (fields.FormatTag == ExtensibleTag) {
-        fields.ValidBits = Int16At(ValidBitsAt);
-        fields.Encoding = ExtensibleEncoding(fields);
+SampleEncoding EncodingOf(const FormatFields& fields) {
+    switch (fields.FormatTag) {
+        case PcmTag:
+            return SampleEncoding::Pcm;
+        case FloatTag:
+            return SampleEncoding::Float;
+        case ExtensibleTag:
+            return ExtensibleEncoding(fields);
+        default:
+            return SampleEncoding::Other;
     }
+}
+
+FormatFields ReadFormatFields(const WaveBytes& bytes, const HeaderReading& reading) {
+    // The channel count is bytes 22 and 23 where the reading says so, else byte 22 alone.
+    const std::uint16_t channels = reading.WholeChannelCount
+                                       ? static_cast<std::uint16_t>(Int16At(bytes, ChannelCountAt))
+                                       : FirstByte(BytesAt(bytes, ChannelCountAt, 1));
+    FormatFields fields{.FormatTag = Int16At(bytes, FormatTagAt),
+                        .ChannelCount = channels,
+                        .SampleRate = Int32At(bytes, SampleRateAt),
+                        .BlockAlignment = Int16At(bytes, BlockAlignmentAt),
+                        .BitsPerSample = Int16At(bytes, BitsPerSampleAt),
+                        .FormatSize = Int32At(bytes, FormatSizeAt),
+                        .ValidBits = Int16At(bytes, ValidBitsAt),
+                        .SubFormat = BytesAt(bytes, SubFormatAt, 16),
+                        .Encoding = SampleEncoding::Unread};
+    fields.Encoding = EncodingOf(fields);
     return fields;
 }
 
-// How the samples of a format are read with every option there is, and the options that
-// reading takes.
-struct SampleReading {
-    bool Readable;             // some options read the samples
+bool IsFloat(SampleEncoding encoding) {
+    return encoding == SampleEncoding::Float || encoding == SampleEncoding::ExtensibleFloat;
+}
+
+// The bytes of each 24-bit sample's slot: 3 where they are packed; 4 where plain PCM keeps
+// them in the low three bytes of 4-byte slots, as recorders write them; 0 for any other block
+// alignment.
+std::int32_t Slot24Bytes(const FormatFields& fields) {
+    const std::int32_t channels = fields.ChannelCount;
+    if (fields.BlockAlignment == 3 * channels) return 3;
+    if (fields.BlockAlignment == 4 * channels && fields.Encoding == SampleEncoding::Pcm) return 4;
+    return 0;
+}
+
+// How a format's samples are stored, whichever options read them, and the options that do;
+// not Readable where none does.
+struct SampleLayout {
+    bool Readable;
     SampleForm Form;           // how a sample's value is stored
     std::int32_t SlotBytes;    // the bytes of each channel's sample in a frame
     std::int32_t ValueInSlot;  // bytes from a slot's first byte to the value's first byte
-    NeededOptions Needs;       // the options that read it
+    NeededOptions Needs;
 };
 
-SampleReading IntegerReading(const FormatFields& fields, SampleReading reading) {
-    const std::int32_t channels = fields.ChannelCount;
-    const auto slot = [&reading](SampleForm form, std::int32_t bytes, std::int32_t valueAt) {
-        reading.Readable = true;
-        reading.Form = form;
-        reading.SlotBytes = bytes;
-        reading.ValueInSlot = valueAt;
-    };
-    switch (fields.BitsPerSample) {
+SampleLayout LayoutOf(const FormatFields& fields) {
+    const std::int16_t bits = fields.BitsPerSample;
+    const bool pcm =
+        fields.Encoding == SampleEncoding::Pcm || fields.Encoding == SampleEncoding::ExtensiblePcm;
+    SampleLayout layout{.Readable = fields.ChannelCount > 0 && (pcm || IsFloat(fields.Encoding)),
+                        .Form = SampleForm::Unsigned8,
+                        .SlotBytes = static_cast<std::int32_t>(bits / BitsPerByte),
+                        .ValueInSlot = 0,
+                        .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
+                                  .DataToEnd = false,
+                                  .AnyPcm = IsFloat(fields.Encoding) || bits == 32,
+                                  .Channel = fields.ChannelCount > 1}};
+    if (IsFloat(fields.Encoding)) {
+        layout.Readable = layout.Readable && (bits == 32 || bits == 64);
+        layout.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
+        return layout;
+    }
+    switch (bits) {
         case 8:
-            slot(SampleForm::Unsigned8, 1, 0);
+            layout.Form = SampleForm::Unsigned8;
             break;
         case 16:
-            slot(SampleForm::Signed16, 2, 0);
+            layout.Form = SampleForm::Signed16;
             break;
         case 24:
-            if (fields.BlockAlignment == 3 * channels) slot(SampleForm::Signed24, 3, 0);
-            // As recorders write them: the low three bytes of each slot, the top one unused.
-            if (fields.BlockAlignment == 4 * channels && fields.Encoding == SampleEncoding::Pcm) {
-                slot(SampleForm::Signed24, 4, 0);
-                reading.Needs.AnyPcm = true;
-            }
+            layout.Form = SampleForm::Signed24;
+            layout.SlotBytes = Slot24Bytes(fields);
+            layout.Readable = layout.Readable && layout.SlotBytes != 0;
+            layout.Needs.AnyPcm = layout.SlotBytes == 4;
             break;
         case 32:
-            reading.Needs.AnyPcm = true;
             // An extensible slot's valid bits are its high ones: 24 or fewer lie in the top three
             // bytes, read as a 24-bit sample whatever the bits below them hold.
+            layout.Form = SampleForm::Signed32;
             if (fields.Encoding == SampleEncoding::ExtensiblePcm && fields.ValidBits <= 24) {
-                slot(SampleForm::Signed24, 4, 1);
-            } else {
-                slot(SampleForm::Signed32, 4, 0);
+                layout.Form = SampleForm::Signed24;
+                layout.ValueInSlot = 1;
             }
             break;
         default:
+            layout.Readable = false;
             break;
     }
-    return reading;
-}
-
-SampleReading ReadingOf(const FormatFields& fields) {
-    SampleReading reading{.Readable = false,
-                          .Form = SampleForm::Unsigned8,
-                          .SlotBytes = 0,
-                          .ValueInSlot = 0,
-                          .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
-                                    .DataToEnd = false,
-                                    .AnyPcm = false,
-                                    .Channel = fields.ChannelCount > 1}};
-    if (fields.ChannelCount == 0) return reading;
-    switch (fields.Encoding) {
-        case SampleEncoding::Pcm:
-        case SampleEncoding::ExtensiblePcm:
-            return IntegerReading(fields, reading);
-        case SampleEncoding::Float:
-        case SampleEncoding::ExtensibleFloat:
-            reading.Needs.AnyPcm = true;
-            reading.Readable = fields.BitsPerSample == 32 || fields.BitsPerSample == 64;
-            reading.Form = fields.BitsPerSample == 32 ? SampleForm::Float32 : SampleForm::Float64;
-            reading.SlotBytes = fields.BitsPerSample / BitsPerByte;
-            return reading;
-        case SampleEncoding::Unread:
-        case SampleEncoding::Other:
-            break;
-    }
-    return reading;
-}
-
-// The options a file needs that the reading does not give; --extensible not where --any-pcm,
-// which implies it, is needed.
-NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading) {
-    return NeededOptions{
-        .Extensible = needs.Extensible && !needs.AnyPcm && !reading.Extensible && !reading.AnyPcm,
-        .DataToEnd = false,
-        .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
-        .Channel = needs.Channel && reading.Channel == 0};
+    return layout;
 }
 
 bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
@@ -225,58 +225,53 @@ bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
     return false;
 }
 
+// The widths of integer samples the reading reads; a float's width is judged with its encoding.
 bool ResolutionRead(const FormatFields& fields, const HeaderReading& reading) {
     const std::int16_t bits = fields.BitsPerSample;
-    if (fields.Encoding == SampleEncoding::Float ||
-        fields.Encoding == SampleEncoding::ExtensibleFloat) {
-        return bits == 32 || bits == 64;
-    }
+    if (IsFloat(fields.Encoding)) return true;
     return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && reading.AnyPcm);
 }
 
-void Hold(const FormatFields& fields, HeldFormat& held) {
-    held = HeldFormat{.FormatTag = fields.FormatTag,
-                      .Encoding = fields.Encoding,
-                      .ChannelCount = fields.ChannelCount,
-                      .BitsPerSample = fields.BitsPerSample,
-                      .BlockAlignment = fields.BlockAlignment};
+bool PackingRead(const FormatFields& fields, const HeaderReading& reading) {
+    const std::int32_t slot = Slot24Bytes(fields);
+    return slot == 3 || (slot == 4 && reading.AnyPcm);
 }
 
-bool SamplesFound(SampleEncoding encoding);
-
-// Judges the format chunk's fields in the screen program's order, into the header and the
-// verdict's facts, and stops at the first that refuses the file. The reading's options let
-// through what they read. Where options not given would read the file, the verdict names them.
-HeaderCode JudgeFormat(const HeaderReading& reading, WaveHeader& header, HeaderVerdict& verdict) {
-    HeldFormat& held = verdict.Format;
-    if (!IsRiffWave()) return HeaderCode::NotWave;
-    const FormatFields fields = ReadFormatFields(reading);
-    const SampleReading how = ReadingOf(fields);
-    const NeededOptions needed = NotGiven(how.Needs, reading);
-    if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel) &&
-        SamplesFound(fields.Encoding)) {
-        verdict.Needed = needed;
-        Hold(fields, held);
-    }
-    header.FormatTag = held.FormatTag = fields.FormatTag;
+// Judges the format chunk's fields in the screen program's order and stops at the first that
+// refuses the file; the reading's options let through what they read. What the file holds is
+// kept as far as the checks read it.
+HeaderCode JudgeFormat(const FormatFields& fields, const HeaderReading& reading, HeldFormat& held) {
+    const std::int16_t bits = fields.BitsPerSample;
+    held.FormatTag = fields.FormatTag;
     held.Encoding = fields.Encoding;
     if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
-    const std::int32_t channels = header.ChannelCount = held.ChannelCount = fields.ChannelCount;
-    const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 ? channels != 1 : channel > channels) return HeaderCode::NotMono;
-    header.SampleRate = fields.SampleRate;
-    header.BlockAlignment = held.BlockAlignment = fields.BlockAlignment;
-    header.BitsPerSample = held.BitsPerSample = fields.BitsPerSample;
-    if (!ResolutionRead(fields, reading)) return HeaderCode::BadResolution;
-    const bool slotsRead = how.Readable && how.SlotBytes == 4 && reading.AnyPcm;
-    if (header.BitsPerSample == 24 && header.BlockAlignment != 3 * channels && !slotsRead) {
-        return HeaderCode::NotPacked;
+    // Float samples are read at 32 and 64 bits only: other widths are no format read at all.
+    if (IsFloat(fields.Encoding) && bits != 32 && bits != 64) {
+        held.BitsPerSample = bits;
+        return HeaderCode::NotPcm;
     }
-    if (!how.Readable) return HeaderCode::BadResolution;  // not met: every case above refuses
-    header.Form = how.Form;
-    header.FrameBytes = how.SlotBytes * channels;
-    header.ValueOffset = (channel - 1) * how.SlotBytes + how.ValueInSlot;
+    held.ChannelCount = fields.ChannelCount;
+    if (reading.Channel == 0 && fields.ChannelCount != 1) return HeaderCode::NotMono;
+    if (reading.Channel > fields.ChannelCount) return HeaderCode::NoSuchChannel;
+    held.BlockAlignment = fields.BlockAlignment;
+    held.BitsPerSample = bits;
+    if (!ResolutionRead(fields, reading)) return HeaderCode::BadResolution;
+    if (bits == 24 && !PackingRead(fields, reading)) return HeaderCode::NotPacked;
     return HeaderCode::Accepted;
+}
+
+// The header of an accepted format: its fields, and where the channel read lies in a frame.
+void FillHeader(const FormatFields& fields, const HeaderReading& reading, WaveHeader& header) {
+    const SampleLayout layout = LayoutOf(fields);
+    const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
+    header.FormatTag = fields.FormatTag;
+    header.ChannelCount = fields.ChannelCount;
+    header.SampleRate = fields.SampleRate;
+    header.BlockAlignment = fields.BlockAlignment;
+    header.BitsPerSample = fields.BitsPerSample;
+    header.Form = layout.Form;
+    header.FrameBytes = layout.SlotBytes * fields.ChannelCount;
+    header.ValueOffset = (channel - 1) * layout.SlotBytes + layout.ValueInSlot;
 }
 
 struct DataChunk {
@@ -287,25 +282,33 @@ struct DataChunk {
 
 constexpr DataChunk NoDataChunk = {.Found = false, .Size = 0, .Start = 0};
 
-// Moves to the chunk at offset; false when the move is refused, as it is when a device has
-// taken the file's place since the test open. The file error number ends as the move left
-// it: an earlier number stays unless the move replaced it.
+// Moves the wave channel to the chunk at offset; false when the move is refused, as it is when
+// a device has taken the file's place since the test open. The file error number ends as the
+// move left it: an earlier number stays unless the move replaced it.
 bool MoveToChunk(std::int64_t offset) {
     const std::uint8_t earlier = TakeFileError();
-    MoveTo(offset);
+    SeekChannel(WaveChannel, offset + 1);
     const std::uint8_t refused = TakeFileError();
     if (refused != 0 || earlier != 0) SetFileError(refused != 0 ? refused : earlier);
     return refused == 0;
 }
 
+// The 8-byte chunk header at offset: from the head where it lies inside it, else through the
+// wave channel; fewer bytes where the file ends inside it, none where the move is refused.
+ByteString ChunkHeaderAt(const WaveBytes& bytes, std::int64_t offset) {
+    const std::string_view inHead = BytesAt(bytes, offset, ChunkHeaderSize);
+    if (ByteLength(inHead) == ChunkHeaderSize || !bytes.OnChannel) return ByteString(inHead);
+    if (!MoveToChunk(offset)) return {};
+    return ReadBytes(WaveChannel, ChunkHeaderSize);
+}
+
 // Walks the chunks from the first one after "WAVE" to the first "data" chunk whose 8-byte
 // header lies inside the file. Every step moves at least 8 bytes forward, and a refused move
 // or a short read ends the walk, so it stops within the file's length.
-DataChunk FindDataChunk() {
+DataChunk FindDataChunk(const WaveBytes& bytes) {
     std::int64_t offset = FirstChunkAt;
     for (;;) {
-        if (!MoveToChunk(offset)) return NoDataChunk;
-        ByteString chunkHeader = ReadBytes(WaveChannel, ChunkHeaderSize);
+        const ByteString chunkHeader = ChunkHeaderAt(bytes, offset);
         if (ByteLength(chunkHeader) < ChunkHeaderSize) return NoDataChunk;
         std::string_view view = chunkHeader;
         if (CompareBytes(view.substr(0, 4), "data")) {
@@ -320,25 +323,51 @@ DataChunk FindDataChunk() {
 
 // Whether a file's samples can be found: a plain PCM file's at least at their canonical place,
 // any other's only through its data chunk. Options name no file that has none.
-bool SamplesFound(SampleEncoding encoding) {
-    return encoding == SampleEncoding::Pcm || FindDataChunk().Found;
+bool SamplesFound(const WaveBytes& bytes, SampleEncoding encoding) {
+    return encoding == SampleEncoding::Pcm || FindDataChunk(bytes).Found;
 }
 
 // Where the samples start and the data size: the canonical places, unless a longer format
 // chunk or other chunks before the data put them elsewhere. The canonical reading stays for
 // plain PCM files without a findable data chunk, as the screen program reads them; a format
 // only the options read has no canonical places, and without a data chunk no samples: false.
-bool LocateSamples(WaveHeader& header, SampleEncoding encoding) {
+bool LocateSamples(const WaveBytes& bytes, WaveHeader& header, SampleEncoding encoding) {
     const bool plain = encoding == SampleEncoding::Pcm;
-    const bool canonical = plain && CompareBytes(BytesAt(DataIdAt, 4), "data");
-    header.DataSize = Int32At(DataSizeAt);
+    const bool canonical = plain && CompareBytes(BytesAt(bytes, DataIdAt, 4), "data");
+    header.DataSize = Int32At(bytes, DataSizeAt);
     header.SampleStart = CanonicalSampleStart;
     if (canonical) return true;
-    const DataChunk data = FindDataChunk();
+    const DataChunk data = FindDataChunk(bytes);
     if (!data.Found) return plain;
     header.DataSize = data.Size;
     header.SampleStart = data.Start;
     return true;
+}
+
+// The options a file needs that the reading does not give; --extensible not where --any-pcm,
+// which implies it, is needed.
+NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading) {
+    return NeededOptions{
+        .Extensible = needs.Extensible && !needs.AnyPcm && !reading.Extensible && !reading.AnyPcm,
+        .DataToEnd = false,
+        .AnyPcm = needs.AnyPcm && !reading.AnyPcm,
+        .Channel = needs.Channel && reading.Channel == 0};
+}
+
+// Where options not given would read a refused file, the verdict names them and holds all the
+// format chunk says. Options name no file whose samples cannot be found.
+void NameOptions(const WaveBytes& bytes, const FormatFields& fields, const HeaderReading& reading,
+                 HeaderVerdict& verdict) {
+    const SampleLayout layout = LayoutOf(fields);
+    const NeededOptions needed = NotGiven(layout.Needs, reading);
+    if (!layout.Readable || !(needed.Extensible || needed.AnyPcm || needed.Channel)) return;
+    if (!SamplesFound(bytes, fields.Encoding)) return;
+    verdict.Needed = needed;
+    verdict.Format = HeldFormat{.FormatTag = fields.FormatTag,
+                                .Encoding = fields.Encoding,
+                                .ChannelCount = fields.ChannelCount,
+                                .BitsPerSample = fields.BitsPerSample,
+                                .BlockAlignment = fields.BlockAlignment};
 }
 
 std::int64_t BytesPerFrame(const WaveHeader& header) {
@@ -347,8 +376,8 @@ std::int64_t BytesPerFrame(const WaveHeader& header) {
 
 // The bytes of whole frames from the first one to the end of the file; -1 when the length
 // cannot be had.
-std::int64_t HeldBytes(const WaveHeader& header) {
-    const std::int64_t length = ChannelLength(WaveChannel);
+std::int64_t HeldBytes(const WaveBytes& bytes, const WaveHeader& header) {
+    const std::int64_t length = bytes.OnChannel ? ChannelLength(WaveChannel) : bytes.Length;
     if (length < 0) return -1;
     const std::int64_t held = std::max<std::int64_t>(length - header.SampleStart, 0);
     return held - held % BytesPerFrame(header);
@@ -419,35 +448,34 @@ bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t he
            CountLeavesOutSamples(header.SampleCount, heldFrames) && ToEndFits(header, heldBytes);
 }
 
-}  // namespace
-
-HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
-                              const HeaderReading& reading) {
+// Judges the bytes as the screen program and the reading's options read them, short of the
+// comparison with the signal file: the format chunk, where the samples lie, and their count.
+HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const HeaderReading& reading) {
     header = WaveHeader{};
     HeaderVerdict verdict{.Code = HeaderCode::Accepted,
-                          .FileError = TestOpen(name),
+                          .FileError = 0,
                           .Format = {},
                           .GivenSamples = 0,
                           .HeldSamples = -1,
                           .SamplesLeftOut = false,
                           .Needed = {}};
-    if (verdict.FileError != 0) {
-        verdict.Code = HeaderCode::NotFound;
-        return verdict;
-    }
-    // Not tested: should this open fail, the reads give nothing and the file is no Wave file.
-    OpenChannel(WaveChannel, name, OpenMode::Binary);
-    verdict.Code = JudgeFormat(reading, header, verdict);
-    if (verdict.Code != HeaderCode::Accepted) {
-        CloseChannel(WaveChannel);
-        return verdict;
-    }
-    if (!LocateSamples(header, verdict.Format.Encoding)) {
-        CloseChannel(WaveChannel);
+    if (!IsRiffWave(bytes)) {
         verdict.Code = HeaderCode::NotWave;
         return verdict;
     }
-    const std::int64_t heldBytes = reading.DataToEnd || reading.CountHeld ? HeldBytes(header) : -1;
+    const FormatFields fields = ReadFormatFields(bytes, reading);
+    verdict.Code = JudgeFormat(fields, reading, verdict.Format);
+    if (verdict.Code != HeaderCode::Accepted) {
+        NameOptions(bytes, fields, reading, verdict);
+        return verdict;
+    }
+    FillHeader(fields, reading, header);
+    if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
+        verdict.Code = HeaderCode::NoDataChunk;
+        return verdict;
+    }
+    const bool lengthNeeded = reading.DataToEnd || reading.CountHeld;
+    const std::int64_t heldBytes = lengthNeeded ? HeldBytes(bytes, header) : -1;
     const bool sizeNotTheData = heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes);
     CountSamples(header);
     verdict.GivenSamples = header.SampleCount;
@@ -455,15 +483,54 @@ HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
         ReadToEnd(header, heldBytes);
         CountSamples(header);
     }
-    if (WouldOverwrite(name, reading)) {
-        CloseChannel(WaveChannel);
-        verdict.Code = HeaderCode::WouldOverwrite;
-        return verdict;
-    }
     if (heldBytes >= 0) verdict.HeldSamples = heldBytes / BytesPerFrame(header);
     verdict.SamplesLeftOut =
         sizeNotTheData && CountLeavesOutSamples(verdict.GivenSamples, verdict.HeldSamples);
     verdict.Needed.DataToEnd =
         !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples);
+    return verdict;
+}
+
+// The most of a file's first bytes the check holds in memory: enough for the format chunk and
+// the chunks before the data in all but files with large chunks there, which the walk reads
+// on through the channel.
+constexpr std::int32_t HeadBytes = 65536;
+
+}  // namespace
+
+HeaderVerdict CheckWaveBytes(std::string_view fileBytes, WaveHeader& header,
+                             const HeaderReading& reading) {
+    const WaveBytes bytes{.Head = fileBytes,
+                          .OnChannel = false,
+                          .Length = static_cast<std::int64_t>(fileBytes.size())};
+    return JudgeWave(bytes, header, reading);
+}
+
+HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
+                              const HeaderReading& reading) {
+    header = WaveHeader{};
+    const std::uint8_t testError = TestOpen(name);
+    if (testError != 0) {
+        return HeaderVerdict{.Code = HeaderCode::NotFound,
+                             .FileError = testError,
+                             .Format = {},
+                             .GivenSamples = 0,
+                             .HeldSamples = -1,
+                             .SamplesLeftOut = false,
+                             .Needed = {}};
+    }
+    // Not tested: should this open fail, the read gives nothing and the file is no Wave file.
+    OpenChannel(WaveChannel, name, OpenMode::Binary);
+    const ByteString head = ReadBytes(WaveChannel, HeadBytes);
+    const WaveBytes bytes{.Head = head, .OnChannel = true, .Length = -1};
+    HeaderVerdict verdict = JudgeWave(bytes, header, reading);
+    if (verdict.Code == HeaderCode::Accepted && WouldOverwrite(name, reading)) {
+        verdict.Code = HeaderCode::WouldOverwrite;
+        verdict.GivenSamples = 0;
+        verdict.HeldSamples = -1;
+        verdict.SamplesLeftOut = false;
+        verdict.Needed.DataToEnd = false;
+    }
+    if (verdict.Code != HeaderCode::Accepted) CloseChannel(WaveChannel);
     return verdict;
 }

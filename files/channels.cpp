@@ -277,6 +277,12 @@ bool SamePath(std::string_view a, std::string_view b) {
     return SameSystemFile(std::string(a).c_str(), std::string(b).c_str());
 }
 
+bool StampPath(std::string_view path, FileStamp& stamp) {
+    const std::string name(path);
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    return StampSystemPath(name.c_str(), &stamp) == 0;
+}
+
 bool IsFolder(std::string_view name) {
     const std::string path(name);
     return !path.empty() && path.find('\0') == std::string::npos && IsSystemFolder(path.c_str());

@@ -76,6 +76,10 @@ bool SameFile(std::string_view a, std::string_view b);
 // them, so the limit on a name does not apply.
 bool SamePath(std::string_view a, std::string_view b);
 
+// The stamp of the file at the path, taken whole, with no channel and no lock; false when
+// there is none to be had.
+bool StampPath(std::string_view path, FileStamp& stamp);
+
 // The length in bytes of the file open on the channel; -1, with the file error number set,
 // when it cannot be had.
 std::int64_t ChannelLength(std::int16_t channel);

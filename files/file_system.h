@@ -13,6 +13,11 @@
 // the kind are set and 0 comes back; on failure nothing is left open.
 std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle, ChannelKind* kind);
 
+// Opens the NUL-terminated path for reading from its start, as a stream: a FIFO or a pipe
+// too, waiting for its writer. No lock is taken and no test read made: for a list of names,
+// not for a wave file. A folder is AccessRefused.
+std::uint8_t OpenSystemStream(const char* path, SystemFile* handle);
+
 // One read of count bytes at the file pointer; *arrived gets how many came (fewer at the end
 // of the file, which is no error).
 std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
@@ -39,6 +44,10 @@ bool SameSystemFile(const char* a, const char* b);
 std::uint8_t HoldSystemFile(const char* path, SystemFile* handle);
 
 std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp);
+
+// The stamp of the file at the NUL-terminated path, links followed, with no open and so no
+// lock: what a file's age is judged by. FileNotFound when there is none.
+std::uint8_t StampSystemPath(const char* path, FileStamp* stamp);
 
 // True when the NUL-terminated path names a folder (or a link to one).
 bool IsSystemFolder(const char* path);

@@ -10,11 +10,15 @@
 #             this machine's, and its Debian package
 #   web       the web page built, and its signal files and lines in headless Chromium against
 #             the native program's on the same files
+#   cluster   a one-node Slurm cluster started here (scripts/local_cluster.sh), the array recipe
+#             (examples/slurm_array.sh) run, cancelled part-way and run again against one
+#             process's signal files, the cluster stopped even on failure; and the GNU parallel
+#             recipe on this machine. As root.
 # With no argument every stage runs; name stages to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web)
+[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web cluster)
 
 run_suite() {
     local folder="$1"
@@ -42,6 +46,12 @@ for stage in "${stages[@]}"; do
             BUILD_TARGET=norvistrand bash scripts/build.sh build -DNORVISTRAND_TESTS=ON
             bash tests/web/browser_test.sh
             ;;
-        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web)" >&2; exit 2 ;;
+        cluster)
+            bash scripts/setup.sh slurm-wlm munge parallel
+            BUILD_TARGET=norvistrand bash scripts/build.sh build -DNORVISTRAND_TESTS=ON
+            bash tests/cluster/parallel_test.sh build/norvistrand
+            bash tests/cluster/cluster_test.sh build/norvistrand
+            ;;
+        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web, cluster)" >&2; exit 2 ;;
     esac
 done

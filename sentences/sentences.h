@@ -17,11 +17,14 @@ constexpr std::string_view RefusalText(HeaderCode code) {
         case HeaderCode::NotFound:
             return "Specified file not found";
         case HeaderCode::NotWave:
+        case HeaderCode::NoDataChunk:
             return "This is not a Wave file";
         case HeaderCode::NotPcm:
             return "This is not a PCM format Wave file";
         case HeaderCode::NotMono:
             return "This is not a mono Wave file";
+        case HeaderCode::NoSuchChannel:
+            return "There is no channel";  // the command line names the channel after it
         case HeaderCode::BadResolution:
             return "This is not an 8-, 16- or 24-bit Wave file";
         case HeaderCode::NotPacked:
@@ -57,5 +60,5 @@ inline constexpr std::string_view StandardOutputFailedText = "Standard output co
 inline constexpr std::string_view ReportLineFailedText = "A report line could not be written";
 
 inline std::string AbsentChannelText(int channel) {
-    return "There is no channel " + std::to_string(channel);
+    return std::string(RefusalText(HeaderCode::NoSuchChannel)) + " " + std::to_string(channel);
 }

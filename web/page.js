@@ -1,30 +1,41 @@
 // The page: the form, the results and their downloads. scripts/build_web.sh puts ModuleBase64
-// (the module) and WorkerMain (web/worker.js) before this, in the page's one script.
+// (the module), WorkerMain (web/worker.js) and archiveParts (web/zip_archive.js) before this,
+// in the page's one script. Every line about a file is the module's: the page words none.
 'use strict';
 
 const form = {
     files: document.getElementById('files'),
     again: document.getElementById('again'),
     status: document.getElementById('status'),
+    spoken: document.getElementById('spoken'),
     progress: document.getElementById('progress'),
     results: document.getElementById('results'),
     downloadAll: document.getElementById('download-all'),
+    clear: document.getElementById('clear'),
+    archive: document.getElementById('archive'),
 };
 const Flags = ['extensible', 'data-to-end', 'any-pcm'];
-const SomeFileFailed = 1; // the command-line mode's exit status when a file failed
 
-let lastFiles = [];
-let waiting = []; // [files, options] of each batch chosen while a batch converts
-let busy = true; // until the worker is ready
-let links = []; // the download links of the results shown
-let items = []; // the result element of each file of the batch
+// Each choice of files: {files: [{file, handle, readable}], options, items}, items being the
+// result element of each file. The choices wait their turn in order; one converts at a time.
+let waiting = [];
+let converting = null;            // the choice being converted
+let lastChoice = null;            // for "Convert again"
+let choosing = Promise.resolve(); // choices are looked at in the order they were made
+let busy = true;                  // until the worker is ready
+// The signal files shown, by name, in the order shown: {link, blob, crc, date, waveName}.
+const kept = new Map();
+// The work since the page was last idle, for the one progress: files in it, files done and
+// how they ended.
+let work = {total: 0, done: 0, converted: 0, notConverted: 0};
 let started = 0; // when the file being converted began, in milliseconds
 let worker = null;
-let workerConverted = false; // the worker has converted a batch, and holds its signal files
-// The signal files shown, held weakly. The browser's store for Blobs is limited (to 500 MB in
-// headless Chromium), and a Blob's bytes stay in it until the collector has taken every object
-// that holds it: a batch's files must be gone before the next batch's take their place.
-let shownSignals = [];
+let workerConverted = false; // the worker has converted a choice, and holds its signal files
+// The signal files let go of (cleared, or replaced by a later file's), held weakly. The
+// browser's store for Blobs is limited (to 500 MB in headless Chromium), and a Blob's bytes
+// stay in it until the collector has taken every object that holds it: the files let go of
+// must be gone before the next choice's take their place.
+let letGo = [];
 const LetGoRounds = 100;
 const LetGoPauseMilliseconds = 20;
 const NudgeBytes = 64 * 1024 * 1024;
@@ -33,11 +44,12 @@ function setState(state) {
     document.body.dataset.state = state;
 }
 
-// The options as the command line takes them.
+// The options as the command line takes them; the channel as typed, so the module refuses
+// what the command line refuses.
 function chosenOptions() {
     const options = Flags.filter((flag) => document.querySelector(`[name="${flag}"]`).checked)
-        .map((flag) => `--${flag}`);
-    const channel = document.querySelector('[name="channel"]').value.trim();
+                        .map((flag) => `--${flag}`);
+    const channel = document.querySelector('[name="channel"]').value;
     if (channel !== '') options.push(`--channel=${channel}`);
     return options;
 }
@@ -52,94 +64,204 @@ function offerKnownOptions(help) {
     }
 }
 
-function clearResults() {
-    for (const link of links) URL.revokeObjectURL(link.href);
-    links = [];
-    form.results.replaceChildren();
-    form.downloadAll.disabled = true;
+// Whether the file's bytes can be read now: a folder's cannot, nor those of a file changed or
+// gone since it was chosen.
+function readableNow(file) {
+    return file.slice(0, 1).arrayBuffer().then(() => true, () => false);
 }
 
-// Waits, for up to two seconds, until the collector has taken the signal files shown before.
+function letGoOf(signal) {
+    URL.revokeObjectURL(signal.link.href);
+    letGo.push(new WeakRef(signal.blob));
+}
+
+// Waits, for up to two seconds, until the collector has taken the signal files let go of.
 // Large buffers, dropped at once, are what make it run soon: nothing else in the page asks it
 // for memory.
-async function letGoOfSignals() {
+async function waitForLetGo() {
     for (let round = 0; round < LetGoRounds; ++round) {
-        if (!shownSignals.some((signal) => signal.deref() !== undefined)) break;
+        if (!letGo.some((signal) => signal.deref() !== undefined)) break;
         new ArrayBuffer(NudgeBytes);
         await new Promise((resolve) => setTimeout(resolve, LetGoPauseMilliseconds));
     }
-    shownSignals = [];
+    letGo = [];
 }
 
-// The options are those set when the files were chosen, even when they wait for a batch.
-async function convert(files, options = chosenOptions()) {
-    if (files.length === 0) return;
-    if (busy) {
-        waiting.push([files, options]);
-        return;
-    }
-    busy = true;
-    setState('busy');
-    lastFiles = files;
-    form.again.disabled = true;
-    clearResults();
-    items = files.map((file) => {
+// The module's lines, with each "->" kept whole where a narrow window wraps them.
+function showText(line, text) {
+    line.replaceChildren();
+    text.split('->').forEach((piece, i) => {
+        if (i > 0) {
+            const arrow = document.createElement('span');
+            arrow.className = 'arrow';
+            arrow.textContent = '->';
+            line.append(arrow);
+        }
+        line.append(piece);
+    });
+}
+
+function showProgress(percent, name) {
+    form.progress.value = Math.floor((work.done + percent / 100) * 100 / Math.max(work.total, 1));
+    form.status.textContent = `Converting ${name} (${work.done + 1} of ${work.total}): ${percent}%`;
+}
+
+// A choice is shown at once, each file as waiting, below the results so far.
+function addChoice(files, options) {
+    const items = files.map(({file}) => {
         const item = document.createElement('li');
         const line = document.createElement('p');
         line.className = 'result';
-        line.textContent = `${file.name}: waiting`;
+        showText(line, `${file.name}: waiting`);
         item.append(line);
         form.results.append(item);
         return item;
     });
-    form.progress.value = 0;
-    form.status.textContent = `Converting ${files.length} file${files.length === 1 ? '' : 's'}…`;
-    // A new worker for each batch: ending the last one lets go of its parts of the signal
-    // files at once.
+    waiting.push({files, options, items});
+    work.total += files.length;
+    form.clear.disabled = false;
+    startNext();
+}
+
+// The options are those set when the files were chosen, even when they wait for a choice
+// before them. Each file is looked at as it is chosen, so that one changed later is told.
+function choose(chosen, options = chosenOptions()) {
+    if (chosen.length === 0) return;
+    choosing = choosing.then(async () => {
+        const files = await Promise.all(chosen.map(
+            async ({file, handle}) => ({file, handle, readable: await readableNow(file)})));
+        lastChoice = files;
+        addChoice(files, options);
+    });
+}
+
+// Files dropped give a handle the browser may read afresh; a file chosen in the box does not.
+function chooseAgain() {
+    if (!lastChoice) return;
+    const options = chosenOptions();
+    choosing = choosing.then(async () => {
+        const files = await Promise.all(lastChoice.map(async (chosen) => {
+            if (!chosen.handle) return chosen;
+            try {
+                const file = await chosen.handle.getFile();
+                return {file, handle: chosen.handle, readable: await readableNow(file)};
+            } catch {
+                return chosen;
+            }
+        }));
+        lastChoice = files;
+        addChoice(files, options);
+    });
+}
+
+// A new worker for each choice: ending the last one lets go of its parts of the signal files
+// at once.
+async function startNext() {
+    if (busy || waiting.length === 0) return;
+    busy = true;
+    const choice = waiting.shift();
+    converting = choice;
+    setState('busy');
+    form.again.disabled = true;
     if (workerConverted) {
         worker.terminate();
-        await letGoOfSignals();
+        await waitForLetGo();
+        if (converting !== choice) return; // cleared meanwhile
         worker = startWorker();
     }
     workerConverted = true;
-    send(worker, {type: 'convert', files, options});
+    showProgress(0, converting.files[0].file.name);
+    send(worker, {
+        type: 'convert',
+        files: converting.files.map(({file}) => file),
+        readable: converting.files.map(({readable}) => readable),
+        options: converting.options,
+        shown: Array.from(kept, ([name, signal]) => [name, signal.waveName]),
+    });
 }
 
 function showResult(message) {
-    const item = items[message.index];
-    item.querySelector('.result').textContent = message.text.replace(/\n$/, '');
+    const item = converting.items[message.index];
+    const name = converting.files[message.index].file.name;
+    showText(item.querySelector('.result'), message.text.replace(/\n$/, ''));
     item.dataset.status = message.status;
-    // The module wrote the signal file, but the browser's store for Blobs was full: worded as
-    // the command-line mode words a signal file it could not write.
-    if (message.unkept) {
-        item.querySelector('.result').textContent =
-            `norvistrand: ${lastFiles[message.index].name}: The signal file could not be ` +
-            'written (the browser has no room left for it; convert fewer long files at once)';
-        item.dataset.status = SomeFileFailed;
-    }
-    if (item.dataset.status !== '0') item.classList.add('failed');
+    if (message.status !== 0) item.classList.add('failed');
     if (message.signal) {
+        if (message.replaces && kept.has(message.signalName)) {
+            const older = kept.get(message.signalName);
+            letGoOf(older);
+            older.link.remove();
+            kept.delete(message.signalName);
+        }
         const link = document.createElement('a');
         link.href = URL.createObjectURL(message.signal);
-        shownSignals.push(new WeakRef(message.signal));
         link.download = message.signalName;
         link.textContent = `Download ${message.signalName}`;
         item.append(' ', link);
-        links.push(link);
+        kept.set(
+            message.signalName,
+            {link, blob: message.signal, crc: message.crc, date: new Date(), waveName: name});
         form.downloadAll.disabled = false;
     }
     // From the file's start to its link, for bench/web_bench.js.
     item.dataset.milliseconds = (performance.now() - started).toFixed(1);
+    work.done += 1;
+    work[message.status === 0 ? 'converted' : 'notConverted'] += 1;
+    form.spoken.textContent = `${name}: ${message.status === 0 ? 'converted' : 'not converted'} ` +
+        `(${work.done} of ${work.total})`;
 }
 
-function finishBatch() {
+function finishChoice() {
     busy = false;
-    form.again.disabled = false;
-    form.status.textContent = `Done: ${items.length} file${items.length === 1 ? '' : 's'}.`;
-    form.progress.value = 100;
+    converting = null;
     document.body.dataset.batches = Number(document.body.dataset.batches || 0) + 1;
+    if (waiting.length > 0) {
+        startNext();
+        return;
+    }
+    form.again.disabled = false;
+    form.progress.value = 100;
+    form.status.textContent = `Done: ${work.converted} converted, ${work.notConverted} not ` +
+        'converted.';
+    form.spoken.textContent = form.status.textContent;
+    work = {total: 0, done: 0, converted: 0, notConverted: 0};
     setState('done');
-    if (waiting.length > 0) convert(...waiting.shift());
+}
+
+// Empties the list and lets go of its signal files; a choice converting or waiting is
+// dropped, with the worker converting it.
+function clearAll() {
+    if (busy && converting) {
+        worker.terminate();
+        worker = startWorker();
+        workerConverted = false;
+        busy = false;
+        converting = null;
+    }
+    waiting = [];
+    for (const signal of kept.values()) letGoOf(signal);
+    kept.clear();
+    URL.revokeObjectURL(form.archive.href);
+    form.archive.removeAttribute('href');
+    form.results.replaceChildren();
+    form.downloadAll.disabled = true;
+    form.clear.disabled = true;
+    form.again.disabled = !lastChoice;
+    work = {total: 0, done: 0, converted: 0, notConverted: 0};
+    form.progress.value = 0;
+    form.status.textContent = 'Ready: choose or drop Wave files.';
+    form.spoken.textContent = '';
+    if (document.body.dataset.state !== 'ready') setState('done');
+}
+
+// Every signal file shown, as one ZIP archive, in one download.
+function downloadAll() {
+    const entries = Array.from(
+        kept, ([name, signal]) => ({name, data: signal.blob, crc: signal.crc, date: signal.date}));
+    URL.revokeObjectURL(form.archive.href);
+    form.archive.href =
+        URL.createObjectURL(new Blob(archiveParts(entries), {type: 'application/zip'}));
+    form.archive.click();
 }
 
 function answerWorker(event) {
@@ -150,16 +272,16 @@ function answerWorker(event) {
         form.files.disabled = false;
         form.status.textContent = 'Ready: choose or drop Wave files.';
         setState('ready');
-        if (waiting.length > 0) convert(...waiting.shift());
+        startNext();
     } else if (message.type === 'begin') {
         started = performance.now();
+        showProgress(0, converting.files[message.index].file.name);
     } else if (message.type === 'progress') {
-        form.progress.value = message.percent;
-        form.status.textContent = `Converting ${lastFiles[message.index].name}: ${message.percent}%`;
+        showProgress(message.percent, converting.files[message.index].file.name);
     } else if (message.type === 'result') {
         showResult(message);
     } else if (message.type === 'done') {
-        finishBatch();
+        finishChoice();
     }
 }
 
@@ -174,7 +296,8 @@ const module = WebAssembly.compile(Uint8Array.from(atob(ModuleBase64), (c) => c.
 
 // Messages go to a worker once the module is compiled, in the order sent.
 function send(target, message) {
-    module.then(() => target.postMessage(message), (error) => workerBroke({message: String(error)}));
+    const broke = (error) => workerBroke({message: String(error)});
+    module.then(() => target.postMessage(message), broke);
 }
 
 // A worker with its own instance of the module, compiled once for all.
@@ -182,7 +305,8 @@ function startWorker() {
     const fresh = new Worker(workerUrl);
     fresh.onmessage = answerWorker;
     fresh.onerror = workerBroke;
-    module.then((compiled) => fresh.postMessage({type: 'start', module: compiled}), () => {});
+    const start = (compiled) => fresh.postMessage({type: 'start', module: compiled});
+    module.then(start, () => {});
     return fresh;
 }
 
@@ -190,15 +314,15 @@ worker = startWorker();
 send(worker, {type: 'help'});
 
 form.files.addEventListener('change', () => {
-    convert(Array.from(form.files.files));
+    choose(Array.from(form.files.files, (file) => ({file, handle: null})));
     form.files.value = '';
 });
-form.again.addEventListener('click', () => convert(lastFiles));
-form.downloadAll.addEventListener('click', () => {
-    for (const link of links) link.click();
-});
+form.again.addEventListener('click', chooseAgain);
+form.downloadAll.addEventListener('click', downloadAll);
+form.clear.addEventListener('click', clearAll);
 
-// Files dropped anywhere on the page.
+// Files dropped anywhere on the page; a handle to each, where the browser gives one, lets
+// "Convert again" read it afresh.
 document.addEventListener('dragover', (event) => {
     event.preventDefault();
     document.body.classList.add('dragging');
@@ -207,5 +331,13 @@ document.addEventListener('dragleave', () => document.body.classList.remove('dra
 document.addEventListener('drop', (event) => {
     event.preventDefault();
     document.body.classList.remove('dragging');
-    convert(Array.from(event.dataTransfer.files));
+    const files = Array.from(event.dataTransfer.files);
+    const handles =
+        Array.from(event.dataTransfer.items)
+            .filter((item) => item.kind === 'file')
+            .map((item) => (item.getAsFileSystemHandle ? item.getAsFileSystemHandle() : null));
+    Promise.all(handles.map((handle) => Promise.resolve(handle).catch(() => null)))
+        .then(
+            (found) => choose(files.map(
+                (file, i) => ({file, handle: found[i]?.kind === 'file' ? found[i] : null}))));
 });

@@ -1,19 +1,23 @@
 // The page's worker: it runs the module, one file at a time, so the page never waits for a
 // conversion. scripts/build_web.sh makes this the body of the page script's WorkerMain, whose
-// source text the page starts the worker from. The page starts a worker for each batch and
-// ends it when the next batch starts, which lets go at once of the parts of the batch's signal
-// files made here.
+// source text the page starts the worker from. The page starts a worker for each choice of
+// files and ends it when the next choice starts, which lets go at once of the parts of the
+// signal files made here.
 //
 // Messages in:  {type: 'start', module}              the compiled module
 //               {type: 'help'}                       asks for the module's --help text
-//               {type: 'convert', files, options}    File objects, and the options as arguments
+//               {type: 'convert', files, readable, options, shown}
+//                   one choice of files (File objects), each converted in a run of its own as
+//                   one run would convert them all; readable: whether each file could be read
+//                   when it was chosen; options: as arguments; shown: the [signal name, wave
+//                   name] of each signal file the page shows from earlier choices
 // Messages out: {type: 'help', text}                 the module's --help text
 //               {type: 'begin', index}               a file's conversion starts
 //               {type: 'progress', index, percent}   of the file being converted
-//               {type: 'result', index, text, status, signalName, signal, unkept}
-//                   text: the lines the command-line mode wrote (standard error, then output);
-//                   signal: the signal file's bytes as a Blob, or null; unkept: true when the
-//                   browser could not keep the signal file the module wrote
+//               {type: 'result', index, text, status, signalName, signal, crc, replaces}
+//                   text: the lines the module wrote (standard error, then output); signal:
+//                   the signal file's bytes as a Blob, or null; crc: their CRC-32; replaces:
+//                   the signal file replaces the page's one of that name
 //               {type: 'done'}
 'use strict';
 
@@ -31,11 +35,12 @@ const RetryMilliseconds = 1500;
 const BadDescriptor = 8;
 
 let instance = null;
-let pageFiles = []; // by the module's number: the page's File
-let madeNames = []; // by the module's number: the name a made file has, once renamed
-let madeParts = []; // by the module's number: the made file's bytes so far, as Blobs
-let gathered = null; // the bytes written last, not yet a Blob: {number, bytes, length}
-let slice = null; // the slice last read: {number, start, bytes}
+let pageFiles = [];   // by the module's number: the page's File
+let madeNames = [];   // by the module's number: the name a made file has, once renamed
+let madeParts = [];   // by the module's number: the made file's bytes so far, as Blobs
+let madeCrcs = [];    // by the module's number: the CRC-32 of the made file's bytes so far
+let gathered = null;  // the bytes written last, not yet a Blob: {number, bytes, length}
+let slice = null;     // the slice last read: {number, start, bytes}
 let texts = ['', '']; // the run's standard output and standard error
 let decoders = [];
 let run = null; // the file being converted: {index, number, read, size, percent}
@@ -109,6 +114,8 @@ const imports = {
     norvistrand: {
         read: readPageFile,
         write(number, source, count) {
+            madeCrcs[number] =
+                instance.exports.UpdateCrc32(madeCrcs[number] || 0, source, count) >>> 0;
             if (!gathered) gathered = {number, bytes: new Uint8Array(GatherBytes), length: 0};
             if (gathered.number !== number || gathered.length + count > GatherBytes) {
                 keepGathered();
@@ -128,6 +135,7 @@ const imports = {
             delete pageFiles[number];
             delete madeNames[number];
             delete madeParts[number];
+            delete madeCrcs[number];
             if (gathered && gathered.number === number) gathered.length = 0;
             if (slice && slice.number === number) slice = null;
         },
@@ -189,10 +197,10 @@ function runModule(args, files) {
     pageFiles = [];
     madeNames = [];
     madeParts = [];
+    madeCrcs = [];
     if (gathered) gathered.length = 0;
     slice = null;
-    texts = ['', ''];
-    decoders = [new TextDecoder(), new TextDecoder()];
+    startTexts();
     const numbers = files.map((file) => {
         const [name] = putStrings([file.name]);
         const number = instance.exports.AddFile(name.length, readable(file) ? file.size : -1);
@@ -202,30 +210,95 @@ function runModule(args, files) {
     putStrings(args);
     if (run) run.number = numbers[0];
     const status = instance.exports.RunArguments(args.length);
-    texts = texts.map((text, which) => text + decoders[which].decode());
+    endTexts();
     return status;
 }
 
+function startTexts() {
+    texts = ['', ''];
+    decoders = [new TextDecoder(), new TextDecoder()];
+}
+
+function endTexts() {
+    texts = texts.map((text, which) => text + decoders[which].decode());
+}
+
+// The module's line for what befell the file outside it (PageEvent in web/web_entry.cpp),
+// about the file named first of the strings; its exit status.
+const PageEvent = {
+    unkept: 0,
+    changed: 1,
+    replaces: 2
+};
+
+function sayPageEvent(event, strings) {
+    startTexts();
+    putStrings(strings);
+    const status = instance.exports.SayPageEvent(event, strings.length);
+    endTexts();
+    return {text: texts[1] + texts[0], status};
+}
+
+// The name the file is given to the module under: as on the command line, a file called "-"
+// is "./-", since "-" alone is standard input.
+function argumentName(file) {
+    return file.name === '-' ? './-' : file.name;
+}
+
 // Converts the file; when the browser could not keep its signal file, once more after a pause:
-// the Blobs let go of just before (the last batch's, in the worker ended then) may take that
-// long to leave the browser's store.
-async function convert(index, file, options) {
+// the Blobs let go of just before (the last choice's, in the worker ended then) may take that
+// long to leave the browser's store. A file that could be read when it was chosen and no longer
+// can changed or went since.
+async function convert(index, file, options, readableWhenChosen, shown) {
     postMessage({type: 'begin', index});
-    for (let attempt = 1; ; ++attempt) {
+    if (readableWhenChosen && !readable(file)) {
+        postMessage({
+            type: 'result',
+            index,
+            ...sayPageEvent(PageEvent.changed, [file.name]),
+            signalName: null,
+            signal: null,
+            crc: 0,
+            replaces: false
+        });
+        return;
+    }
+    for (let attempt = 1;; ++attempt) {
         run = {index, number: -1, read: 0, size: file.size, percent: -1};
-        // As on the command line, a file called "-" is "./-": "-" alone is standard input.
-        const named = file.name === '-' ? './-' : file.name;
-        const status = runModule(options.concat(['--', named]), [file]);
+        let status = runModule(options.concat(['--', argumentName(file)]), [file]);
         run = null;
+        let text = texts[1] + texts[0];
         const signalNumber = madeNames.findIndex((name) => name !== undefined);
+        const signalName = signalNumber >= 0 ? madeNames[signalNumber] : null;
+        const crc = madeCrcs[signalNumber] || 0;
         const signal = signalNumber >= 0 ? await keptBlob(signalNumber) : null;
-        const unkept = signalNumber >= 0 && !signal;
-        if (unkept && attempt < ConversionAttempts) {
-            await new Promise((resolve) => setTimeout(resolve, RetryMilliseconds));
-            continue;
+        if (signalNumber >= 0 && !signal) {
+            if (attempt < ConversionAttempts) {
+                await new Promise((resolve) => setTimeout(resolve, RetryMilliseconds));
+                continue;
+            }
+            ({text, status} = sayPageEvent(PageEvent.unkept, [file.name]));
         }
-        postMessage({type: 'result', index, text: texts[1] + texts[0], status,
-                     signalName: signal ? madeNames[signalNumber] : null, signal, unkept});
+        const replaces = Boolean(signal) && shown.has(signalName);
+        if (signal) {
+            instance.exports.KeepWritten();
+            if (replaces) {
+                const said = sayPageEvent(
+                    PageEvent.replaces, [file.name, signalName, shown.get(signalName)]);
+                text = said.text + text;
+            }
+            shown.set(signalName, file.name);
+        }
+        postMessage({
+            type: 'result',
+            index,
+            text,
+            status,
+            signalName: signal ? signalName : null,
+            signal,
+            crc,
+            replaces
+        });
         return;
     }
 }
@@ -239,8 +312,10 @@ onmessage = async (event) => {
         runModule(['--help'], []);
         postMessage({type: 'help', text: texts[0]});
     } else if (message.type === 'convert') {
+        instance.exports.BeginChoice();
+        const shown = new Map(message.shown);
         for (const [index, file] of message.files.entries()) {
-            await convert(index, file, message.options);
+            await convert(index, file, message.options, message.readable[index], shown);
         }
         postMessage({type: 'done'});
     }

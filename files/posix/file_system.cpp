@@ -184,6 +184,28 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
     return 0;
 }
 
+std::uint8_t OpenSystemStream(const char* path, SystemFile* handle) {
+    SystemCallResult opened = OpenName(path, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (Failed(opened)) {
+        return opened.ErrorNumber;
+    }
+    const int descriptor = static_cast<int>(opened.Value);
+    struct stat status;
+    SystemCallResult looked = FileSystemCall(
+        {.Kind = SystemCallKind::Status, .Descriptor = descriptor, .Status = &status});
+    std::uint8_t error = Failed(looked) ? looked.ErrorNumber : 0;
+    if (error == 0 && S_ISDIR(status.st_mode)) {
+        NoteFailure({-1, EISDIR, AccessRefused});
+        error = AccessRefused;
+    }
+    if (error != 0) {
+        FileSystemCall({.Kind = SystemCallKind::Close, .Descriptor = descriptor});
+        return error;
+    }
+    *handle = descriptor;
+    return 0;
+}
+
 // One system read. Linux hands out at most MostBytesPerRead per read call, so only when
 // exactly that many came, and more were asked for, does a larger array take further calls.
 std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
@@ -266,6 +288,16 @@ std::uint8_t HoldSystemFile(const char* path, SystemFile* handle) {
     return 0;
 }
 
+namespace {
+
+FileStamp StampOf(const struct stat& status) {
+    return FileStamp{status.st_size,
+                     {status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_ctim.tv_sec,
+                      status.st_ctim.tv_nsec}};
+}
+
+}  // namespace
+
 std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
     struct stat status;
     SystemCallResult looked = FileSystemCall(
@@ -273,9 +305,18 @@ std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
     if (Failed(looked)) {
         return looked.ErrorNumber;
     }
-    *stamp = FileStamp{status.st_size,
-                       {status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_ctim.tv_sec,
-                        status.st_ctim.tv_nsec}};
+    *stamp = StampOf(status);
+    return 0;
+}
+
+std::uint8_t StampSystemPath(const char* path, FileStamp* stamp) {
+    struct stat status;
+    SystemCallResult looked =
+        FileSystemCall({.Kind = SystemCallKind::PathStatus, .Path = path, .Status = &status});
+    if (Failed(looked)) {
+        return looked.ErrorNumber;
+    }
+    *stamp = StampOf(status);
     return 0;
 }
 

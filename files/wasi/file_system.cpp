@@ -42,6 +42,11 @@ std::uint8_t OpenSystemFile(const char* path, OpenMode mode, SystemFile* handle,
     return 0;
 }
 
+std::uint8_t OpenSystemStream(const char* path, SystemFile* handle) {
+    ChannelKind kind;
+    return OpenSystemFile(path, OpenMode::Binary, handle, &kind);
+}
+
 std::uint8_t ReadSystemFile(SystemFile handle, void* target, std::size_t count,
                             std::size_t* arrived) {
     *arrived = 0;
@@ -105,6 +110,13 @@ std::uint8_t HoldSystemFile(const char* path, SystemFile* handle) {
 std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
     const PageFile* file = HandleFile(handle);
     if (file == nullptr) return BadFileHandle;
+    *stamp = FileStamp{file->Size, {file->Version, 0, file->Version, 0}};
+    return 0;
+}
+
+std::uint8_t StampSystemPath(const char* path, FileStamp* stamp) {
+    const PageFile* file = FindPageFile(path);
+    if (file == nullptr) return MissingNameError(path);
     *stamp = FileStamp{file->Size, {file->Version, 0, file->Version, 0}};
     return 0;
 }

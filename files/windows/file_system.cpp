@@ -223,6 +223,27 @@ std::uint8_t StampSystemFile(SystemFile handle, FileStamp* stamp) {
     return 0;
 }
 
+std::uint8_t OpenSystemStream(const char* path, SystemFile* handle) {
+    WindowsCallResult opened = OpenName(path, GENERIC_READ, OPEN_EXISTING);
+    if (!GaveHandle(opened)) {
+        return RefusalNumber(opened);
+    }
+    *handle = static_cast<SystemFile>(opened.Value);
+    return 0;
+}
+
+// Opened for no access at all, so that no program's hold on the file stands in the way.
+std::uint8_t StampSystemPath(const char* path, FileStamp* stamp) {
+    WindowsCallResult opened = WindowsFileCall({.Kind = WindowsCallKind::Identify, .Path = path});
+    if (!GaveHandle(opened)) {
+        return RefusalNumber(opened);
+    }
+    const auto handle = static_cast<SystemFile>(opened.Value);
+    const std::uint8_t error = StampSystemFile(handle, stamp);
+    CloseQuietly(AsHandle(handle));
+    return error;
+}
+
 std::string_view FailureCause(std::uint8_t error) {
     return ErrorMeaning(error);
 }

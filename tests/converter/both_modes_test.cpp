@@ -55,7 +55,7 @@ Result RunIn(Mode mode, const std::string& wave) {
     HeaderVerdict verdict = CheckWaveHeader(wave, header);
     Result result{std::string(RefusalMessage(verdict.Code)), {}};
     if (verdict.Code == HeaderCode::Accepted) {
-        ProgressDisplay progress{false, {}, {}, -1};
+        ProgressDisplay progress{false, {}, {}, -1, nullptr};
         std::string cause;
         ConversionOutcome outcome = mode == Mode::Screen
                                         ? ConvertToSignalFile(wave, header)

@@ -29,7 +29,7 @@ std::string SpreadSamples(int bits, std::int32_t count) {
 std::string ConvertedOn(int threads, const std::string& wave) {
     WaveHeader header{};
     if (CheckWaveHeader(wave, header).Code != HeaderCode::Accepted) return "refused";
-    ProgressDisplay progress{false, {}, {}, -1};
+    ProgressDisplay progress{false, {}, {}, -1, nullptr};
     std::string cause;
     const ConversionOutcome outcome = ConvertStreamed(wave, header, progress, cause, {}, threads);
     if (outcome != ConversionOutcome::Finished) return "failed: " + cause;

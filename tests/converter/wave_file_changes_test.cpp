@@ -101,7 +101,7 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
         const FileStamp before = StampChannel(1);
         ASSERT_EQ(TakeFileError(), 0);
         if (c.Append) std::ofstream("take.wav", std::ios::binary | std::ios::app) << "more";
-        ProgressDisplay progress{false, {}, {}, -1};
+        ProgressDisplay progress{false, {}, {}, -1, nullptr};
         std::string cause;
         EXPECT_EQ(ConvertWithPeak("take.wav", header, before, c.FirstPeak, progress, cause),
                   ConversionOutcome::ReadFailed);
@@ -126,7 +126,7 @@ TEST_F(WaveFileChangeTest, StreamedConversionToStandardOutputSaysLinesWereSent) 
         WaveHeader header{};
         ASSERT_EQ(CheckWaveHeader("take.wav", header).Code, HeaderCode::Accepted);
         const FileStamp before = StampChannel(1);
-        ProgressDisplay progress{false, {}, {}, -1};
+        ProgressDisplay progress{false, {}, {}, -1, nullptr};
         std::string cause;
         dup2(nowhere, STDOUT_FILENO);
         const ConversionOutcome outcome =

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include "tests/e2e/child_process.h"
@@ -74,7 +76,8 @@ TEST_F(CommandLineTest, OptionsLinesAndExitStatus) {
               "take1.wav: 16 bits, 8000 Hz, 8000 samples, 1000 milliseconds -> take1.sig\n");
     EXPECT_EQ(both.Errors,
               "norvistrand: take2.wav: This is not a PCM format Wave file\n"
-              "norvistrand: missing.wav: Specified file not found (no such file)\n");
+              "norvistrand: missing.wav: Specified file not found (no such file)\n"
+              "norvistrand: 3 files: 1 converted, 2 refused\n");
     EXPECT_EQ(Lines("take1.sig"), 8000);
 
     struct Case {
@@ -247,13 +250,14 @@ TEST_F(CommandLineTest, OutputFolderBesideAReadOnlyFolder) {
     EXPECT_EQ(run.Errors,
               "norvistrand: src/more/take1.wav: The signal file would overwrite that of an "
               "earlier file (out/take1.sig, from src/take1.wav)\n"
-              "norvistrand: src/take3.sig: The signal file would overwrite this Wave file\n");
+              "norvistrand: src/take3.sig: The signal file would overwrite this Wave file\n"
+              "norvistrand: 3 files: 1 converted, 2 refused\n");
     EXPECT_EQ(Lines("out/take1.sig"), 300);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("src"), {}), 3);
 }
 
 // -c: each file's lines one after the other on standard output, no file written; a reader
-// that goes away ends the run quietly.
+// that goes away ends the run quietly, with no summary.
 TEST_F(CommandLineTest, LinesToStandardOutput) {
     WriteWholeFile("take1.wav", Wave(300));
     WriteWholeFile("take2.wav", Wave(50));
@@ -265,7 +269,7 @@ TEST_F(CommandLineTest, LinesToStandardOutput) {
     ChildResult run = Norvistrand({"--stdout", "take1.wav", "take2.wav"});
     EXPECT_EQ(run.ExitStatus, 0);
     EXPECT_TRUE(run.Output == both);
-    EXPECT_EQ(run.Errors, "");
+    EXPECT_EQ(run.Errors, "norvistrand: 2 files: 2 converted\n");
     EXPECT_FALSE(std::filesystem::exists("take1.sig"));
 
     WriteWholeFile("long.wav", Wave(400000));
@@ -295,12 +299,13 @@ TEST_F(CommandLineTest, StandardInputFromAPipe) {
         const char* Script;
         std::string Output;
         const char* Written;  // compared with take1.sig; or nullptr
+        std::string Errors = "";
     } const cases[] = {
         {"\"$0\" - >piped.sig", "", "piped.sig"},
         {"\"$0\" --output=piped.sig -",
          "standard input: 16 bits, 8000 Hz, 3000 samples, 375 milliseconds -> piped.sig\n",
          "piped.sig"},
-        {"\"$0\" take2.wav - >piped.sig", "", "piped.sig"},
+        {"\"$0\" take2.wav - >piped.sig", "", "piped.sig", "norvistrand: 2 files: 2 converted\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Script);
@@ -309,7 +314,7 @@ TEST_F(CommandLineTest, StandardInputFromAPipe) {
             {FindExecutable("sh"), "-c", pipe + c.Script, NORVISTRAND_BINARY, ffmpeg}, Patience);
         EXPECT_EQ(run.ExitStatus, 0);
         EXPECT_EQ(run.Output, c.Output);
-        EXPECT_EQ(run.Errors, "");
+        EXPECT_EQ(run.Errors, c.Errors);
         EXPECT_TRUE(ReadWholeFile(c.Written) == lines);
         EXPECT_TRUE(std::filesystem::is_empty("tmp")) << "the temporary file was left";
     }
@@ -595,3 +600,132 @@ TEST_F(CommandLineTest, KeepsItsPromisesUnderPermissionsLinksOwnersAndSignals) {
 }
 
 }  // namespace
+
+// Batches: names from lists (a line's CR dropped, blank lines skipped; NUL-ended under -0),
+// each in its list's place among the FILEs; a part takes positions I, I+N... of them; -u
+// skips a file whose signal file is not older. Names with spaces, a newline and a leading -.
+TEST_F(CommandLineTest, ListsPartsAndUpdates) {
+    const std::string waves[] = {"a b.wav", "-lead.wav", "new\nline.wav", "c.wav", "d.wav"};
+    for (const std::string& wave : waves) WriteWholeFile(wave, Wave(200));
+    WriteWholeFile("lines.list", "a b.wav\n-lead.wav\r\n\n");
+    WriteWholeFile("nul.list", std::string("new\nline.wav\0c.wav\0", 20));
+    WriteWholeFile("empty.list", "");
+    struct Case {
+        std::vector<std::string> Arguments;
+        std::string Input;  // a list to give as standard input, or empty
+        int ExitStatus;
+        std::vector<std::string> Written;  // every signal file there after the run, sorted
+        std::string Errors;
+    } const cases[] = {
+        {{"-q", "d.wav", "--files-from=lines.list"}, "", 0, {"-lead.sig", "a b.sig", "d.sig"}, ""},
+        {{"--files-from=-", "-0", "d.wav"},
+         "nul.list",
+         0,
+         {"c.sig", "d.sig", "new\nline.sig"},
+         "norvistrand: 3 files: 3 converted\n"},
+        {{"--files-from=lines.list", "d.wav", "--part=1/2"},
+         "",
+         0,
+         {"a b.sig", "d.sig"},
+         "norvistrand: 2 files: 2 converted\n"},
+        {{"-q", "--files-from=lines.list", "d.wav", "--part=2/2"}, "", 0, {"-lead.sig"}, ""},
+        {{"--files-from=lines.list", "--part=3/3"}, "", 0, {}, ""},
+        {{"--files-from=empty.list"}, "", 0, {}, ""},
+        // c.sig newer than c.wav, d.sig as old as d.wav: both kept; a b.sig older: replaced.
+        {{"-u", "c.wav", "d.wav", "a b.wav", "x.wav"},
+         "",
+         1,
+         {"a b.sig", "c.sig", "d.sig"},
+         "norvistrand: x.wav: Specified file not found (no such file)\n"
+         "norvistrand: 4 files: 1 converted, 1 refused, 2 up to date\n"},
+        {{"--part=4/3", "c.wav"},
+         "",
+         2,
+         {},
+         "norvistrand: not a part I/N with I from 1 to N '4/3'\n"},
+        {{"--part=0/1", "c.wav"},
+         "",
+         2,
+         {},
+         "norvistrand: not a part I/N with I from 1 to N '0/1'\n"},
+        {{"--part=2", "c.wav"}, "", 2, {}, "norvistrand: not a part I/N with I from 1 to N '2'\n"},
+        {{"--part=1/2/3", "c.wav"}, "", 2, {}, "norvistrand: not a part I/N with I from 1 to N"},
+        {{"c.wav", "--part"}, "", 2, {}, "norvistrand: a part I/N must follow '--part'\n"},
+        {{"-0", "c.wav"}, "", 2, {}, "norvistrand: -0 tells how the names of --files-from end"},
+        {{"-cu", "c.wav"}, "", 2, {}, "norvistrand: -c writes no signal file, so -u has no use"},
+        {{"--files-from=-", "-"}, "", 2, {}, "norvistrand: standard input can be read only once\n"},
+        {{"--files-from=none.list", "c.wav"},
+         "",
+         2,
+         {},
+         "norvistrand: none.list: The list of files cannot be read (no such file)\n"},
+        {{"--files-from=nul.list", "c.wav"},
+         "",
+         2,
+         {},
+         "norvistrand: nul.list: The list of files holds a NUL byte: names that end with NUL "
+         "need -0\n"},
+    };
+    const auto now = std::filesystem::last_write_time("c.wav");
+    const std::pair<const char*, int> oldSignals[] = {{"c.sig", 5}, {"d.sig", 0}, {"a b.sig", -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Arguments.front());
+        for (const std::string& wave : waves) {
+            std::filesystem::remove(wave.substr(0, wave.size() - 3) + "sig");
+        }
+        const bool update = c.Arguments.front() == "-u";
+        for (const auto& [old, age] : oldSignals) {
+            if (!update) continue;
+            WriteWholeFile(old, "old\r\n");
+            std::filesystem::last_write_time(old, now + std::chrono::seconds(age));
+        }
+        if (update) std::filesystem::last_write_time("d.wav", now);
+        if (update) std::filesystem::last_write_time("a b.wav", now);
+        std::vector<std::string> arguments = c.Arguments;
+        arguments.insert(arguments.begin(), NORVISTRAND_BINARY);
+        if (!c.Input.empty()) {
+            arguments.insert(arguments.begin(),
+                             {FindExecutable("sh"), "-c", "exec \"$@\" < " + c.Input, "sh"});
+        }
+        const ChildResult run = RunChild(arguments, Patience);
+        EXPECT_EQ(run.ExitStatus, c.ExitStatus);
+        EXPECT_EQ(run.Errors.substr(0, c.Errors.size()), c.Errors);
+        std::vector<std::string> written;
+        for (const auto& entry : std::filesystem::directory_iterator(".")) {
+            if (entry.path().extension() == ".sig") written.push_back(entry.path().filename());
+        }
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, c.Written);
+        if (update) {
+            EXPECT_EQ(ReadWholeFile("c.sig"), "old\r\n");  // up to date: untouched
+            EXPECT_EQ(ReadWholeFile("d.sig"), "old\r\n");
+            EXPECT_EQ(Lines("a b.sig"), 200);  // older than its wave file: replaced
+        }
+    }
+}
+
+// Parts 1 to N of one list convert every name once, for several N.
+TEST_F(CommandLineTest, PartsCoverTheListOnce) {
+    std::string list;
+    for (int i = 1; i <= 7; ++i) {
+        WriteWholeFile("t" + std::to_string(i) + ".wav", Wave(100));
+        list += "t" + std::to_string(i) + ".wav\n";
+    }
+    WriteWholeFile("takes.list", list);
+    for (int parts : {1, 3, 7, 9}) {
+        std::map<std::string, int> converted;
+        for (int part = 1; part <= parts; ++part) {
+            const std::string share =
+                "--part=" + std::to_string(part) + "/" + std::to_string(parts);
+            const ChildResult run =
+                RunChild({NORVISTRAND_BINARY, "--files-from=takes.list", share}, Patience);
+            EXPECT_EQ(run.ExitStatus, 0) << share;
+            std::istringstream lines(run.Output);
+            for (std::string line; std::getline(lines, line);) {
+                converted[line.substr(0, line.find(':'))] += 1;
+            }
+        }
+        EXPECT_EQ(converted.size(), 7u) << parts;
+        for (const auto& [name, times] : converted) EXPECT_EQ(times, 1) << name << " in " << parts;
+    }
+}

@@ -351,6 +351,11 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          1,
          "24-bit Wave files must be packed integer format (24-bit samples in 4-byte slots; "
          "--any-pcm reads it)"},
+        {"16-bit float under --any-pcm: no option reads it",
+         Wave(FloatTag, 1, 16, 2, Samples16(Values)),
+         {"--any-pcm"},
+         1,
+         notPcm + " (16-bit float)"},
         {"a float sample that is not a number",
          notANumber,
          {"--any-pcm"},

@@ -40,7 +40,6 @@ namespace {
 // is skipped here; the header check still runs on them.
 constexpr std::int64_t MaxConvertedSamples = 8192;
 
-constexpr std::int16_t WaveChannel = 1;
 constexpr std::int64_t CanonicalSampleStart = 44;
 constexpr std::int64_t FirstChunkOffset = 12;
 // A signal value has 15 significant digits, rounded once on the 16th.
@@ -158,14 +157,13 @@ ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
     if (!(tag == 1 || (pcm && (reading.Extensible || anyPcm)) || (real && anyPcm))) {
         return refuse(HeaderCode::NotPcm);
     }
+    if (real && bits != 32 && bits != 64) return refuse(HeaderCode::NotPcm);
     const std::int64_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 ? channels != 1 : channel > channels) {
-        return refuse(HeaderCode::NotMono);
-    }
+    if (reading.Channel == 0 && channels != 1) return refuse(HeaderCode::NotMono);
+    if (channel > channels) return refuse(HeaderCode::NoSuchChannel);
     std::int64_t slot = bits / 8;
     std::int64_t at = 0;
     if (real) {
-        if (bits != 32 && bits != 64) return refuse(HeaderCode::BadResolution);
         expected.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
     } else {
         if (bits != 8 && bits != 16 && bits != 24 && !(bits == 32 && anyPcm)) {
@@ -397,7 +395,7 @@ void RunScreenReading(const Input& in) {
     unlink(Scratch.SignalName.c_str());
     Require(CheckWaveHeader(Scratch.WaveName, header).Code == HeaderCode::Accepted,
             "accepted only once");
-    ProgressDisplay quiet{false, {}, {}, -1};
+    ProgressDisplay quiet{false, {}, {}, -1, nullptr};
     std::string cause;
     outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
@@ -448,7 +446,7 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     DataPlace place{};
     const bool located =
         expected.Code != HeaderCode::Accepted || ExpectedPlaceFor(in, expected.Plain, place);
-    const HeaderCode code = located ? expected.Code : HeaderCode::NotWave;
+    const HeaderCode code = located ? expected.Code : HeaderCode::NoDataChunk;
     if (verdict.Code != HeaderCode::Accepted) {
         Require(verdict.Code == code, "a reading refused with another verdict, or not to refuse");
         CheckChannelFree("a reading's refusal left the wave file open or locked");
@@ -467,7 +465,7 @@ void RunReading(const Input& in, const HeaderReading& reading) {
 
     std::int64_t notANumber = 0;
     const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
-    ProgressDisplay quiet{false, {}, {}, -1};
+    ProgressDisplay quiet{false, {}, {}, -1, nullptr};
     std::string cause;
     const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
     std::string bytes;

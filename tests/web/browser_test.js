@@ -3,7 +3,8 @@
 // by build/norvistrand in the command-line mode with the same options. Their lines, exit
 // status, signal file names and signal files' bytes must be the same, and the page must make
 // no request that leaves the machine.
-//   node browser_test.js PAGE NATIVE_PROGRAM WORK_FOLDER
+//   node browser_test.js PAGE NATIVE_PROGRAM WORK_FOLDER [PART]
+// With PART, only the rows whose description holds it run.
 'use strict';
 
 const childProcess = require('child_process');
@@ -11,7 +12,7 @@ const fs = require('fs');
 const path = require('path');
 const driver = require('./page_driver.js');
 
-const [pagePath, nativeProgram, workFolder] = process.argv.slice(2);
+const [pagePath, nativeProgram, workFolder, part = ''] = process.argv.slice(2);
 const made = path.join(workFolder, 'files');
 const BatchMilliseconds = 60000;
 const LongFileMilliseconds = 300000;
@@ -33,8 +34,8 @@ function wave({tag = 1, channels = 1, rate = 8000, bits = 16, align, data, dataS
     const dataHeader = Buffer.alloc(8);
     dataHeader.write('data', 0);
     dataHeader.writeUInt32LE(dataSize ?? data.length, 4);
-    const body = Buffer.concat([Buffer.from('WAVE'), format, before ?? Buffer.alloc(0),
-                                dataHeader, data]);
+    const body =
+        Buffer.concat([Buffer.from('WAVE'), format, before ?? Buffer.alloc(0), dataHeader, data]);
     const riff = Buffer.alloc(8);
     riff.write('RIFF', 0);
     riff.writeUInt32LE(body.length, 4);
@@ -77,7 +78,8 @@ function makeFiles() {
     fs.mkdirSync(made, {recursive: true});
     const sox = 'sox -R -D -n';
     const sweep = 'synth 0.4 sine 200-3000 gain -n -1';
-    const list = Buffer.concat([Buffer.from('LIST'), Buffer.from([6, 0, 0, 0]), Buffer.from('INFOab')]);
+    const list =
+        Buffer.concat([Buffer.from('LIST'), Buffer.from([6, 0, 0, 0]), Buffer.from('INFOab')]);
     return {
         chirp8: 'examples/chirp8.wav',
         chirp16: 'examples/chirp16.wav',
@@ -85,11 +87,15 @@ function makeFiles() {
         sox8: toolFile('sox8.wav', `${sox} -r 11025 -b 8 -c 1 OUT ${sweep}`),
         sox16: toolFile('sox 16 é.wav', `${sox} -r 44100 -b 16 -c 1 OUT ${sweep}`),
         sox24: toolFile('sox24.wav', `${sox} -r 48000 -b 24 -c 1 OUT ${sweep}`),
-        soxPiped: toolFile('sox-piped.wav', `${sox} -r 8000 -b 16 -c 1 -t wav - ${sweep} | cat > OUT`),
+        soxPiped:
+            toolFile('sox-piped.wav', `${sox} -r 8000 -b 16 -c 1 -t wav - ${sweep} | cat > OUT`),
         soxStereo: toolFile('sox-stereo.wav', `${sox} -r 8000 -b 16 -c 2 OUT ${sweep}`),
-        soxFloat: toolFile('sox-float.wav', `${sox} -r 8000 -e floating-point -b 32 -c 1 OUT ${sweep}`),
-        ffmpegPiped: toolFile('ffmpeg-piped.wav', 'ffmpeg -nostdin -v error -f lavfi ' +
-                              '-i sine=f=440:d=0.3:r=8000 -c:a pcm_s16le -f wav pipe:1 | cat > OUT'),
+        soxFloat:
+            toolFile('sox-float.wav', `${sox} -r 8000 -e floating-point -b 32 -c 1 OUT ${sweep}`),
+        ffmpegPiped: toolFile(
+            'ffmpeg-piped.wav',
+            'ffmpeg -nostdin -v error -f lavfi ' +
+                '-i sine=f=440:d=0.3:r=8000 -c:a pcm_s16le -f wav pipe:1 | cat > OUT'),
         empty: makeFile('empty.wav', wave({data: Buffer.alloc(0)})),
         listBefore: makeFile('list.wav', wave({bits: 24, data: noise(3000, 7), before: list})),
         cutShort: makeFile('cut.wav', wave({data: noise(1000, 3), dataSize: 4000})),
@@ -99,11 +105,22 @@ function makeFiles() {
         sigName: makeFile('self.sig', wave({data: noise(400, 11)})),
         dash: makeFile('-', wave({data: noise(400, 23)})),
         folder: makeFolder('folder.wav'),
-        long: makeFile('long24.wav', wave({bits: 24, rate: 48000, data: noise(3 * LongFileSamples, 13)})),
+        long: makeFile(
+            'long24.wav', wave({bits: 24, rate: 48000, data: noise(3 * LongFileSamples, 13)})),
         // Two signal files of 175 MB a batch, three batches: more than the browser's store for
         // Blobs holds, unless each batch lets go of the last one's files.
         longA: makeFile('long16a.wav', wave({rate: 48000, data: noise(2 * LongFileSamples, 17)})),
         longB: makeFile('long16b.wav', wave({rate: 48000, data: noise(2 * LongFileSamples, 19)})),
+        // More than the ten downloads a browser lets one click make.
+        zipped: Array.from(
+            {length: 15},
+            (_, i) => makeFile(
+                `zip ${i + 1} é.wav`,
+                wave({bits: 8 + 8 * (i % 3), data: noise(300 + 30 * i, 31 + i)}))),
+        lower: makeFile('a.wav', wave({data: noise(400, 41)})),
+        upper: makeFile('a.WAV', wave({data: noise(600, 43)})),
+        changed: makeFile('changed.wav', wave({data: noise(400, 47)})),
+        longName: makeFile(`${'ALongNameOfATake'.repeat(6)}.wav`, wave({data: noise(400, 53)})),
     };
 }
 
@@ -127,6 +144,7 @@ function table(files) {
         {file: files.soxStereo, options: ['--channel=3'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=0'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=1e'], needs: '--channel'},
+        {file: files.soxStereo, options: ['--channel= 2'], needs: '--channel'},
         {file: files.soxFloat, options: []},
         {file: files.soxFloat, options: ['--any-pcm'], needs: '--any-pcm'},
         {file: files.empty, options: []},
@@ -150,35 +168,190 @@ function describe(row) {
     return `${path.basename(row.file)} ${row.options.join(' ')}`.trim() + rounds;
 }
 
-function compare(row, inPage, native) {
+function compare(inPage, native) {
     const faults = [];
     for (const field of ['text', 'status', 'signalName', 'size', 'sha256']) {
         if (inPage[field] !== native[field]) {
-            faults.push(`${field}: page ${JSON.stringify(inPage[field])}, ` +
-                        `native ${JSON.stringify(native[field])}`);
+            faults.push(
+                `${field}: page ${JSON.stringify(inPage[field])}, ` +
+                `native ${JSON.stringify(native[field])}`);
         }
     }
     return faults;
 }
 
-// Files chosen while a batch converts wait for it, and are converted with the options set when
-// they were chosen, not those set by the time their turn comes.
-async function checkWaitingBatch(page, files) {
-    const batches = await driver.batchesDone(page);
-    await driver.setOptions(page, []);
-    await driver.chooseFiles(page, [files.long]);
-    await driver.setOptions(page, ['--data-to-end']);
-    await driver.chooseFiles(page, [files.cutShort]);
-    const waited = await page.evaluate(() => document.body.dataset.state === 'busy');
-    await driver.setOptions(page, []);
-    await driver.waitForBatches(page, batches + 1, LongFileMilliseconds);
-    return {waited, results: await driver.resultsInPage(page)};
+function nativeOf(file, options = []) {
+    return driver.runNative(nativeProgram, file, options, path.join(workFolder, 'native'));
 }
+
+// [] where it holds, else the fault.
+function unless(holds, fault) {
+    return holds ? [] : [fault];
+}
+
+// python's zipfile over the archive: what the script prints, as JSON.
+function zipfileSays(archive, script) {
+    const run = childProcess.execFileSync('python3', [
+        '-c', `import zipfile, sys, json, hashlib\nz = zipfile.ZipFile(sys.argv[1])\n${script}`,
+        archive
+    ]);
+    return JSON.parse(run.toString());
+}
+
+// The rows that drive the page as a person would, each giving its faults.
+const behaviours = [
+    {
+        what: '15 files in one ZIP archive by "Download all", each as the native program writes it',
+        async check(page, files) {
+            await driver.convertInPage(page, files.zipped, [], BatchMilliseconds);
+            const folder = path.join(workFolder, 'downloads');
+            const {begun, files: arrived} = await driver.downloadAll(page, folder);
+            const name = 'norvistrand-signal-files.zip';
+            if (begun.length !== 1 || arrived.join() !== name) return [`downloads ${begun}`];
+            // The first entry whose CRC-32 is wrong, or the SHA-256 of each entry.
+            const entries = zipfileSays(
+                path.join(folder, name),
+                'print(json.dumps(z.testzip() or {i.filename: ' +
+                    'hashlib.sha256(z.read(i)).hexdigest() for i in z.infolist()}))');
+            if (typeof entries === 'string') return [`a wrong CRC-32 in ${entries}`];
+            return files.zipped.map((file) => nativeOf(file))
+                .flatMap(
+                    (native) => unless(
+                        entries[native.signalName] === native.sha256,
+                        `${native.signalName} differs`))
+                .concat(unless(Object.keys(entries).length === 15, 'entries not the files'));
+        }
+    },
+    {
+        what: 'the ZIP64 fields of an entry past 4 GB and of one after it',
+        async check(page) {
+            const big = 2 ** 32 + 5;
+            const parts = await page.evaluate(
+                (size) =>
+                    archiveParts([
+                        {name: 'big.sig', data: {size}, crc: 0, date: new Date()},
+                        {name: 'small.sig', data: {size: 3}, crc: 0xff41d912, date: new Date()},
+                    ]).map((part) => (part instanceof Uint8Array ? Array.from(part) : part.size)),
+                big);
+            // The entries' bytes are holes in the file: zeros.
+            const archive = path.join(workFolder, 'big.zip');
+            const out = fs.openSync(archive, 'w');
+            let at = 0;
+            for (const part of parts) {
+                at += part.length ? fs.writeSync(out, Buffer.from(part), 0, part.length, at) : part;
+            }
+            fs.closeSync(out);
+            const said = zipfileSays(
+                archive,
+                'print(json.dumps([z.getinfo("big.sig").file_size, ' +
+                    'z.getinfo("small.sig").header_offset, z.read("small.sig") == bytes(3)]))');
+            fs.rmSync(archive);
+            const expected = [big, 30 + 'big.sig'.length + 20 + big, true];
+            return unless(said.join() === expected.join(), `zipfile read ${said}, not ${expected}`);
+        }
+    },
+    {
+        what: 'a choice made while a long file converts: shown at once as waiting, converted ' +
+            'after it with the options it was chosen with, both links kept',
+        async check(page, files) {
+            await driver.clearResults(page);
+            const batches = await driver.batchesDone(page);
+            await driver.setOptions(page, []);
+            await driver.chooseFiles(page, [files.long]);
+            await driver.setOptions(page, ['--data-to-end']);
+            await driver.chooseFiles(page, [files.cutShort]);
+            const shown = await page
+                              .waitForFunction(
+                                  () => {
+                                      const lines = document.querySelectorAll('#results .result');
+                                      return document.body.dataset.state === 'busy' &&
+                                          lines.length === 2 &&
+                                          lines[1].textContent === 'cut.wav: waiting';
+                                  },
+                                  {timeout: 10000, polling: 50})
+                              .then(() => true, () => false);
+            await driver.setOptions(page, []);
+            await driver.waitForBatches(page, batches + 1, LongFileMilliseconds);
+            const results = await driver.resultsInPage(page);
+            return unless(shown, 'the second choice was not shown as waiting below the first')
+                .concat(
+                    unless(results.length === 2, `${results.length} results`),
+                    compare(results[0], nativeOf(files.long)),
+                    compare(results[1] ?? {}, nativeOf(files.cutShort, ['--data-to-end'])));
+        }
+    },
+    {
+        what:
+            'a.wav, a.WAV and a.wav in one choice refused as one run refuses them; a.wav chosen ' +
+            'again replaces the link of the first, and its own line says so',
+        async check(page, files) {
+            await driver.convertInPage(
+                page, [files.lower, files.upper, files.lower], [], BatchMilliseconds);
+            const [first, upper, twice, again] =
+                await driver.addInPage(page, [files.lower], [], BatchMilliseconds);
+            const native = nativeOf(files.lower);
+            const run = childProcess.spawnSync(
+                path.resolve(nativeProgram), ['a.wav', 'a.WAV'],
+                {cwd: path.dirname(files.lower), encoding: 'utf8', timeout: 60000});
+            const line = run.stderr.split('\n').find((said) => said.includes('a.WAV'));
+            const refused =
+                {...native, text: line, status: 1, signalName: null, size: 0, sha256: null};
+            return [
+                ...compare(first, {...refused, text: native.text, status: 0}),
+                ...compare(upper, refused),
+                ...compare(twice, {...refused, text: line.replace('a.WAV:', 'a.wav:')}),
+                ...compare({...again, text: again.text.split('\n').slice(1).join('\n')}, native),
+                ...unless(
+                    again.text.split('\n').length === native.text.split('\n').length + 1,
+                    `no line of its own says the link was replaced: ${again.text}`),
+            ];
+        }
+    },
+    {
+        what: 'a file changed on disk before "Convert again"',
+        async check(page, files) {
+            const [first] =
+                await driver.convertInPage(page, [files.changed], [], BatchMilliseconds);
+            fs.writeFileSync(files.changed, wave({data: noise(800, 59)}));
+            const later = new Date(Date.now() + 5000);
+            fs.utimesSync(files.changed, later, later);
+            const batches = await driver.batchesDone(page);
+            await page.click('#again');
+            await driver.waitForBatches(page, batches, BatchMilliseconds);
+            const [, again] = await driver.resultsInPage(page);
+            return unless(first.status === 0, `the first conversion: ${first.text}`)
+                .concat(unless(
+                    again.status !== 0 && !again.signalName &&
+                        again.text.includes('since it was chosen'),
+                    `converted again: ${again.text}`));
+        }
+    },
+    {
+        what: 'a 320 px window: no sideways scroll, and each "->" on one line',
+        async check(page, files) {
+            await page.setViewport({width: 320, height: 640});
+            await driver.convertInPage(
+                page, [files.longName, files.chirp16], [], BatchMilliseconds);
+            const {wide, broken} = await page.evaluate(
+                () => ({
+                    wide:
+                        document.documentElement.scrollWidth - document.documentElement.clientWidth,
+                    broken: Array.from(document.querySelectorAll('.arrow'))
+                                .filter((arrow) => arrow.getClientRects().length !== 1)
+                                .length,
+                }));
+            await page.setViewport({width: 800, height: 600});
+            return unless(wide <= 0, `${wide} px of sideways scroll`)
+                .concat(unless(broken === 0, `${broken} arrows broken over two lines`));
+        }
+    },
+];
 
 async function main() {
     const help = childProcess.execFileSync(nativeProgram, ['--help']).toString();
     const files = makeFiles();
     const rows = table(files).filter((row) => {
+        if (!describe(row).includes(part)) return false;
         if (!row.needs || help.includes(row.needs)) return true;
         console.log(`SKIP ${describe(row)}: the program has no ${row.needs} yet`);
         return false;
@@ -201,36 +374,32 @@ async function main() {
                     page, batch.map((row) => row.file), batch[0].options, timeout));
             }
             batch.forEach((row, i) => {
-                const native = driver.runNative(nativeProgram, row.file, row.options,
-                                                path.join(workFolder, 'native'));
+                const native = driver.runNative(
+                    nativeProgram, row.file, row.options, path.join(workFolder, 'native'));
                 const faults = rounds.flatMap((results, round) => {
-                    const faulted = results.length === batch.length
-                        ? compare(row, results[i], native) : ['the page gave no result'];
+                    const faulted = results.length === batch.length ? compare(results[i], native) :
+                                                                      ['the page gave no result'];
                     const which = rounds.length > 1 ? `batch ${round + 1}: ` : '';
                     return faulted.map((fault) => which + fault);
                 });
                 const results = rounds[rounds.length - 1];
                 if (row.long && faults.length === 0) {
-                    console.log(`     ${LongFileSamples} samples: page ` +
-                                `${results[i].milliseconds.toFixed(0)} ms, native ` +
-                                `${native.milliseconds.toFixed(0)} ms`);
+                    console.log(
+                        `     ${LongFileSamples} samples: page ` +
+                        `${results[i].milliseconds.toFixed(0)} ms, native ` +
+                        `${native.milliseconds.toFixed(0)} ms`);
                 }
                 failed += faults.length > 0 ? 1 : 0;
                 console.log(`${faults.length > 0 ? 'FAIL' : 'PASS'} ${describe(row)}`);
                 for (const fault of faults) console.log(`     ${fault}`);
             });
         }
-        const row = {file: files.cutShort, options: ['--data-to-end']};
-        const {waited, results} = await checkWaitingBatch(page, files);
-        const faults = results.length === 1
-            ? compare(row, results[0], driver.runNative(nativeProgram, row.file, row.options,
-                                                      path.join(workFolder, 'native')))
-            : ['the page gave no result'];
-        if (!waited) faults.push('the files chosen did not wait for the batch before them');
-        failed += faults.length > 0 ? 1 : 0;
-        console.log(`${faults.length > 0 ? 'FAIL' : 'PASS'} ${describe(row)}, chosen while ` +
-                    `${path.basename(files.long)} converts, the box cleared before its turn`);
-        for (const fault of faults) console.log(`     ${fault}`);
+        for (const behaviour of behaviours.filter(({what}) => what.includes(part))) {
+            const faults = await behaviour.check(page, files);
+            failed += faults.length > 0 ? 1 : 0;
+            console.log(`${faults.length > 0 ? 'FAIL' : 'PASS'} ${behaviour.what}`);
+            for (const fault of faults) console.log(`     ${fault}`);
+        }
     } finally {
         await browser.close();
     }

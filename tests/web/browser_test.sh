@@ -8,7 +8,7 @@ cd "$(dirname "$0")/../.."
 page="${1:-build-web/norvistrand.html}"
 native="${2:-build/norvistrand}"
 
-bash scripts/setup.sh chromium sox ffmpeg
+bash scripts/setup.sh chromium sox ffmpeg python3
 command -v npm >/dev/null || bash scripts/setup.sh nodejs npm
 # puppeteer-core 24 is the last to run on Node 20 (25 needs Node 22.12).
 if [ ! -d build-web/node/node_modules/puppeteer-core ]; then

@@ -27,12 +27,14 @@ function runNative(binary, file, options, folder) {
     const name = path.basename(file) === '-' ? './-' : path.basename(file);
     fs.cpSync(file, path.join(folder, name), {recursive: true});
     const start = process.hrtime.bigint();
-    const run = childProcess.spawnSync(path.resolve(binary), [...options, '--', name],
-                                       {cwd: folder, encoding: 'buffer', timeout: 300000});
+    const run = childProcess.spawnSync(
+        path.resolve(binary), [...options, '--', name],
+        {cwd: folder, encoding: 'buffer', timeout: 300000});
     const milliseconds = Number(process.hrtime.bigint() - start) / 1e6;
     const signalPath = path.join(folder, signalNameOf(name));
-    const signal = run.status === 0 && fs.existsSync(signalPath) && signalNameOf(name) !== name
-        ? fs.readFileSync(signalPath) : null;
+    const signal = run.status === 0 && fs.existsSync(signalPath) && signalNameOf(name) !== name ?
+        fs.readFileSync(signalPath) :
+        null;
     return {
         text: (run.stderr.toString() + run.stdout.toString()).replace(/\n$/, ''),
         status: run.status,
@@ -59,8 +61,9 @@ async function openPage(pagePath) {
     const errors = [];
     page.on('pageerror', (error) => errors.push(String(error)));
     await page.goto(`file://${path.resolve(pagePath)}`, {timeout: ReadyMilliseconds});
-    await page.waitForFunction(() => ['ready', 'broken'].includes(document.body.dataset.state),
-                               {timeout: ReadyMilliseconds});
+    await page.waitForFunction(
+        () => ['ready', 'broken'].includes(document.body.dataset.state),
+        {timeout: ReadyMilliseconds});
     if (await page.evaluate(() => document.body.dataset.state) === 'broken') {
         throw new Error(await page.evaluate(() => document.getElementById('status').textContent));
     }
@@ -84,16 +87,28 @@ function batchesDone(page) {
 
 // Waits until more than count batches are done.
 function waitForBatches(page, count, timeout) {
-    return page.waitForFunction((done) => Number(document.body.dataset.batches || 0) > done,
-                                {timeout, polling: 100}, count);
+    return page.waitForFunction(
+        (done) => Number(document.body.dataset.batches || 0) > done, {timeout, polling: 100},
+        count);
 }
 
 async function chooseFiles(page, files) {
     await (await page.$('input[type=file]')).uploadFile(...files);
 }
 
-// Sets the options, selects the files and waits for their results.
+// Empties the page's list of results, as its "Clear" button does.
+async function clearResults(page) {
+    await page.evaluate(() => document.getElementById('clear')?.click()); // none before 1.4
+}
+
+// Empties the list, sets the options, selects the files and waits for their results.
 async function convertInPage(page, files, options, timeout) {
+    await clearResults(page);
+    return addInPage(page, files, options, timeout);
+}
+
+// Sets the options, selects the files and waits for their results, and those shown before.
+async function addInPage(page, files, options, timeout) {
     await setOptions(page, options);
     const batches = await batchesDone(page);
     await chooseFiles(page, files);
@@ -121,8 +136,8 @@ function resultsInPage(page) {
                     const bytes = await (await fetch(link.href)).arrayBuffer();
                     const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
                     result.size = bytes.byteLength;
-                    result.sha256 = Array.from(digest, (b) => b.toString(16).padStart(2, '0'))
-                        .join('');
+                    result.sha256 =
+                        Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
                 } catch (error) {
                     result.sha256 = `a link whose bytes cannot be read (${error})`;
                 }
@@ -133,5 +148,39 @@ function resultsInPage(page) {
     });
 }
 
-module.exports = {signalNameOf, sha256, runNative, openPage, setOptions, batchesDone,
-                  waitForBatches, chooseFiles, convertInPage, resultsInPage};
+// Clicks "Download all" with the browser's downloads going to folder (emptied first), and
+// waits, for up to ten seconds, until one is complete: the names of the downloads begun by
+// then, and of the files in folder.
+async function downloadAll(page, folder) {
+    fs.rmSync(folder, {recursive: true, force: true});
+    fs.mkdirSync(folder, {recursive: true});
+    const session = await page.browser().target().createCDPSession();
+    await session.send(
+        'Browser.setDownloadBehavior',
+        {behavior: 'allow', downloadPath: path.resolve(folder), eventsEnabled: true});
+    const begun = [];
+    session.on('Browser.downloadWillBegin', (event) => begun.push(event.suggestedFilename));
+    const completed = new Promise((resolve) => session.on('Browser.downloadProgress', (event) => {
+        if (event.state !== 'inProgress') resolve();
+    }));
+    await page.click('#download-all');
+    await Promise.race([completed, new Promise((resolve) => setTimeout(resolve, 10000))]);
+    await session.detach();
+    return {begun, files: fs.readdirSync(folder)};
+}
+
+module.exports = {
+    signalNameOf,
+    sha256,
+    runNative,
+    openPage,
+    setOptions,
+    batchesDone,
+    waitForBatches,
+    chooseFiles,
+    clearResults,
+    convertInPage,
+    addInPage,
+    resultsInPage,
+    downloadAll
+};
