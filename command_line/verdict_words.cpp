@@ -34,8 +34,26 @@ std::string AnyPcmSamples(const HeldFormat& held) {
         held.Encoding == SampleEncoding::ExtensibleFloat) {
         return bits + "-bit float";
     }
+    if (held.Encoding == SampleEncoding::ALaw) return bits + "-bit A-law";
+    if (held.Encoding == SampleEncoding::MuLaw) return bits + "-bit µ-law";
     if (held.BitsPerSample == 24) return "24-bit samples in 4-byte slots";
     return bits + "-bit samples";
+}
+
+// The containers other than RIFF, which only --any-pcm reads, by name.
+std::string_view ContainerName(WaveContainer container) {
+    switch (container) {
+        case WaveContainer::Rf64:
+            return "RF64";
+        case WaveContainer::Bw64:
+            return "BW64";
+        case WaveContainer::Wave64:
+            return "Wave64";
+        case WaveContainer::Riff:
+        case WaveContainer::Unknown:
+            break;
+    }
+    return {};
 }
 
 void AddToList(std::string& list, const std::string& item, const char* separator) {
@@ -68,8 +86,12 @@ std::string RefusalCause(const HeaderVerdict& verdict) {
     if (verdict.Code == HeaderCode::NoSuchChannel) {
         return "the file has " + ChannelCountText(verdict.Format.ChannelCount);
     }
+    if (verdict.Code == HeaderCode::NotWave && verdict.Needed.AnyPcm) {
+        return std::string(ContainerName(verdict.Format.Container)) + " file; --any-pcm reads it";
+    }
     const std::string hint = OptionsHint(verdict);
-    // A float of a width no option reads is refused once its bits were read: they say why.
+    // A float, A-law or µ-law of a width no option reads is refused once its bits were read:
+    // they say why.
     if (hint.empty() && verdict.Code == HeaderCode::NotPcm && verdict.Format.BitsPerSample != 0) {
         return AnyPcmSamples(verdict.Format);
     }

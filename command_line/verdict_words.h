@@ -12,7 +12,8 @@
 #include "sentences/sentences.h"
 
 // What follows a refusal in brackets: why the name could not be opened, what the file holds
-// and every option that would read it ("2 channels; --channel N reads one"), that a format
+// and every option that would read it ("2 channels; --channel N reads one", "RF64 file;
+// --any-pcm reads it"), that a format
 // only the options read has no data chunk, or the channel count of a file without the channel
 // asked for; empty when there is nothing to add.
 std::string RefusalCause(const HeaderVerdict& verdict);

@@ -12,8 +12,6 @@ namespace {
 
 // The header's fields by byte offset from 0, in file order. Where the canonical header has
 // its data chunk's header, an extensible format chunk has its extension.
-constexpr std::int64_t RiffIdAt = 0;
-constexpr std::int64_t WaveIdAt = 8;
 constexpr std::int64_t FirstChunkAt = 12;  // the format chunk's identifier
 constexpr std::int64_t FormatSizeAt = 16;
 constexpr std::int64_t FormatTagAt = 20;
@@ -31,6 +29,8 @@ constexpr std::int32_t ChunkHeaderSize = 8;  // identifier and size
 constexpr std::int64_t BitsPerByte = 8;
 constexpr std::int16_t PcmTag = 1;
 constexpr std::int16_t FloatTag = 3;
+constexpr std::int16_t ALawTag = 6;
+constexpr std::int16_t MuLawTag = 7;
 constexpr std::int16_t ExtensibleTag = -2;  // 0xFFFE
 constexpr std::int32_t ExtensibleFormatSize = 40;
 // The sub-format GUID of PCM samples, as the bytes of the file hold it.
@@ -41,6 +41,12 @@ static_assert(PcmSubFormat.size() == 16);
 constexpr std::string_view FloatSubFormat(
     "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
 static_assert(FloatSubFormat.size() == 16);
+// The sub-formats of A-law and µ-law samples.
+constexpr std::string_view ALawSubFormat(
+    "\x06\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+constexpr std::string_view MuLawSubFormat(
+    "\x07\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+static_assert(ALawSubFormat.size() == 16 && MuLawSubFormat.size() == 16);
 
 // The bytes the check judges: the file's head, held in memory, and where the file may go on
 // past it, the wave channel open on it for the chunk headers beyond the head and the length.
@@ -77,11 +83,6 @@ std::uint8_t TestOpen(std::string_view name) {
     return error;
 }
 
-bool IsRiffWave(const WaveBytes& bytes) {
-    return CompareBytes(BytesAt(bytes, RiffIdAt, 4), "RIFF") &&
-           CompareBytes(BytesAt(bytes, WaveIdAt, 4), "WAVE");
-}
-
 // The format chunk's fields, read once from their fixed places. In an extensible chunk the
 // bits per sample are those of each sample's slot.
 struct FormatFields {
@@ -96,8 +97,8 @@ struct FormatFields {
     SampleEncoding Encoding;     // what the tag, and an extensible chunk's sub-format, say
 };
 
-// An extensible chunk's samples: PCM or float as its sub-format says, where the chunk is at
-// least 40 bytes and its valid bits lie from 1 to its bits per sample.
+// An extensible chunk's samples: PCM, float, A-law or µ-law as its sub-format says, where the chunk
+// is at least 40 bytes and its valid bits lie from 1 to its bits per sample.
 SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
     if (fields.FormatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
         fields.ValidBits > fields.BitsPerSample) {
@@ -105,6 +106,8 @@ SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
     }
     if (CompareBytes(fields.SubFormat, PcmSubFormat)) return SampleEncoding::ExtensiblePcm;
     if (CompareBytes(fields.SubFormat, FloatSubFormat)) return SampleEncoding::ExtensibleFloat;
+    if (CompareBytes(fields.SubFormat, ALawSubFormat)) return SampleEncoding::ALaw;
+    if (CompareBytes(fields.SubFormat, MuLawSubFormat)) return SampleEncoding::MuLaw;
     return SampleEncoding::Other;
 }
 
@@ -114,6 +117,10 @@ SampleEncoding EncodingOf(const FormatFields& fields) {
             return SampleEncoding::Pcm;
         case FloatTag:
             return SampleEncoding::Float;
+        case ALawTag:
+            return SampleEncoding::ALaw;
+        case MuLawTag:
+            return SampleEncoding::MuLaw;
         case ExtensibleTag:
             return ExtensibleEncoding(fields);
         default:
@@ -143,6 +150,20 @@ bool IsFloat(SampleEncoding encoding) {
     return encoding == SampleEncoding::Float || encoding == SampleEncoding::ExtensibleFloat;
 }
 
+// A-law and µ-law: 8-bit codes that stand for 16-bit values.
+bool IsCompanded(SampleEncoding encoding) {
+    return encoding == SampleEncoding::ALaw || encoding == SampleEncoding::MuLaw;
+}
+
+// Samples whose width their encoding fixes: float of 32 or 64 bits, A-law and µ-law of 8.
+// Another width is no format read at all.
+bool WidthRead(const FormatFields& fields) {
+    const std::int16_t bits = fields.BitsPerSample;
+    if (IsFloat(fields.Encoding)) return bits == 32 || bits == 64;
+    if (IsCompanded(fields.Encoding)) return bits == 8;
+    return true;
+}
+
 // The bytes of each 24-bit sample's slot: 3 where they are packed; 4 where plain PCM keeps
 // them in the low three bytes of 4-byte slots, as recorders write them; 0 for any other block
 // alignment.
@@ -167,17 +188,23 @@ SampleLayout LayoutOf(const FormatFields& fields) {
     const std::int16_t bits = fields.BitsPerSample;
     const bool pcm =
         fields.Encoding == SampleEncoding::Pcm || fields.Encoding == SampleEncoding::ExtensiblePcm;
-    SampleLayout layout{.Readable = fields.ChannelCount > 0 && (pcm || IsFloat(fields.Encoding)),
-                        .Form = SampleForm::Unsigned8,
-                        .SlotBytes = static_cast<std::int32_t>(bits / BitsPerByte),
-                        .ValueInSlot = 0,
-                        .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
-                                  .DataToEnd = false,
-                                  .AnyPcm = IsFloat(fields.Encoding) || bits == 32,
-                                  .Channel = fields.ChannelCount > 1}};
+    const bool encoded = IsFloat(fields.Encoding) || IsCompanded(fields.Encoding);
+    SampleLayout layout{
+        .Readable = fields.ChannelCount > 0 && (pcm || encoded) && WidthRead(fields),
+        .Form = SampleForm::Unsigned8,
+        .SlotBytes = static_cast<std::int32_t>(bits / BitsPerByte),
+        .ValueInSlot = 0,
+        .Needs = {.Extensible = fields.Encoding == SampleEncoding::ExtensiblePcm,
+                  .DataToEnd = false,
+                  .AnyPcm = encoded || bits == 32,
+                  .Channel = fields.ChannelCount > 1}};
     if (IsFloat(fields.Encoding)) {
-        layout.Readable = layout.Readable && (bits == 32 || bits == 64);
         layout.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
+        return layout;
+    }
+    if (IsCompanded(fields.Encoding)) {
+        layout.Form =
+            fields.Encoding == SampleEncoding::ALaw ? SampleForm::ALaw8 : SampleForm::MuLaw8;
         return layout;
     }
     switch (bits) {
@@ -217,6 +244,8 @@ bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
             return reading.Extensible || reading.AnyPcm;
         case SampleEncoding::Float:
         case SampleEncoding::ExtensibleFloat:
+        case SampleEncoding::ALaw:
+        case SampleEncoding::MuLaw:
             return reading.AnyPcm;
         case SampleEncoding::Unread:
         case SampleEncoding::Other:
@@ -225,10 +254,11 @@ bool EncodingRead(SampleEncoding encoding, const HeaderReading& reading) {
     return false;
 }
 
-// The widths of integer samples the reading reads; a float's width is judged with its encoding.
+// The widths of integer samples the reading reads; a float's width, and an A-law or µ-law one,
+// is judged with its encoding.
 bool ResolutionRead(const FormatFields& fields, const HeaderReading& reading) {
     const std::int16_t bits = fields.BitsPerSample;
-    if (IsFloat(fields.Encoding)) return true;
+    if (IsFloat(fields.Encoding) || IsCompanded(fields.Encoding)) return true;
     return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && reading.AnyPcm);
 }
 
@@ -245,8 +275,7 @@ HeaderCode JudgeFormat(const FormatFields& fields, const HeaderReading& reading,
     held.FormatTag = fields.FormatTag;
     held.Encoding = fields.Encoding;
     if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
-    // Float samples are read at 32 and 64 bits only: other widths are no format read at all.
-    if (IsFloat(fields.Encoding) && bits != 32 && bits != 64) {
+    if (!WidthRead(fields)) {
         held.BitsPerSample = bits;
         return HeaderCode::NotPcm;
     }
@@ -293,13 +322,18 @@ bool MoveToChunk(std::int64_t offset) {
     return refused == 0;
 }
 
-// The 8-byte chunk header at offset: from the head where it lies inside it, else through the
-// wave channel; fewer bytes where the file ends inside it, none where the move is refused.
-ByteString ChunkHeaderAt(const WaveBytes& bytes, std::int64_t offset) {
-    const std::string_view inHead = BytesAt(bytes, offset, ChunkHeaderSize);
-    if (ByteLength(inHead) == ChunkHeaderSize || !bytes.OnChannel) return ByteString(inHead);
+// count bytes of the file from offset: from the head where they lie inside it, else through
+// the wave channel; fewer where the file ends inside them, none where the move is refused.
+ByteString FileBytesAt(const WaveBytes& bytes, std::int64_t offset, std::int32_t count) {
+    const std::string_view inHead = BytesAt(bytes, offset, count);
+    if (ByteLength(inHead) == count || !bytes.OnChannel) return ByteString(inHead);
     if (!MoveToChunk(offset)) return {};
-    return ReadBytes(WaveChannel, ChunkHeaderSize);
+    return ReadBytes(WaveChannel, count);
+}
+
+// The 8-byte chunk header at offset.
+ByteString ChunkHeaderAt(const WaveBytes& bytes, std::int64_t offset) {
+    return FileBytesAt(bytes, offset, ChunkHeaderSize);
 }
 
 // Walks the chunks from the first one after "WAVE" to the first "data" chunk whose 8-byte
@@ -354,16 +388,23 @@ NeededOptions NotGiven(const NeededOptions& needs, const HeaderReading& reading)
         .Channel = needs.Channel && reading.Channel == 0};
 }
 
-// Where options not given would read a refused file, the verdict names them and holds all the
-// format chunk says. Options name no file whose samples cannot be found.
-void NameOptions(const WaveBytes& bytes, const FormatFields& fields, const HeaderReading& reading,
-                 HeaderVerdict& verdict) {
+// The options not given that would read a refused file; none where no option reads its format.
+NeededOptions OptionsNeeded(const FormatFields& fields, const HeaderReading& reading) {
     const SampleLayout layout = LayoutOf(fields);
-    const NeededOptions needed = NotGiven(layout.Needs, reading);
-    if (!layout.Readable || !(needed.Extensible || needed.AnyPcm || needed.Channel)) return;
-    if (!SamplesFound(bytes, fields.Encoding)) return;
+    if (!layout.Readable) return {};
+    return NotGiven(layout.Needs, reading);
+}
+
+bool AnyOption(const NeededOptions& needed) {
+    return needed.Extensible || needed.AnyPcm || needed.Channel;
+}
+
+// The verdict names the options and holds all the format chunk says. Options name no file
+// whose samples cannot be found: the caller finds them first.
+void NameOptions(const FormatFields& fields, const NeededOptions& needed, HeaderVerdict& verdict) {
     verdict.Needed = needed;
-    verdict.Format = HeldFormat{.FormatTag = fields.FormatTag,
+    verdict.Format = HeldFormat{.Container = verdict.Format.Container,
+                                .FormatTag = fields.FormatTag,
                                 .Encoding = fields.Encoding,
                                 .ChannelCount = fields.ChannelCount,
                                 .BitsPerSample = fields.BitsPerSample,
@@ -448,32 +489,9 @@ bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t he
            CountLeavesOutSamples(header.SampleCount, heldFrames) && ToEndFits(header, heldBytes);
 }
 
-// Judges the bytes as the screen program and the reading's options read them, short of the
-// comparison with the signal file: the format chunk, where the samples lie, and their count.
-HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const HeaderReading& reading) {
-    header = WaveHeader{};
-    HeaderVerdict verdict{.Code = HeaderCode::Accepted,
-                          .FileError = 0,
-                          .Format = {},
-                          .GivenSamples = 0,
-                          .HeldSamples = -1,
-                          .SamplesLeftOut = false,
-                          .Needed = {}};
-    if (!IsRiffWave(bytes)) {
-        verdict.Code = HeaderCode::NotWave;
-        return verdict;
-    }
-    const FormatFields fields = ReadFormatFields(bytes, reading);
-    verdict.Code = JudgeFormat(fields, reading, verdict.Format);
-    if (verdict.Code != HeaderCode::Accepted) {
-        NameOptions(bytes, fields, reading, verdict);
-        return verdict;
-    }
-    FillHeader(fields, reading, header);
-    if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
-        verdict.Code = HeaderCode::NoDataChunk;
-        return verdict;
-    }
+// The count of the samples located, and of those the file holds, as the reading takes them.
+void CountFrames(const WaveBytes& bytes, WaveHeader& header, const HeaderReading& reading,
+                 HeaderVerdict& verdict) {
     const bool lengthNeeded = reading.DataToEnd || reading.CountHeld;
     const std::int64_t heldBytes = lengthNeeded ? HeldBytes(bytes, header) : -1;
     const bool sizeNotTheData = heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes);
@@ -488,6 +506,103 @@ HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const Header
         sizeNotTheData && CountLeavesOutSamples(verdict.GivenSamples, verdict.HeldSamples);
     verdict.Needed.DataToEnd =
         !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples);
+}
+
+// The most of a format chunk's payload the fields are read from: an extensible one's.
+constexpr std::int32_t FormatPayloadRead = ExtensibleFormatSize;
+
+// A data chunk of more bytes than a 32-bit count of samples reaches, in a file that holds
+// them: too many samples to convert, which the count says, whatever reading to the end would
+// make of the size.
+void KeepTooLarge(std::uint64_t dataSize, const WaveBytes& bytes, WaveHeader& header,
+                  HeaderVerdict& verdict) {
+    const std::int64_t length = bytes.OnChannel ? ChannelLength(WaveChannel) : bytes.Length;
+    if (dataSize <= INT32_MAX || (length >= 0 && length - header.SampleStart <= INT32_MAX)) return;
+    header.SampleCount = verdict.GivenSamples = INT32_MAX;
+    verdict.SamplesLeftOut = false;
+    verdict.Needed.DataToEnd = false;
+}
+
+// RF64, BW64 and Wave64, which only --any-pcm reads: the format chunk's payload is judged as a
+// RIFF file's, and the samples are the data chunk's, whose size may pass 32 bits.
+void JudgeContainer(const WaveBytes& bytes, WaveHeader& header, const HeaderReading& reading,
+                    HeaderVerdict& verdict) {
+    const WaveContainer container = verdict.Format.Container;
+    if (!reading.AnyPcm) {
+        verdict.Code = HeaderCode::NotWave;
+        verdict.Needed.AnyPcm = true;
+        return;
+    }
+    ChunkWalk walk = BeginChunkWalk(bytes.Head);
+    while (WalkGoesOn(walk)) {
+        TakeChunkHeader(walk, FileBytesAt(bytes, walk.Next, ChunkHeaderBytes(container)));
+    }
+    if (!walk.Format.Found) {
+        verdict.Code = HeaderCode::NotWave;
+        return;
+    }
+    const auto payloadRead =
+        static_cast<std::int32_t>(std::min<std::uint64_t>(walk.Format.Size, FormatPayloadRead));
+    const ByteString head = RiffFormatHead(FileBytesAt(bytes, walk.Format.Start, payloadRead));
+    const WaveBytes format{.Head = head, .OnChannel = false, .Length = ByteLength(head)};
+    const FormatFields fields = ReadFormatFields(format, reading);
+    verdict.Code = JudgeFormat(fields, reading, verdict.Format);
+    if (verdict.Code != HeaderCode::Accepted) {
+        const NeededOptions needed = OptionsNeeded(fields, reading);
+        if (AnyOption(needed) && walk.Data.Found) NameOptions(fields, needed, verdict);
+        return;
+    }
+    FillHeader(fields, reading, header);
+    if (!walk.Data.Found) {
+        verdict.Code = HeaderCode::NoDataChunk;
+        return;
+    }
+    header.SampleStart = walk.Data.Start;
+    header.DataSize = static_cast<std::int32_t>(std::min<std::uint64_t>(walk.Data.Size, INT32_MAX));
+    CountFrames(bytes, header, reading, verdict);
+    KeepTooLarge(walk.Data.Size, bytes, header, verdict);
+}
+
+// Judges the bytes as the screen program and the reading's options read them, short of the
+// comparison with the signal file: the container, the format chunk, where the samples lie, and
+// their count.
+HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const HeaderReading& reading) {
+    header = WaveHeader{};
+    HeaderVerdict verdict{.Code = HeaderCode::Accepted,
+                          .FileError = 0,
+                          .Format = {},
+                          .GivenSamples = 0,
+                          .HeldSamples = -1,
+                          .SamplesLeftOut = false,
+                          .Needed = {}};
+    verdict.Format.Container = ContainerOf(bytes.Head);
+    switch (verdict.Format.Container) {
+        case WaveContainer::Unknown:
+            verdict.Code = HeaderCode::NotWave;
+            return verdict;
+        case WaveContainer::Rf64:
+        case WaveContainer::Bw64:
+        case WaveContainer::Wave64:
+            JudgeContainer(bytes, header, reading, verdict);
+            return verdict;
+        case WaveContainer::Riff:
+            break;
+    }
+    const FormatFields fields = ReadFormatFields(bytes, reading);
+    verdict.Code = JudgeFormat(fields, reading, verdict.Format);
+    if (verdict.Code != HeaderCode::Accepted) {
+        const NeededOptions needed = OptionsNeeded(fields, reading);
+        if (AnyOption(needed) && SamplesFound(bytes, fields.Encoding)) {
+            NameOptions(fields, needed, verdict);
+        }
+        return verdict;
+    }
+    FillHeader(fields, reading, header);
+    if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
+        verdict.Code = HeaderCode::NoDataChunk;
+        return verdict;
+    }
+    CountFrames(bytes, header, reading, verdict);
     return verdict;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "converter/wave_container.h"
 #include "converter/wave_header.h"
 
 // The channel the header check reads the wave file on, and leaves open on an accepted one for
@@ -16,7 +17,7 @@ inline constexpr std::int16_t WaveChannel = 1;
 enum class HeaderCode {
     Accepted,
     NotFound,        // the name cannot be opened and read
-    NotWave,         // no "RIFF" ... "WAVE"
+    NotWave,         // no "RIFF" ... "WAVE"; RF64, BW64 or Wave64 unless read; no format chunk
     NotPcm,          // the format tag is not PCM (nor a format the options read)
     NotMono,         // more or fewer channels than one, where no channel is asked for
     NoSuchChannel,   // the channel asked for lies past the file's channel count
@@ -33,12 +34,15 @@ enum class SampleEncoding {
     ExtensiblePcm,    // format tag 0xFFFE whose sub-format is PCM
     Float,            // format tag 3, IEEE float
     ExtensibleFloat,  // format tag 0xFFFE whose sub-format is IEEE float
+    ALaw,             // format tag 6, or 0xFFFE whose sub-format is A-law
+    MuLaw,            // format tag 7, or 0xFFFE whose sub-format is µ-law
     Other,            // any other format tag
 };
 
 // What the file holds, as far as the check read it; 0 for the fields it did not reach. Where
 // options the reading did not give would read the file, all of them.
 struct HeldFormat {
+    WaveContainer Container;      // the container the file's first bytes name
     std::int16_t FormatTag;       // bytes 20-21
     SampleEncoding Encoding;      // what the format tag (and an extensible sub-format) says
     std::uint16_t ChannelCount;   // byte 22, the channel count's low byte, or bytes 22-23
@@ -51,7 +55,8 @@ struct HeldFormat {
 struct NeededOptions {
     bool Extensible;  // extensible PCM read as PCM
     bool DataToEnd;   // the samples up to the end of the file, whatever the data size says
-    bool AnyPcm;      // 32-bit, 24-bit in 4-byte slots, or float samples
+    bool AnyPcm;      // 32-bit, 24-bit in 4-byte slots, float, A-law or µ-law samples, or a
+                      // container other than RIFF
     bool Channel;     // one channel of several
 };
 
@@ -71,8 +76,8 @@ struct HeaderVerdict {
 // How far the check reads beyond the plain PCM header. The screen program uses the defaults.
 struct HeaderReading {
     bool Extensible = false;   // a format tag of 0xFFFE whose sub-format is PCM is read as PCM
-    bool AnyPcm = false;       // also 32-bit and float samples, and 24 bits in 4-byte slots;
-                               // implies Extensible
+    bool AnyPcm = false;       // also 32-bit, float, A-law and µ-law samples, 24 bits in 4-byte
+                               // slots, and RF64, BW64 and Wave64 files; implies Extensible
     std::int32_t Channel = 0;  // the channel read, from 1, of a file of as many or more; 0: the
                                // file must be mono
     bool DataToEnd = false;    // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,

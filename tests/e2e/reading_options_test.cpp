@@ -403,7 +403,7 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          Wave(ALawTag, 1, 16, 2, Samples16(Values)),
          {"--any-pcm"},
          1,
-         "This is not an 8-, 16- or 24-bit Wave file"},
+         notPcm + " (16-bit A-law)"},
         {"size 0, too many samples to the end: the counts, no word of --data-to-end",
          BuildWave(tooMany),
          {},
