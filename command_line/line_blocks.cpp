@@ -27,13 +27,14 @@ const unsigned char* ValueAt(const LineBlock& block, const WaveHeader& header, s
            header.ValueOffset;
 }
 
-// An 8- or 16-bit block's lines, each a copy of the table's line for its sample.
+// An 8- or 16-bit block's lines, or an A-law or µ-law one's, each a copy of the table's line for
+// its sample.
 void MakeTableLines(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
     const bool eightBit = EightBit(header);
     char* at = block.Text;
     int largest = 0;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const std::uint16_t code = SampleCode(ValueAt(block, header, i), eightBit);
+        const std::uint16_t code = TableCode(ValueAt(block, header, i), header.Form);
         const int value = CodeValue(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         const TabledLine& line = TableLine(table, code, eightBit);
@@ -66,7 +67,8 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
         const bool eightBit = EightBit(header);
         int magnitude = 0;
         for (std::int32_t i = 0; i < block.Count; ++i) {
-            const int value = CodeValue(SampleCode(ValueAt(block, header, i), eightBit), eightBit);
+            const int value =
+                CodeValue(TableCode(ValueAt(block, header, i), header.Form), eightBit);
             magnitude = std::max(magnitude, value < 0 ? -value : value);
         }
         largest = magnitude;
@@ -181,7 +183,7 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);
     making.Work = work;
-    making.Tabled = header.Form == SampleForm::Unsigned8 || header.Form == SampleForm::Signed16;
+    making.Tabled = Tabled(header.Form);
     making.Gate = nullptr;
     making.NextFill = 0;
     making.NextWrite = 0;

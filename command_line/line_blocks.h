@@ -54,7 +54,7 @@ struct LineMaking {
     SignalLineTable Table;          // the writer's table
     WholeDivisor Peak;
     BlockWork Work;
-    bool Tabled;  // 8- and 16-bit samples: a line is a copy of a table's line
+    bool Tabled;  // 8- and 16-bit, A-law and µ-law samples: a line is a copy of a table's line
     platform::ThreadGate* Gate;
     std::int64_t NextFill;   // the Sequence of the next block handed over
     std::int64_t NextWrite;  // the Sequence of the next block to write

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "converter/companded_samples.h"
 #include "converter/wave_header.h"
 
 // The peak is the largest magnitude met so far, starting at 0.
@@ -23,6 +24,25 @@ inline std::uint16_t SampleCode(const unsigned char* sample, bool eightBit) {
 // are two's complement.
 inline int CodeValue(std::uint16_t code, bool eightBit) {
     return eightBit ? code - 128 : static_cast<std::int16_t>(code);
+}
+
+// Whether a table of lines by code serves the form: 8- and 16-bit samples, and A-law and µ-law
+// ones, whose codes are those of the 16-bit values they stand for.
+inline bool Tabled(SampleForm form) {
+    return form == SampleForm::Unsigned8 || form == SampleForm::Signed16 ||
+           form == SampleForm::ALaw8 || form == SampleForm::MuLaw8;
+}
+
+// The code of a sample of a tabled form, read by CodeValue as 8-bit for Unsigned8 alone.
+inline std::uint16_t TableCode(const unsigned char* sample, SampleForm form) {
+    switch (form) {
+        case SampleForm::ALaw8:
+            return static_cast<std::uint16_t>(ALawValue(sample[0]));
+        case SampleForm::MuLaw8:
+            return static_cast<std::uint16_t>(MuLawValue(sample[0]));
+        default:
+            return SampleCode(sample, form == SampleForm::Unsigned8);
+    }
 }
 
 // The value of a sample stored in the form, whose bytes start at sample: 8- and 16-bit ones by
