@@ -340,12 +340,18 @@ void CheckSignalFile(const std::vector<double>& samples, const std::string& byte
     Require(peak == 0 || sawPeakLine, "no line is 1 or -1 though a sample is not 0");
 }
 
-// Channel 1 is closed and no lock of ours is left on the wave file: it opens again.
+// Channel 1 is closed and no lock of ours is left on the wave file: it opens again. The
+// failure's words tell which system error stood in the way.
 void CheckChannelFree(const char* what) {
     TakeFileError();
     OpenChannel(WaveChannel, Scratch.WaveName, OpenMode::Test);
-    Require(TakeFileError() == 0, what);
+    const std::uint8_t error = TakeFileError();
     CloseChannel(WaveChannel);
+    if (error != 0) {
+        std::fprintf(stderr, "wave_fuzz: the wave file does not open again: file error %d, %s\n",
+                     error, std::string(FailureCause(error)).c_str());
+        Fail(what);
+    }
 }
 
 // The samples of the channel read, N of them (none for N of 0 or below); the number from 1 of
@@ -362,14 +368,49 @@ std::vector<double> ExpectedSamples(const Input& in, const WaveHeader& header,
     return samples;
 }
 
-void RunScreenReading(const Input& in) {
-    platform::ResetConsole(81, 30);
-    PrepareConsole();
+// One input's run. Its readings judge the same bytes, and many of them find the same samples
+// in the same places: a conversion depends on nothing else, so each such header is converted
+// and held against the bytes once.
+struct InputRun {
+    Input In;
+    std::vector<WaveHeader> Converted;
+};
+
+bool SameSamples(const WaveHeader& a, const WaveHeader& b) {
+    return a.Form == b.Form && a.FrameBytes == b.FrameBytes && a.ValueOffset == b.ValueOffset &&
+           a.SampleStart == b.SampleStart && a.SampleCount == b.SampleCount;
+}
+
+// True the first time these samples come up in the input's run.
+bool FirstTime(InputRun& run, const WaveHeader& header) {
+    for (const WaveHeader& converted : run.Converted) {
+        if (SameSamples(converted, header)) return false;
+    }
+    run.Converted.push_back(header);
+    return true;
+}
+
+// The header check of the wave file under a reading; on acceptance channel 1 stays open on it.
+HeaderVerdict CheckReading(WaveHeader& header, const HeaderReading& reading) {
     CloseChannel(WaveChannel);
     TakeFileError();
+    return CheckWaveHeader(Scratch.WaveName, header, reading);
+}
+
+// The streamed conversion of the accepted file on channel 1, into the signal file beside it.
+ConversionOutcome ConvertReading(const WaveHeader& header, std::string& cause) {
+    unlink(Scratch.SignalName.c_str());
+    ProgressDisplay quiet{false, {}, {}, -1};
+    return ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+}
+
+void RunScreenReading(InputRun& run) {
+    const Input& in = run.In;
+    platform::ResetConsole(81, 30);
+    PrepareConsole();
 
     WaveHeader header{};
-    HeaderVerdict verdict = CheckWaveHeader(Scratch.WaveName, header);
+    HeaderVerdict verdict = CheckReading(header, {});
     const HeaderCode expected = ExpectedVerdict(in);
     if (verdict.Code != HeaderCode::Accepted) {
         Require(verdict.Code == expected, "refused with another verdict, or not to be refused");
@@ -379,13 +420,9 @@ void RunScreenReading(const Input& in) {
     Require(expected == HeaderCode::Accepted, "accepted a file that is to be refused");
     CheckHeader(in, header);
     WriteReport(header);
+    if (header.SampleCount > MaxConvertedSamples || !FirstTime(run, header)) return;
 
-    if (header.SampleCount > MaxConvertedSamples) {
-        CloseChannel(WaveChannel);
-        TakeFileError();
-        return;
-    }
-
+    unlink(Scratch.SignalName.c_str());
     ConversionOutcome outcome = ConvertToSignalFile(Scratch.WaveName, header);
     Require(outcome == ConversionOutcome::Finished, "the conversion did not finish");
     std::string bytes;
@@ -394,12 +431,9 @@ void RunScreenReading(const Input& in) {
     CheckSignalFile(ExpectedSamples(in, header, ExpectedFor(in, {}), notANumber), bytes);
     CheckChannelFree("the conversion left the wave file open or locked");
 
-    unlink(Scratch.SignalName.c_str());
-    Require(CheckWaveHeader(Scratch.WaveName, header).Code == HeaderCode::Accepted,
-            "accepted only once");
-    ProgressDisplay quiet{false, {}, {}, -1};
+    Require(CheckReading(header, {}).Code == HeaderCode::Accepted, "accepted only once");
     std::string cause;
-    outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    outcome = ConvertReading(header, cause);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
     std::string streamed;
     Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
@@ -438,12 +472,10 @@ std::int32_t ExpectedDataSize(const Input& in, const DataPlace& place, std::int6
 }
 
 // One reading of the command line through the streamed conversion, held against the bytes.
-void RunReading(const Input& in, const HeaderReading& reading) {
-    CloseChannel(WaveChannel);
-    TakeFileError();
-    unlink(Scratch.SignalName.c_str());
+void RunReading(InputRun& run, const HeaderReading& reading) {
+    const Input& in = run.In;
     WaveHeader header{};
-    const HeaderVerdict verdict = CheckWaveHeader(Scratch.WaveName, header, reading);
+    const HeaderVerdict verdict = CheckReading(header, reading);
     const ExpectedReading expected = ExpectedFor(in, reading);
     DataPlace place{};
     const bool located =
@@ -463,13 +495,12 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     Require(header.DataSize == size, "a reading's data size is not what the bytes say");
     Require(header.SampleCount == RoundedQuotient(std::int64_t{size} * 8, expected.FrameBytes * 8),
             "a reading's N is not data size / frame bytes, rounded to even");
-    if (header.SampleCount > MaxConvertedSamples) return;
+    if (header.SampleCount > MaxConvertedSamples || !FirstTime(run, header)) return;
 
     std::int64_t notANumber = 0;
     const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
-    ProgressDisplay quiet{false, {}, {}, -1};
     std::string cause;
-    const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    const ConversionOutcome outcome = ConvertReading(header, cause);
     std::string bytes;
     if (notANumber != 0) {
         Require(outcome == ConversionOutcome::NotANumber &&
@@ -484,20 +515,20 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     CheckChannelFree("a reading's conversion left the wave file open or locked");
 }
 
-// Every reading option, and every channel of the file, and one past them.
-void RunReadings(const Input& in) {
-    RunReading(in, {.Extensible = true});
-    RunReading(in, {.DataToEnd = true});
-    RunReading(in, {.AnyPcm = true});
-    const int channels = in.Byte(22);
-    for (int channel = 1; channel <= channels + 1; ++channel) {
-        RunReading(in, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
+// Every reading option; of a file of several channels, the first two, the last and one past
+// it, where the reading's edges lie (the channels between decode as the second does, one slot
+// further on).
+void RunReadings(InputRun& run) {
+    RunReading(run, {.Extensible = true});
+    RunReading(run, {.DataToEnd = true});
+    RunReading(run, {.AnyPcm = true});
+    const int channels = run.In.Byte(22);
+    int tried[] = {1, 2, channels, channels + 1};
+    for (std::size_t i = 0; i < std::size(tried); ++i) {
+        const int channel = tried[i];
+        if (std::find(tried, tried + i, channel) != tried + i) continue;
+        RunReading(run, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
     }
-}
-
-void RunOne(const Input& in) {
-    RunScreenReading(in);
-    RunReadings(in);
 }
 
 }  // namespace
@@ -516,7 +547,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     WriteInput(data, size);
-    RunOne(Input{data, size});
+    InputRun run{.In = Input{data, size}, .Converted = {}};
+    RunScreenReading(run);
+    RunReadings(run);
     CloseChannel(WaveChannel);
     TakeFileError();
     unlink(Scratch.WaveName.c_str());
