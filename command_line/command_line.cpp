@@ -35,9 +35,6 @@ struct WrittenFile {
     std::string_view WaveName;
 };
 
-// The channel the header check leaves open on an accepted file.
-constexpr std::int16_t AcceptedWaveChannel = 1;
-
 // What standard input is called in messages.
 constexpr std::string_view StandardInputWords = "standard input";
 
@@ -136,13 +133,11 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};
     verdict = CheckWaveHeader(source.Path, header, reading);
     if (verdict.Code == HeaderCode::Accepted) return true;
-    // With a channel asked for, only a file of fewer channels is refused as not mono.
-    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
-        ReportFailure(source.Shown, AbsentChannelText(options.Channel),
-                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
-        return false;
-    }
-    ReportFailure(source.Shown, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    ReportFailure(source.Shown,
+                  verdict.Code == HeaderCode::NoSuchChannel
+                      ? AbsentChannelText(options.Channel)
+                      : std::string(RefusalText(verdict.Code)),
+                  RefusalCause(verdict), streams);
     return false;
 }
 
@@ -181,7 +176,7 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     HeaderVerdict verdict;
     if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) return false;
     if (!SignalFileFree(source.Shown, signalName, streams, written)) {
-        CloseChannel(AcceptedWaveChannel);
+        CloseChannel(WaveChannel);
         return false;
     }
     const std::string hint = DataSizeHint(verdict);

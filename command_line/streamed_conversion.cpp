@@ -6,6 +6,7 @@
 #include <string>
 
 #include "command_line/line_blocks.h"
+#include "converter/header_check.h"
 #include "converter/sample_decoding.h"
 #include "files/channels.h"
 #include "files/file_error.h"
@@ -13,8 +14,6 @@
 #include "files/typed_array.h"
 
 namespace {
-
-constexpr std::int16_t Channel = 1;
 
 constexpr std::string_view ChangedCause = "changed while it was read";
 constexpr std::string_view SentCause = "; the lines before it were already sent";
@@ -24,7 +23,7 @@ constexpr std::string_view SentCause = "; the lines before it were already sent"
 // error number of a failure, else 0.
 std::uint8_t ReadFrames(const WaveHeader& header, std::int64_t first, std::int32_t count,
                         TypedArray& frames) {
-    ReadArray(Channel, header.SampleStart + 1 + first * header.FrameBytes, frames,
+    ReadArray(WaveChannel, header.SampleStart + 1 + first * header.FrameBytes, frames,
               count * header.FrameBytes);
     return TakeFileError();
 }
@@ -103,7 +102,7 @@ PassOutcome WriteLines(const WaveHeader& header, double peak, int threads, Repla
 }
 
 ConversionOutcome Finish(ConversionOutcome outcome) {
-    CloseChannel(Channel);
+    CloseChannel(WaveChannel);
     TakeFileError();  // closing a file that was only read changes nothing on disk
     return outcome;
 }
@@ -130,7 +129,7 @@ void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTa
 
 // After the second pass: the wave file must look as it did before the first.
 PassOutcome CheckUnchanged(const FileStamp& before, std::uint8_t& readError) {
-    const FileStamp after = StampChannel(Channel);
+    const FileStamp after = StampChannel(WaveChannel);
     readError = TakeFileError();
     if (readError != 0) return PassOutcome::ReadFailed;
     return after == before ? PassOutcome::Written : PassOutcome::Changed;
@@ -173,7 +172,7 @@ ConversionOutcome ConvertStreamed(std::string_view waveName, const WaveHeader& h
     TakeFileError();
     if (!SampleBufferFits(header)) return Finish(ConversionOutcome::TooLarge);
     // What the file looks like before the first pass, to be compared after the second.
-    const FileStamp before = StampChannel(Channel);
+    const FileStamp before = StampChannel(WaveChannel);
     std::uint8_t readError = TakeFileError();
     double peak = 0;
     std::int64_t notANumber = 0;

@@ -67,11 +67,14 @@ std::string_view RefusalText(HeaderCode code) {
         case HeaderCode::NotFound:
             return "Specified file not found";
         case HeaderCode::NotWave:
+        case HeaderCode::NoDataChunk:
             return "This is not a Wave file";
         case HeaderCode::NotPcm:
             return "This is not a PCM format Wave file";
         case HeaderCode::NotMono:
             return "This is not a mono Wave file";
+        case HeaderCode::NoSuchChannel:
+            return "There is no channel";  // followed by the channel's number
         case HeaderCode::BadResolution:
             return "This is not an 8-, 16- or 24-bit Wave file";
         case HeaderCode::NotPacked:
@@ -86,15 +89,15 @@ std::string_view RefusalText(HeaderCode code) {
 
 std::string RefusalCause(const HeaderVerdict& verdict) {
     if (verdict.Code == HeaderCode::NotFound) return std::string(NotFoundCause(verdict.FileError));
-    // Past "RIFF" and "WAVE", a file is no Wave file only for want of a data chunk.
-    if (verdict.Code == HeaderCode::NotWave && verdict.Format.Encoding != SampleEncoding::Unread) {
-        return "no data chunk";
+    if (verdict.Code == HeaderCode::NoDataChunk) return "no data chunk";
+    if (verdict.Code == HeaderCode::NoSuchChannel) {
+        return "the file has " + ChannelCountText(verdict.Format.ChannelCount);
     }
     return OptionsHint(verdict);
 }
 
 std::string AbsentChannelText(int channel) {
-    return "There is no channel " + std::to_string(channel);
+    return std::string(RefusalText(HeaderCode::NoSuchChannel)) + " " + std::to_string(channel);
 }
 
 std::string ChannelCountText(std::uint16_t channels) {

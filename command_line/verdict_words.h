@@ -13,12 +13,12 @@
 std::string_view RefusalText(HeaderCode code);
 
 // What follows a refusal in brackets: why the name could not be opened, what the file holds
-// and every option that would read it ("2 channels; --channel N reads one"), or that a format
-// only the options read has no data chunk; empty when there is nothing to add.
+// and every option that would read it ("2 channels; --channel N reads one"), that a format
+// only the options read has no data chunk, or the channel count of a file without the channel
+// asked for; empty when there is nothing to add.
 std::string RefusalCause(const HeaderVerdict& verdict);
 
-// The line and its cause for a channel asked of a file that has fewer: "There is no channel
-// 3" and "the file has 2 channels".
+// The line for a channel asked of a file that has fewer: "There is no channel 3".
 std::string AbsentChannelText(int channel);
 std::string ChannelCountText(std::uint16_t channels);
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::int16_t WaveChannel = 1;
-
 // The header's fields by byte offset from 0, in file order. Where the canonical header has
 // its data chunk's header, an extensible format chunk has its extension.
 constexpr std::int64_t RiffIdAt = 0;
@@ -29,7 +27,7 @@ constexpr std::int64_t DataSizeAt = 40;   // canonical: the data chunk's size
 constexpr std::int64_t SubFormatAt = 44;  // extensible: the sub-format GUID
 constexpr std::int64_t CanonicalSampleStart = 44;
 
-constexpr std::int64_t ChunkHeaderSize = 8;  // identifier and size
+constexpr std::int32_t ChunkHeaderSize = 8;  // identifier and size
 constexpr std::int64_t BitsPerByte = 8;
 constexpr std::int16_t PcmTag = 1;
 constexpr std::int16_t FloatTag = 3;
@@ -44,22 +42,29 @@ constexpr std::string_view FloatSubFormat(
     "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
 static_assert(FloatSubFormat.size() == 16);
 
-// The next read starts at the byte offset; channel positions count from 1.
-void MoveTo(std::int64_t offset) {
-    SeekChannel(WaveChannel, offset + 1);
+// The bytes the check judges: the file's head, held in memory, and where the file may go on
+// past it, the wave channel open on it for the chunk headers beyond the head and the length.
+struct WaveBytes {
+    std::string_view Head;  // the file's first bytes; all of them when not OnChannel
+    bool OnChannel;         // the rest of the file, and its length, are had through the channel
+    std::int64_t Length;    // not OnChannel: the file's length in bytes
+};
+
+// The head's bytes from the offset on, at most count of them; fewer, or none, where the head
+// ends inside the range or before it, as a read at the end of a file gives them.
+std::string_view BytesAt(const WaveBytes& bytes, std::int64_t offset, std::int32_t count) {
+    const auto size = static_cast<std::int64_t>(bytes.Head.size());
+    if (offset >= size) return {};
+    return bytes.Head.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
 }
 
-ByteString BytesAt(std::int64_t offset, std::int32_t count) {
-    MoveTo(offset);
-    return ReadBytes(WaveChannel, count);
+// Little-endian, the missing bytes read as 0.
+std::int16_t Int16At(const WaveBytes& bytes, std::int64_t offset) {
+    return BytesToInt16(BytesAt(bytes, offset, 2));
 }
 
-std::int16_t Int16At(std::int64_t offset) {
-    return BytesToInt16(BytesAt(offset, 2));
-}
-
-std::int32_t Int32At(std::int64_t offset) {
-    return BytesToInt32(BytesAt(offset, 4));
+std::int32_t Int32At(const WaveBytes& bytes, std::int64_t offset) {
+    return BytesToInt32(BytesAt(bytes, offset, 4));
 }
 
 // The test open reads the file's first bytes, so a name that cannot be read is not found.
@@ -72,8 +77,9 @@ std::uint8_t TestOpen(std::string_view name) {
     return error;
 }
 
-bool IsRiffWave() {
-    return CompareBytes(BytesAt(RiffIdAt, 4), "RIFF") && CompareBytes(BytesAt(WaveIdAt, 4), "WAVE");
+bool IsRiffWave(const WaveBytes& bytes) {
+    return CompareBytes(BytesAt(bytes, RiffIdAt, 4), "RIFF") &&
+           CompareBytes(BytesAt(bytes, WaveIdAt, 4), "WAVE");
 }
 
 // The format chunk's fields that decide how the samples are read.
@@ -89,9 +95,9 @@ struct FormatFields {
 
 // An extensible format chunk's encoding: PCM or float as its sub-format says, where the chunk
 // is at least 40 bytes and its valid bits lie from 1 to its bits per sample.
-SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
-    const std::int32_t formatSize = Int32At(FormatSizeAt);
-    const ByteString subFormat = BytesAt(SubFormatAt, 16);
+SampleEncoding ExtensibleEncoding(const WaveBytes& bytes, const FormatFields& fields) {
+    const std::int32_t formatSize = Int32At(bytes, FormatSizeAt);
+    const std::string_view subFormat = BytesAt(bytes, SubFormatAt, 16);
     if (formatSize < ExtensibleFormatSize || fields.ValidBits < 1 ||
         fields.ValidBits > fields.BitsPerSample) {
         return SampleEncoding::Other;
@@ -102,22 +108,22 @@ SampleEncoding ExtensibleEncoding(const FormatFields& fields) {
 }
 
 // The channel count is bytes 22 and 23 where the reading says so, else byte 22 alone.
-FormatFields ReadFormatFields(const HeaderReading& reading) {
+FormatFields ReadFormatFields(const WaveBytes& bytes, const HeaderReading& reading) {
     const std::uint16_t channels = reading.WholeChannelCount
-                                       ? static_cast<std::uint16_t>(Int16At(ChannelCountAt))
-                                       : FirstByte(BytesAt(ChannelCountAt, 1));
-    FormatFields fields{.FormatTag = Int16At(FormatTagAt),
+                                       ? static_cast<std::uint16_t>(Int16At(bytes, ChannelCountAt))
+                                       : FirstByte(BytesAt(bytes, ChannelCountAt, 1));
+    FormatFields fields{.FormatTag = Int16At(bytes, FormatTagAt),
                         .Encoding = SampleEncoding::Other,
                         .ChannelCount = channels,
-                        .SampleRate = Int32At(SampleRateAt),
-                        .BlockAlignment = Int16At(BlockAlignmentAt),
-                        .BitsPerSample = Int16At(BitsPerSampleAt),
+                        .SampleRate = Int32At(bytes, SampleRateAt),
+                        .BlockAlignment = Int16At(bytes, BlockAlignmentAt),
+                        .BitsPerSample = Int16At(bytes, BitsPerSampleAt),
                         .ValidBits = 0};
     if (fields.FormatTag == PcmTag) fields.Encoding = SampleEncoding::Pcm;
     if (fields.FormatTag == FloatTag) fields.Encoding = SampleEncoding::Float;
     if (fields.FormatTag == ExtensibleTag) {
-        fields.ValidBits = Int16At(ValidBitsAt);
-        fields.Encoding = ExtensibleEncoding(fields);
+        fields.ValidBits = Int16At(bytes, ValidBitsAt);
+        fields.Encoding = ExtensibleEncoding(bytes, fields);
     }
     return fields;
 }
@@ -242,19 +248,20 @@ void Hold(const FormatFields& fields, HeldFormat& held) {
                       .BlockAlignment = fields.BlockAlignment};
 }
 
-bool SamplesFound(SampleEncoding encoding);
+bool SamplesFound(const WaveBytes& bytes, SampleEncoding encoding);
 
 // Judges the format chunk's fields in the screen program's order, into the header and the
 // verdict's facts, and stops at the first that refuses the file. The reading's options let
 // through what they read. Where options not given would read the file, the verdict names them.
-HeaderCode JudgeFormat(const HeaderReading& reading, WaveHeader& header, HeaderVerdict& verdict) {
+HeaderCode JudgeFormat(const WaveBytes& bytes, const HeaderReading& reading, WaveHeader& header,
+                       HeaderVerdict& verdict) {
     HeldFormat& held = verdict.Format;
-    if (!IsRiffWave()) return HeaderCode::NotWave;
-    const FormatFields fields = ReadFormatFields(reading);
+    if (!IsRiffWave(bytes)) return HeaderCode::NotWave;
+    const FormatFields fields = ReadFormatFields(bytes, reading);
     const SampleReading how = ReadingOf(fields);
     const NeededOptions needed = NotGiven(how.Needs, reading);
     if (how.Readable && (needed.Extensible || needed.AnyPcm || needed.Channel) &&
-        SamplesFound(fields.Encoding)) {
+        SamplesFound(bytes, fields.Encoding)) {
         verdict.Needed = needed;
         Hold(fields, held);
     }
@@ -263,7 +270,8 @@ HeaderCode JudgeFormat(const HeaderReading& reading, WaveHeader& header, HeaderV
     if (!EncodingRead(fields.Encoding, reading)) return HeaderCode::NotPcm;
     const std::int32_t channels = header.ChannelCount = held.ChannelCount = fields.ChannelCount;
     const std::int32_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 ? channels != 1 : channel > channels) return HeaderCode::NotMono;
+    if (reading.Channel == 0 && channels != 1) return HeaderCode::NotMono;
+    if (channel > channels) return HeaderCode::NoSuchChannel;
     header.SampleRate = fields.SampleRate;
     header.BlockAlignment = held.BlockAlignment = fields.BlockAlignment;
     header.BitsPerSample = held.BitsPerSample = fields.BitsPerSample;
@@ -287,25 +295,33 @@ struct DataChunk {
 
 constexpr DataChunk NoDataChunk = {.Found = false, .Size = 0, .Start = 0};
 
-// Moves to the chunk at offset; false when the move is refused, as it is when a device has
-// taken the file's place since the test open. The file error number ends as the move left
-// it: an earlier number stays unless the move replaced it.
+// Moves the wave channel to the chunk at offset; false when the move is refused, as it is when
+// a device has taken the file's place since the test open. The file error number ends as the
+// move left it: an earlier number stays unless the move replaced it.
 bool MoveToChunk(std::int64_t offset) {
     const std::uint8_t earlier = TakeFileError();
-    MoveTo(offset);
+    SeekChannel(WaveChannel, offset + 1);
     const std::uint8_t refused = TakeFileError();
     if (refused != 0 || earlier != 0) SetFileError(refused != 0 ? refused : earlier);
     return refused == 0;
 }
 
+// The 8-byte chunk header at offset: from the head where it lies inside it, else through the
+// wave channel; fewer bytes where the file ends inside it, none where the move is refused.
+ByteString ChunkHeaderAt(const WaveBytes& bytes, std::int64_t offset) {
+    const std::string_view inHead = BytesAt(bytes, offset, ChunkHeaderSize);
+    if (ByteLength(inHead) == ChunkHeaderSize || !bytes.OnChannel) return ByteString(inHead);
+    if (!MoveToChunk(offset)) return {};
+    return ReadBytes(WaveChannel, ChunkHeaderSize);
+}
+
 // Walks the chunks from the first one after "WAVE" to the first "data" chunk whose 8-byte
 // header lies inside the file. Every step moves at least 8 bytes forward, and a refused move
 // or a short read ends the walk, so it stops within the file's length.
-DataChunk FindDataChunk() {
+DataChunk FindDataChunk(const WaveBytes& bytes) {
     std::int64_t offset = FirstChunkAt;
     for (;;) {
-        if (!MoveToChunk(offset)) return NoDataChunk;
-        ByteString chunkHeader = ReadBytes(WaveChannel, ChunkHeaderSize);
+        const ByteString chunkHeader = ChunkHeaderAt(bytes, offset);
         if (ByteLength(chunkHeader) < ChunkHeaderSize) return NoDataChunk;
         std::string_view view = chunkHeader;
         if (CompareBytes(view.substr(0, 4), "data")) {
@@ -320,21 +336,21 @@ DataChunk FindDataChunk() {
 
 // Whether a file's samples can be found: a plain PCM file's at least at their canonical place,
 // any other's only through its data chunk. Options name no file that has none.
-bool SamplesFound(SampleEncoding encoding) {
-    return encoding == SampleEncoding::Pcm || FindDataChunk().Found;
+bool SamplesFound(const WaveBytes& bytes, SampleEncoding encoding) {
+    return encoding == SampleEncoding::Pcm || FindDataChunk(bytes).Found;
 }
 
 // Where the samples start and the data size: the canonical places, unless a longer format
 // chunk or other chunks before the data put them elsewhere. The canonical reading stays for
 // plain PCM files without a findable data chunk, as the screen program reads them; a format
 // only the options read has no canonical places, and without a data chunk no samples: false.
-bool LocateSamples(WaveHeader& header, SampleEncoding encoding) {
+bool LocateSamples(const WaveBytes& bytes, WaveHeader& header, SampleEncoding encoding) {
     const bool plain = encoding == SampleEncoding::Pcm;
-    const bool canonical = plain && CompareBytes(BytesAt(DataIdAt, 4), "data");
-    header.DataSize = Int32At(DataSizeAt);
+    const bool canonical = plain && CompareBytes(BytesAt(bytes, DataIdAt, 4), "data");
+    header.DataSize = Int32At(bytes, DataSizeAt);
     header.SampleStart = CanonicalSampleStart;
     if (canonical) return true;
-    const DataChunk data = FindDataChunk();
+    const DataChunk data = FindDataChunk(bytes);
     if (!data.Found) return plain;
     header.DataSize = data.Size;
     header.SampleStart = data.Start;
@@ -347,8 +363,8 @@ std::int64_t BytesPerFrame(const WaveHeader& header) {
 
 // The bytes of whole frames from the first one to the end of the file; -1 when the length
 // cannot be had.
-std::int64_t HeldBytes(const WaveHeader& header) {
-    const std::int64_t length = ChannelLength(WaveChannel);
+std::int64_t HeldBytes(const WaveBytes& bytes, const WaveHeader& header) {
+    const std::int64_t length = bytes.OnChannel ? ChannelLength(WaveChannel) : bytes.Length;
     if (length < 0) return -1;
     const std::int64_t held = std::max<std::int64_t>(length - header.SampleStart, 0);
     return held - held % BytesPerFrame(header);
@@ -419,44 +435,71 @@ bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t he
            CountLeavesOutSamples(header.SampleCount, heldFrames) && ToEndFits(header, heldBytes);
 }
 
-}  // namespace
-
-HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
-                              const HeaderReading& reading) {
+// Judges the bytes as the screen program and the reading's options read them, short of the
+// comparison with the signal file: the format chunk, where the samples lie, and their count.
+HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const HeaderReading& reading) {
     header = WaveHeader{};
     HeaderVerdict verdict{.Code = HeaderCode::Accepted,
-                          .FileError = TestOpen(name),
+                          .FileError = 0,
                           .Format = {},
                           .GivenSamples = 0,
                           .HeldSamples = -1,
                           .Needed = {}};
-    if (verdict.FileError != 0) {
-        verdict.Code = HeaderCode::NotFound;
+    verdict.Code = JudgeFormat(bytes, reading, header, verdict);
+    if (verdict.Code != HeaderCode::Accepted) return verdict;
+    if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
+        verdict.Code = HeaderCode::NoDataChunk;
         return verdict;
     }
-    // Not tested: should this open fail, the reads give nothing and the file is no Wave file.
-    OpenChannel(WaveChannel, name, OpenMode::Binary);
-    verdict.Code = JudgeFormat(reading, header, verdict);
-    if (verdict.Code != HeaderCode::Accepted) {
-        CloseChannel(WaveChannel);
-        return verdict;
-    }
-    if (!LocateSamples(header, verdict.Format.Encoding)) {
-        CloseChannel(WaveChannel);
-        verdict.Code = HeaderCode::NotWave;
-        return verdict;
-    }
-    const std::int64_t heldBytes = reading.DataToEnd || reading.CountHeld ? HeldBytes(header) : -1;
+    const bool lengthNeeded = reading.DataToEnd || reading.CountHeld;
+    const std::int64_t heldBytes = lengthNeeded ? HeldBytes(bytes, header) : -1;
     if (reading.DataToEnd) ReadToEnd(header, heldBytes);
     CountSamples(header);
-    if (WouldOverwrite(name, reading)) {
-        CloseChannel(WaveChannel);
-        verdict.Code = HeaderCode::WouldOverwrite;
-        return verdict;
-    }
     verdict.GivenSamples = header.SampleCount;
     if (heldBytes >= 0) verdict.HeldSamples = heldBytes / BytesPerFrame(header);
     verdict.Needed.DataToEnd =
         !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples);
+    return verdict;
+}
+
+// The most of a file's first bytes the check holds in memory: enough for the format chunk and
+// the chunks before the data in all but files with large chunks there, which the walk reads
+// on through the channel.
+constexpr std::int32_t HeadBytes = 65536;
+
+}  // namespace
+
+HeaderVerdict CheckWaveBytes(std::string_view fileBytes, WaveHeader& header,
+                             const HeaderReading& reading) {
+    const WaveBytes bytes{.Head = fileBytes,
+                          .OnChannel = false,
+                          .Length = static_cast<std::int64_t>(fileBytes.size())};
+    return JudgeWave(bytes, header, reading);
+}
+
+HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
+                              const HeaderReading& reading) {
+    header = WaveHeader{};
+    const std::uint8_t testError = TestOpen(name);
+    if (testError != 0) {
+        return HeaderVerdict{.Code = HeaderCode::NotFound,
+                             .FileError = testError,
+                             .Format = {},
+                             .GivenSamples = 0,
+                             .HeldSamples = -1,
+                             .Needed = {}};
+    }
+    // Not tested: should this open fail, the read gives nothing and the file is no Wave file.
+    OpenChannel(WaveChannel, name, OpenMode::Binary);
+    const ByteString head = ReadBytes(WaveChannel, HeadBytes);
+    const WaveBytes bytes{.Head = head, .OnChannel = true, .Length = -1};
+    HeaderVerdict verdict = JudgeWave(bytes, header, reading);
+    if (verdict.Code == HeaderCode::Accepted && WouldOverwrite(name, reading)) {
+        verdict.Code = HeaderCode::WouldOverwrite;
+        verdict.GivenSamples = 0;
+        verdict.HeldSamples = -1;
+        verdict.Needed.DataToEnd = false;
+    }
+    if (verdict.Code != HeaderCode::Accepted) CloseChannel(WaveChannel);
     return verdict;
 }

@@ -1,22 +1,28 @@
 #pragma once
 // The check of a typed name: is it a mono PCM Wave file of 8, 16 or 24 bits? On acceptance
-// channel 1 stays open on it in binary mode and the header is filled; on refusal channel 1 is
+// the wave channel stays open on it in binary mode and the header is filled; on refusal it is
 // closed. The verdict is a code and the facts behind it; each front end words them.
 #include <cstdint>
 #include <string_view>
 
 #include "converter/wave_header.h"
 
+// The channel the header check reads the wave file on, and leaves open on an accepted one for
+// its conversion.
+inline constexpr std::int16_t WaveChannel = 1;
+
 // The verdicts, in the order the checks are made. Each reading option lets through what it
 // reads; the rest is refused as the screen program refuses it.
 enum class HeaderCode {
     Accepted,
     NotFound,        // the name cannot be opened and read
-    NotWave,         // no "RIFF" ... "WAVE"; or, in a format only the options read, no data chunk
+    NotWave,         // no "RIFF" ... "WAVE"
     NotPcm,          // the format tag is not PCM (nor a format the options read)
-    NotMono,         // more or fewer channels than one (or than the channel asked for needs)
+    NotMono,         // more or fewer channels than one, where no channel is asked for
+    NoSuchChannel,   // the channel asked for lies past the file's channel count
     BadResolution,   // bits per sample other than 8, 16 or 24 (or those the options read)
     NotPacked,       // 24-bit samples in other than 3 bytes (or 4, where those are read)
+    NoDataChunk,     // a format only the options read, without a data chunk to find its samples
     WouldOverwrite,  // the signal file would be the wave file itself
 };
 
@@ -75,5 +81,16 @@ struct HeaderReading {
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };
 
+// The check of a typed name: the test open (a name that cannot be opened and read is not
+// found), then the file's head is read once through the wave channel and judged; chunks beyond the
+// head are read through the channel. Refuses a file its signal file would overwrite.
 HeaderVerdict CheckWaveHeader(std::string_view name, WaveHeader& header,
                               const HeaderReading& reading = {});
+
+// The same judgement of a whole file given as its bytes, with no channel and no file system:
+// no test open (so never NotFound), and no comparison with the signal file (so never
+// WouldOverwrite; SignalName and NoSignalFile are not looked at). Bytes past the end read as 0,
+// as the channel's reads give them. Accepted with the same header and verdict the name of a
+// file holding these bytes gets.
+HeaderVerdict CheckWaveBytes(std::string_view fileBytes, WaveHeader& header,
+                             const HeaderReading& reading = {});

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "converter/header_check.h"
 #include "converter/sample_decoding.h"
 #include "converter/signal_line.h"
 #include "files/channels.h"
@@ -11,7 +12,8 @@
 
 namespace {
 
-constexpr std::int16_t Channel = 1;
+// The signal file is written on the wave file's channel, free again once the samples are read.
+constexpr std::int16_t SignalChannel = WaveChannel;
 
 // Lines are made a batch at a time, then written one by one.
 constexpr std::uint32_t LinesPerBatch = 256;
@@ -32,7 +34,7 @@ void MakeLines(const TypedArray& samples, std::uint32_t first, std::uint32_t cou
 // made ahead, a batch at a time, and the path is marked hot to keep it together (bench/README.md).
 [[gnu::hot]] ConversionOutcome WriteSignalFile(const ByteString& signalName,
                                                const TypedArray& samples, double peak) {
-    OpenChannel(Channel, signalName, OpenMode::Output);
+    OpenChannel(SignalChannel, signalName, OpenMode::Output);
     if (TakeFileError() != 0) return ConversionOutcome::WriteFailed;
     bool failed = false;
     const ExtendedDivisor divisor = SignalDivisor(peak);
@@ -41,12 +43,12 @@ void MakeLines(const TypedArray& samples, std::uint32_t first, std::uint32_t cou
         const std::uint32_t count = std::min(LinesPerBatch, samples.Count - first);
         MakeLines(samples, first, count, divisor, lines);
         for (std::uint32_t k = 0; k < count && !failed; ++k) {
-            WriteItem(Channel, lines[k].View());
-            EndLine(Channel);
+            WriteItem(SignalChannel, lines[k].View());
+            EndLine(SignalChannel);
             failed = TakeFileError() != 0;
         }
     }
-    CloseChannel(Channel);
+    CloseChannel(SignalChannel);
     failed = TakeFileError() != 0 || failed;
     return failed ? ConversionOutcome::WriteFailed : ConversionOutcome::Finished;
 }
@@ -55,7 +57,7 @@ void MakeLines(const TypedArray& samples, std::uint32_t first, std::uint32_t cou
 ConversionOutcome Abandon(TypedArray& raw, TypedArray& samples, ConversionOutcome outcome) {
     ReleaseArray(raw);
     ReleaseArray(samples);
-    CloseChannel(Channel);
+    CloseChannel(WaveChannel);
     TakeFileError();
     return outcome;
 }
@@ -70,7 +72,7 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
     const std::int32_t n = header.SampleCount;
     if (n <= 0) {
         // No samples: the signal file is there, and empty.
-        CloseChannel(Channel);
+        CloseChannel(WaveChannel);
         TakeFileError();
         const TypedArray none = EmptyArray(ElementType::Double);
         return WriteSignalFile(signalName, none, 0);
@@ -84,7 +86,7 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
         return Abandon(raw, samples, ConversionOutcome::TooLarge);
     }
 
-    ReadArray(Channel, header.SampleStart + 1, raw, n);
+    ReadArray(WaveChannel, header.SampleStart + 1, raw, n);
     if (TakeFileError() != 0) return Abandon(raw, samples, ConversionOutcome::ReadFailed);
 
     double peak = 0;
@@ -95,7 +97,7 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
         TakePeak(value, peak);
     }
     ReleaseArray(raw);
-    CloseChannel(Channel);
+    CloseChannel(WaveChannel);
     TakeFileError();  // closing a file that was only read changes nothing on disk
 
     ConversionOutcome outcome = WriteSignalFile(signalName, samples, peak);

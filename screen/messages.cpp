@@ -5,10 +5,12 @@ std::string_view RefusalMessage(HeaderCode code) {
         case HeaderCode::NotFound:
             return NotFoundMessage;
         case HeaderCode::NotWave:
+        case HeaderCode::NoDataChunk:  // only the command line's options read such files
             return NotWaveMessage;
         case HeaderCode::NotPcm:
             return NotPcmMessage;
         case HeaderCode::NotMono:
+        case HeaderCode::NoSuchChannel:  // the screen program never asks for a channel
             return NotMonoMessage;
         case HeaderCode::BadResolution:
             return BadResolutionMessage;

@@ -188,6 +188,92 @@ TEST_F(HeaderCheckTest, ChunkWalkEndsOnChunksThatPointPastTheEnd) {
     EXPECT_EQ(header.SampleStart, 44);
 }
 
+// A chunk larger than the head the check holds in memory: the walk reads on through the channel.
+TEST_F(HeaderCheckTest, FindsTheDataChunkBehindAChunkLargerThanTheHeadHeldInMemory) {
+    WaveLayout layout = Mono16(Samples16({5, 6, 7, 8}));
+    layout.ChunksBeforeData = Chunk("JUNK", std::string(70001, 'j'));
+    WriteWholeFile("padded.wav", BuildWave(layout));
+    WaveHeader header{};
+    ASSERT_EQ(Check("padded.wav", header).Code, HeaderCode::Accepted);
+    EXPECT_EQ(header.SampleStart, 36 + 8 + 70002 + 8);
+    EXPECT_EQ(header.SampleCount, 4);
+}
+
+// The bytes judged in memory get the verdict and header the file of those bytes gets.
+TEST_F(HeaderCheckTest, BytesInMemoryAreJudgedAsTheFileHoldingThem) {
+    WaveLayout chunky = Mono16(Samples16({5, 6, 7, 8}));
+    chunky.ChunksBeforeData = Chunk("LIST", "INFOodd") + Chunk("JUNK", std::string(70001, 'j'));
+    WaveLayout placeholder = Mono16(Samples16({1, 2, 3}));
+    placeholder.OwnDataSize = true;
+    placeholder.DataSize = -1;
+    WaveLayout floats = Mono16(std::string(8, '\x40'));
+    floats.FormatTag = static_cast<std::int16_t>(0xFFFE);
+    floats.BitsPerSample = 32;
+    floats.BlockAlignment = 4;
+    floats.FormatExtra = ExtensibleExtra(32, true);
+    struct Case {
+        const char* Why;
+        std::string Bytes;
+        HeaderReading Reading;
+        HeaderCode Code;
+    } const cases[] = {
+        {"canonical", BuildWave(Mono16()), {}, HeaderCode::Accepted},
+        {"ends inside the bits per sample",
+         BuildWave(Mono16()).substr(0, 35),
+         {},
+         HeaderCode::Accepted},
+        {"stereo, one channel",
+         CanonicalWave(2, 16, Samples16({1, 2, 3, 4})),
+         {.Channel = 2},
+         HeaderCode::Accepted},
+        {"stereo, channel 3",
+         CanonicalWave(2, 16, Samples16({1, 2})),
+         {.Channel = 3},
+         HeaderCode::NoSuchChannel},
+        {"chunks before the data", BuildWave(chunky), {.CountHeld = true}, HeaderCode::Accepted},
+        {"placeholder size, to the end",
+         BuildWave(placeholder),
+         {.DataToEnd = true},
+         HeaderCode::Accepted},
+        {"placeholder size, counted",
+         BuildWave(placeholder),
+         {.CountHeld = true},
+         HeaderCode::Accepted},
+        {"extensible float", BuildWave(floats), {.AnyPcm = true}, HeaderCode::Accepted},
+        {"extensible float unasked", BuildWave(floats), {}, HeaderCode::NotPcm},
+        {"float without a data chunk",
+         BuildWave(floats).substr(0, 62),
+         {.AnyPcm = true},
+         HeaderCode::NoDataChunk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WriteWholeFile("same.wav", c.Bytes);
+        WaveHeader onDisk{};
+        const HeaderVerdict file = CheckWaveHeader("same.wav", onDisk, c.Reading);
+        CloseChannel(1);
+        WaveHeader inMemory{};
+        const HeaderVerdict bytes = CheckWaveBytes(c.Bytes, inMemory, c.Reading);
+        EXPECT_EQ(file.Code, c.Code);
+        EXPECT_EQ(bytes.Code, file.Code);
+        EXPECT_EQ(bytes.Format.Encoding, file.Format.Encoding);
+        EXPECT_EQ(bytes.Format.ChannelCount, file.Format.ChannelCount);
+        EXPECT_EQ(bytes.Format.BitsPerSample, file.Format.BitsPerSample);
+        EXPECT_EQ(bytes.GivenSamples, file.GivenSamples);
+        EXPECT_EQ(bytes.HeldSamples, file.HeldSamples);
+        EXPECT_EQ(bytes.Needed.AnyPcm, file.Needed.AnyPcm);
+        EXPECT_EQ(bytes.Needed.Channel, file.Needed.Channel);
+        EXPECT_EQ(bytes.Needed.DataToEnd, file.Needed.DataToEnd);
+        EXPECT_EQ(inMemory.SampleStart, onDisk.SampleStart);
+        EXPECT_EQ(inMemory.DataSize, onDisk.DataSize);
+        EXPECT_EQ(inMemory.SampleCount, onDisk.SampleCount);
+        EXPECT_EQ(inMemory.Duration, onDisk.Duration);
+        EXPECT_EQ(inMemory.Form, onDisk.Form);
+        EXPECT_EQ(inMemory.FrameBytes, onDisk.FrameBytes);
+        EXPECT_EQ(inMemory.ValueOffset, onDisk.ValueOffset);
+    }
+}
+
 TEST_F(HeaderCheckTest, ReportsTheFourRows) {
     WaveLayout layout = Mono16(std::string(500, '\0'));
     layout.SampleRate = 250;

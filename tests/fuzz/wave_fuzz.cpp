@@ -40,7 +40,6 @@ namespace {
 // is skipped here; the header check still runs on them.
 constexpr std::int64_t MaxConvertedSamples = 8192;
 
-constexpr std::int16_t WaveChannel = 1;
 constexpr std::int64_t CanonicalSampleStart = 44;
 constexpr std::int64_t FirstChunkOffset = 12;
 // A signal value has 15 significant digits, rounded once on the 16th.
@@ -159,9 +158,8 @@ ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
         return refuse(HeaderCode::NotPcm);
     }
     const std::int64_t channel = reading.Channel == 0 ? 1 : reading.Channel;
-    if (reading.Channel == 0 ? channels != 1 : channel > channels) {
-        return refuse(HeaderCode::NotMono);
-    }
+    if (reading.Channel == 0 && channels != 1) return refuse(HeaderCode::NotMono);
+    if (channel > channels) return refuse(HeaderCode::NoSuchChannel);
     std::int64_t slot = bits / 8;
     std::int64_t at = 0;
     if (real) {
@@ -480,7 +478,7 @@ void RunReading(InputRun& run, const HeaderReading& reading) {
     DataPlace place{};
     const bool located =
         expected.Code != HeaderCode::Accepted || ExpectedPlaceFor(in, expected.Plain, place);
-    const HeaderCode code = located ? expected.Code : HeaderCode::NotWave;
+    const HeaderCode code = located ? expected.Code : HeaderCode::NoDataChunk;
     if (verdict.Code != HeaderCode::Accepted) {
         Require(verdict.Code == code, "a reading refused with another verdict, or not to refuse");
         CheckChannelFree("a reading's refusal left the wave file open or locked");
