@@ -263,6 +263,7 @@ TEST_F(ChannelOpenTest, ALockThatOutlivesItsCloseForAMomentDoesNotRefuseTheNextO
         char ignored;
         while (read(release[0], &ignored, 1) > 0) {
         }
+        for (int descriptor = 3; descriptor < 1024; ++descriptor) close(descriptor);
         _exit(0);
     }
     close(release[0]);

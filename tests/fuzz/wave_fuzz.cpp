@@ -568,7 +568,7 @@ void RunReadings(InputRun& run) {
     int tried[] = {1, 2, channels, channels + 1};
     for (std::size_t i = 0; i < std::size(tried); ++i) {
         const int channel = tried[i];
-        if (std::find(tried, tried + i, channel) != tried + i) continue;
+        if (channel < 1 || std::find(tried, tried + i, channel) != tried + i) continue;
         RunReading(run, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
     }
 }
