@@ -6,13 +6,14 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line/line_blocks.h"
+#include "command_line/failure_words.h"
 #include "command_line/options.h"
 #include "command_line/progress_display.h"
 #include "command_line/shown_name.h"
-#include "command_line/streamed_conversion.h"
 #include "command_line/verdict_words.h"
 #include "converter/header_check.h"
+#include "converter/line_blocks.h"
+#include "converter/streamed_conversion.h"
 #include "files/channels.h"
 #include "files/input_copy.h"
 #include "platform/standard_streams.h"
@@ -146,16 +147,28 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
     return false;
 }
 
+// Both passes, the second with its progress shown between blocks.
 ConversionOutcome Convert(const Source& source, const std::string& signalName,
                           const WaveHeader& header, const Options& options, const Streams& streams,
-                          std::string& cause) {
+                          ConversionFailure& failure) {
+    // The display's half second of quiet counts from the start of the first pass.
     ProgressDisplay progress;
     BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal);
-    return ConvertStreamed(
-        source.Shown, header, progress, cause,
-        SignalTarget{.Path = signalName,
-                     .StandardOutput = LinesToOutput(source.StandardInput, options)},
-        options.Threads);
+    FileStamp before{};
+    double peak = 0;
+    const ConversionOutcome found = FindSignalPeak(header, options.Threads, before, peak, failure);
+    if (found != ConversionOutcome::Finished) return found;
+    SignalWriting writing;
+    BeginSignalWriting(writing, source.Shown, header, before, peak,
+                       SignalTarget{.Path = signalName,
+                                    .StandardOutput = LinesToOutput(source.StandardInput, options)},
+                       options.Threads);
+    while (WriteNextBlock(writing)) {
+        ShowProgress(progress, static_cast<std::uint64_t>(writing.Written),
+                     static_cast<std::uint64_t>(header.SampleCount));
+    }
+    EndProgress(progress);
+    return FinishSignalWriting(writing, failure);
 }
 
 // Reports a failed conversion; a file too large gets the data size hint, where there is one,
@@ -186,14 +199,17 @@ bool ConvertSource(const Source& source, const std::string& signalName, const Op
     }
     const std::string hint = DataSizeHint(verdict);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
-    std::string cause;
-    const ConversionOutcome outcome = Convert(source, signalName, header, options, streams, cause);
+    ConversionFailure failure;
+    const ConversionOutcome outcome =
+        Convert(source, signalName, header, options, streams, failure);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return false;
     }
     if (outcome != ConversionOutcome::Finished) {
-        ReportFailedConversion(source.Shown, outcome, cause, hint, toOutput, streams);
+        ReportFailedConversion(source.Shown, outcome,
+                               ConversionCause(outcome, failure, source.Shown), hint, toOutput,
+                               streams);
         return false;
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);

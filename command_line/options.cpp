@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "command_line/line_blocks.h"
 #include "command_line/shown_name.h"
+#include "converter/line_blocks.h"
 #include "files/channels.h"
 #include "platform/standard_streams.h"
 

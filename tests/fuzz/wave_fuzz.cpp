@@ -21,9 +21,9 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line/streamed_conversion.h"
 #include "console/screen.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
@@ -397,9 +397,8 @@ void RunScreenReading(const Input& in) {
     unlink(Scratch.SignalName.c_str());
     Require(CheckWaveHeader(Scratch.WaveName, header).Code == HeaderCode::Accepted,
             "accepted only once");
-    ProgressDisplay quiet{false, {}, {}, -1};
-    std::string cause;
-    outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    ConversionFailure failure;
+    outcome = ConvertStreamed(Scratch.WaveName, header, failure);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
     std::string streamed;
     Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
@@ -467,13 +466,11 @@ void RunReading(const Input& in, const HeaderReading& reading) {
 
     std::int64_t notANumber = 0;
     const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
-    ProgressDisplay quiet{false, {}, {}, -1};
-    std::string cause;
-    const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    ConversionFailure failure;
+    const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, failure);
     std::string bytes;
     if (notANumber != 0) {
-        Require(outcome == ConversionOutcome::NotANumber &&
-                    cause == "sample " + std::to_string(notANumber),
+        Require(outcome == ConversionOutcome::NotANumber && failure.Sample == notANumber,
                 "a sample that is not a number is not refused as the first such");
         Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
     } else {

@@ -1,4 +1,4 @@
-#include "converter/signal_line.h"
+#include "converter/signal_line_table.h"
 
 #include <cstring>
 #include <new>

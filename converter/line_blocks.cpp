@@ -1,4 +1,4 @@
-#include "command_line/line_blocks.h"
+#include "converter/line_blocks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 namespace {
 
 constexpr std::size_t LongestLine = 26;  // 24 characters and the line end
-constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
+constexpr std::size_t BlockText = MaxBlockFrames * LongestLine + SignalLineRoom;
 constexpr int BlocksPerThread = 2;
 
 LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
@@ -147,7 +147,7 @@ bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
                                           .State = BlockState::Free});
     for (LineBlock& block : making.Blocks) {
         block.Frames =
-            CreateArray(ElementType::UnsignedByte, making.BlockSamples * making.Header.FrameBytes);
+            CreateArray(ElementType::UnsignedByte, making.BlockFrames * making.Header.FrameBytes);
         if (text) block.Text = new (std::nothrow) char[BlockText];
         if (block.Frames.Storage == nullptr || (text && block.Text == nullptr)) return false;
     }
@@ -175,7 +175,7 @@ void StartMakers(LineMaking& making) {
 bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
                      int threads) {
     making.Header = header;
-    making.BlockSamples = std::max(1, std::min(BlockSamples, BlockFrameBytes / header.FrameBytes));
+    making.BlockFrames = std::max(1, std::min(MaxBlockFrames, MaxBlockBytes / header.FrameBytes));
     making.Makers.clear();
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);
@@ -187,7 +187,7 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
     making.Stopping = false;
     const bool tables = making.Tabled && work == BlockWork::Lines;
     const std::int64_t blocks =
-        (std::int64_t{header.SampleCount} + making.BlockSamples - 1) / making.BlockSamples;
+        (std::int64_t{header.SampleCount} + making.BlockFrames - 1) / making.BlockFrames;
     const int wanted = threads != AutomaticThreads
                            ? threads
                            : std::min(platform::ProcessorCount(), DefaultThreadLimit);
