@@ -13,6 +13,7 @@
 #include "command_line/verdict_words.h"
 #include "converter/header_check.h"
 #include "converter/line_blocks.h"
+#include "converter/npy_file.h"
 #include "converter/streamed_conversion.h"
 #include "files/channels.h"
 #include "files/input_copy.h"
@@ -81,13 +82,18 @@ void ReportConversion(std::string_view name, std::string_view signalName, const 
     if (!platform::WriteToStream(StandardStream::Output, line)) streams.OutputLost = true;
 }
 
+// The file a wave file's name gives: its signal file, or under --npy its array file.
+std::string OutputFileName(std::string_view name, const Options& options) {
+    return options.Npy ? NpyFileName(name) : SignalFileName(name);
+}
+
 // The signal file of a wave file: the file of -o, beside it, or in the folder of -d under the
 // name its base name gives. Standard input's lines have none but that of -o.
 std::string SignalNameFor(std::string_view name, const Options& options) {
     if (!options.OutputFile.empty()) return std::string(options.OutputFile);
     if (name == StandardInputName) return {};
-    if (options.OutputFolder.empty()) return SignalFileName(name);
-    return InFolder(options.OutputFolder, SignalFileName(InFolder({}, name)));
+    if (options.OutputFolder.empty()) return OutputFileName(name, options);
+    return InFolder(options.OutputFolder, OutputFileName(InFolder({}, name), options));
 }
 
 // The file of this run that wrote the signal file already, if one did.
@@ -161,7 +167,8 @@ ConversionOutcome Convert(const Source& source, const std::string& signalName,
     SignalWriting writing;
     BeginSignalWriting(writing, source.Shown, header, before, peak,
                        SignalTarget{.Path = signalName,
-                                    .StandardOutput = LinesToOutput(source.StandardInput, options)},
+                                    .StandardOutput = LinesToOutput(source.StandardInput, options),
+                                    .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines},
                        options.Threads);
     while (WriteNextBlock(writing)) {
         ShowProgress(progress, static_cast<std::uint64_t>(writing.Written),
@@ -268,6 +275,7 @@ int RunCommandLine(int count, const char* const* arguments) {
                     .OutputFolder = {},
                     .OutputFile = {},
                     .Threads = AutomaticThreads,
+                    .Npy = false,
                     .Files = {}};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:

@@ -39,6 +39,8 @@ constexpr std::string_view UsageText =
     "                        slots and 32- or 64-bit float samples; implies\n"
     "                        --extensible\n"
     "  -q, --quiet           print nothing for the files converted\n"
+    "      --npy             write NAME.npy instead of NAME.sig: a NumPy array file\n"
+    "                        of the values the signal file's lines read back as\n"
     "  -T, --threads=N       make the lines of a long file on N threads (1 to 16);\n"
     "                        by default as many as the processors, at most 8; the\n"
     "                        same bytes for any N\n"
@@ -68,6 +70,7 @@ enum : int {
     AnyPcmOption,
     ChannelOption,
     VersionOption,
+    NpyOption,
 };
 
 // "-": every argument comes back in order, names included, so options may follow names
@@ -85,6 +88,7 @@ constexpr option LongOptions[] = {
     {"any-pcm", no_argument, nullptr, AnyPcmOption},
     {"channel", required_argument, nullptr, ChannelOption},
     {"version", no_argument, nullptr, VersionOption},
+    {"npy", no_argument, nullptr, NpyOption},
     {nullptr, no_argument, nullptr, 0},
 };
 
@@ -207,6 +211,9 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 if (!ParseChannel(optarg, options.Channel)) {
                     return Usage("not a channel number", optarg);
                 }
+                break;
+            case NpyOption:
+                options.Npy = true;
                 break;
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");

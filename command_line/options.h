@@ -18,6 +18,7 @@ struct Options {
     std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
     std::string_view OutputFile;    // -o FILE, the one input's signal file; or empty
     int Threads;                    // -T N, 1 to 16; 0: by the file's length and the processors
+    bool Npy;                       // --npy: NumPy array files instead of signal files
     // The FILEs; StandardInputName is standard input.
     std::vector<std::string_view> Files;
 };

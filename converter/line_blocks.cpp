@@ -6,6 +6,7 @@
 #include <new>
 
 #include "converter/sample_decoding.h"
+#include "converter/signal_value.h"
 
 namespace {
 
@@ -85,14 +86,29 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     block.Largest = largest;
 }
 
-void MakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
+// Each line of the block read back, in its order.
+void ReadBackValues(LineBlock& block) {
+    const char* at = block.Text;
+    const char* end = block.Text + block.Length;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const char* lineEnd =
+            static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(end - at)));
+        block.Values[i] = SignalLineValue(at, lineEnd);
+        at = lineEnd + 2;
+    }
+}
+
+void DoBlockWork(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
     if (making.Work == BlockWork::Peak) {
         FindLargest(block, making.Header, making.Tabled);
-    } else if (making.Tabled) {
+        return;
+    }
+    if (making.Tabled) {
         MakeTableLines(block, making.Header, table);
     } else {
         MakeComputedLines(block, making.Header, making.Peak);
     }
+    if (making.Work == BlockWork::Values) ReadBackValues(block);
 }
 
 // The filled block that came first, or nullptr when none waits. Under the gate.
@@ -117,7 +133,7 @@ void MakeOldestOrWait(LineMaking& making, SignalLineTable& table) {
     }
     block->State = BlockState::Making;
     platform::LeaveGate(making.Gate);
-    MakeLines(making, *block, table);
+    DoBlockWork(making, *block, table);
     platform::EnterGate(making.Gate);
     block->State = BlockState::Made;
     platform::WakeGate(making.Gate);
@@ -136,11 +152,14 @@ SignalLineTable NoTable(double peak) {
     return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr};
 }
 
-bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
+bool CreateBlocks(LineMaking& making, std::size_t count, BlockWork work) {
+    const bool text = work != BlockWork::Peak;
+    const bool values = work == BlockWork::Values;
     making.Blocks.assign(count, LineBlock{.Frames = EmptyArray(ElementType::UnsignedByte),
                                           .Count = 0,
                                           .Text = nullptr,
                                           .Length = 0,
+                                          .Values = nullptr,
                                           .Largest = 0,
                                           .NotANumber = -1,
                                           .Sequence = 0,
@@ -149,7 +168,11 @@ bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
         block.Frames =
             CreateArray(ElementType::UnsignedByte, making.BlockFrames * making.Header.FrameBytes);
         if (text) block.Text = new (std::nothrow) char[BlockText];
-        if (block.Frames.Storage == nullptr || (text && block.Text == nullptr)) return false;
+        if (values) block.Values = new (std::nothrow) double[MaxBlockFrames];
+        if (block.Frames.Storage == nullptr || (text && block.Text == nullptr) ||
+            (values && block.Values == nullptr)) {
+            return false;
+        }
     }
     return true;
 }
@@ -185,7 +208,7 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
     making.NextFill = 0;
     making.NextWrite = 0;
     making.Stopping = false;
-    const bool tables = making.Tabled && work == BlockWork::Lines;
+    const bool tables = making.Tabled && work != BlockWork::Peak;
     const std::int64_t blocks =
         (std::int64_t{header.SampleCount} + making.BlockFrames - 1) / making.BlockFrames;
     const int wanted = threads != AutomaticThreads
@@ -196,7 +219,7 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
         blocks > 1 ? static_cast<int>(std::min<std::int64_t>(wanted, blocks)) : 1;
     if (!CreateBlocks(making,
                       threadsUsed > 1 ? BlocksPerThread * static_cast<std::size_t>(threadsUsed) : 1,
-                      work == BlockWork::Lines)) {
+                      work)) {
         return false;
     }
     if (tables && !CreateSignalLineTable(making.Table, peak)) return false;
@@ -225,7 +248,7 @@ void HandOver(LineMaking& making, LineBlock& block, std::int32_t count) {
     block.Count = count;
     block.Sequence = making.NextFill++;
     if (making.Makers.empty()) {
-        MakeLines(making, block, making.Table);
+        DoBlockWork(making, block, making.Table);
         block.State = BlockState::Made;
         return;
     }
@@ -272,6 +295,7 @@ void EndLineMaking(LineMaking& making) {
     for (LineBlock& block : making.Blocks) {
         ReleaseArray(block.Frames);
         delete[] block.Text;
+        delete[] block.Values;
     }
     making.Blocks.clear();
     platform::DestroyGate(making.Gate);

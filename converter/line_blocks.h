@@ -23,7 +23,8 @@ inline constexpr int ThreadLimit = 16;  // the most -T takes: the peak stays und
 
 enum class BlockState { Free, Filled, Making, Made };
 
-enum class BlockWork { Peak, Lines };
+// The first pass finds the peak; the second makes the lines, or the values they read back as.
+enum class BlockWork { Peak, Lines, Values };
 
 struct LineBlock {
     TypedArray Frames;        // bytes of the making's BlockFrames frames, as the file holds them
@@ -31,6 +32,7 @@ struct LineBlock {
     char* Text;               // the lines of those samples, with room for one more line; none
                               // for the peak
     std::size_t Length;       // bytes of Text made
+    double* Values;           // Values: what each line reads back as; else none
     double Largest;           // the largest magnitude among the samples
     std::int32_t NotANumber;  // the first sample (from 0) that is no finite number; or -1
     std::int64_t Sequence;    // the block's place among the blocks handed over, from 0

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "converter/line_blocks.h"
+#include "converter/npy_file.h"
 #include "converter/sample_decoding.h"
 #include "files/channels.h"
 #include "files/file_error.h"
@@ -79,9 +81,48 @@ ConversionOutcome Finish(ConversionOutcome outcome) {
 void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTarget& target) {
     if (target.StandardOutput) {
         BeginStandardOutput(out);
+    } else if (!target.Path.empty()) {
+        BeginReplacement(out, target.Path);
     } else {
-        BeginReplacement(out,
-                         target.Path.empty() ? SignalFileName(waveName) : std::string(target.Path));
+        BeginReplacement(
+            out, target.Form == SignalForm::Npy ? NpyFileName(waveName) : SignalFileName(waveName));
+    }
+}
+
+// Nothing to write to: the values stay in memory.
+ReplacementFile NoReplacement() {
+    return ReplacementFile{.FinalPath = {},
+                           .TemporaryPath = {},
+                           .Handle = -1,
+                           .Held = -1,
+                           .Borrowed = false,
+                           .Buffer = nullptr,
+                           .Used = 0,
+                           .Drained = 0,
+                           .Error = 0,
+                           .Cause = {},
+                           .FailedPath = {}};
+}
+
+BlockWork WorkFor(SignalForm form) {
+    return form == SignalForm::Lines ? BlockWork::Lines : BlockWork::Values;
+}
+
+// The block's work as the target takes it.
+void WriteBlock(SignalWriting& writing, const LineBlock& block) {
+    const auto bytes = static_cast<std::size_t>(block.Count) * sizeof(double);
+    switch (writing.Form) {
+        case SignalForm::Lines:
+            AppendToReplacement(writing.Out, std::string_view(block.Text, block.Length));
+            break;
+        case SignalForm::Npy:
+            AppendToReplacement(
+                writing.Out, std::string_view(reinterpret_cast<const char*>(block.Values), bytes));
+            break;
+        case SignalForm::Memory:
+            std::memcpy(writing.Values, block.Values, bytes);
+            writing.Values += block.Count;
+            break;
     }
 }
 
@@ -161,6 +202,8 @@ void BeginSignalWriting(SignalWriting& writing, std::string_view waveName, const
     writing.Header = header;
     writing.Before = before;
     writing.Peak = peak;
+    writing.Form = target.Form;
+    writing.Values = target.Values;
     writing.Fits = SampleBufferFits(header);
     writing.Filled = 0;
     writing.Written = 0;
@@ -168,10 +211,16 @@ void BeginSignalWriting(SignalWriting& writing, std::string_view waveName, const
     writing.Outcome = PassOutcome::Completed;
     writing.Blocks = false;
     if (!writing.Fits) return;
-    BeginTarget(writing.Out, waveName, target);
+    if (target.Form == SignalForm::Memory) {
+        writing.Out = NoReplacement();
+    } else {
+        BeginTarget(writing.Out, waveName, target);
+    }
     if (writing.Out.Error != 0) return;
+    if (target.Form == SignalForm::Npy)
+        AppendToReplacement(writing.Out, NpyHeader(header.SampleCount));
     writing.Blocks = true;
-    if (!BeginLineMaking(writing.Making, header, BlockWork::Lines, peak, threads)) {
+    if (!BeginLineMaking(writing.Making, header, WorkFor(target.Form), peak, threads)) {
         writing.Outcome = PassOutcome::NoMemory;
     }
 }
@@ -186,7 +235,7 @@ bool WriteNextBlock(SignalWriting& writing) {
         if (writing.ReadError != 0) writing.Outcome = PassOutcome::ReadFailed;
         return false;
     }
-    AppendToReplacement(writing.Out, std::string_view(block->Text, block->Length));
+    WriteBlock(writing, *block);
     // A sample above the peak of the first pass means the file changed in between.
     if (block->Largest > writing.Peak) writing.Outcome = PassOutcome::Changed;
     writing.Written += block->Count;
@@ -209,6 +258,7 @@ ConversionOutcome FinishSignalWriting(SignalWriting& writing, ConversionFailure&
     if (writing.Outcome != PassOutcome::Completed) {
         return GiveUp(writing.Out, writing.Outcome, writing.ReadError, failure);
     }
+    if (writing.Form == SignalForm::Memory) return ConversionOutcome::Finished;
     return PutInPlace(writing.Out, failure);
 }
 

@@ -13,10 +13,19 @@
 #include "files/channels.h"
 #include "files/replacement_file.h"
 
+// What the second pass makes of the samples.
+enum class SignalForm {
+    Lines,   // the signal file's lines
+    Npy,     // the values those lines read back as, in a NumPy array file (see npy_file.h)
+    Memory,  // the same values, into memory the caller holds: no file is written
+};
+
 // Where the lines go: by default the signal file beside the wave file.
 struct SignalTarget {
-    std::string_view Path;  // the signal file to write instead; empty: the one beside
+    std::string_view Path;  // the file to write instead; empty: the one beside
     bool StandardOutput;    // to standard output, with no file written
+    SignalForm Form = SignalForm::Lines;
+    double* Values = nullptr;  // Memory: room for the header's SampleCount values
 };
 
 // What a failed conversion leaves for the front end to word; all zero and empty otherwise.
@@ -36,7 +45,9 @@ struct SignalWriting {
     WaveHeader Header;
     FileStamp Before;  // the wave file as the first pass found it
     double Peak;
-    bool Fits;  // the screen program could have held the samples; else nothing is written
+    SignalForm Form;
+    double* Values;  // Memory: where the next block's values go
+    bool Fits;       // the screen program could have held the samples; else nothing is written
     LineMaking Making;
     bool Blocks;  // Making was begun: it must be ended
     ReplacementFile Out;
