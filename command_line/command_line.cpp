@@ -111,7 +111,8 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
 // a name's first bytes, so a longer one could reach another file). False after reporting it.
 bool NameUsable(std::string_view name, const Streams& streams) {
     if (name.size() <= ChannelNameLimit) return true;
-    ReportFailure(name, RefusalText(HeaderCode::NotFound), "name longer than 255 bytes", streams);
+    const FailureWords words = LongNameWords();
+    ReportFailure(name, words.Sentence, words.Cause, streams);
     return false;
 }
 
@@ -143,13 +144,8 @@ bool HeaderAccepted(const Source& source, const std::string& signalName, const O
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};
     verdict = CheckWaveHeader(source.Path, header, reading);
     if (verdict.Code == HeaderCode::Accepted) return true;
-    // With a channel asked for, only a file of fewer channels is refused as not mono.
-    if (verdict.Code == HeaderCode::NotMono && options.Channel > 0) {
-        ReportFailure(source.Shown, AbsentChannelText(options.Channel),
-                      "the file has " + ChannelCountText(verdict.Format.ChannelCount), streams);
-        return false;
-    }
-    ReportFailure(source.Shown, RefusalText(verdict.Code), RefusalCause(verdict), streams);
+    const FailureWords words = RefusalWords(verdict, options.Channel);
+    ReportFailure(source.Shown, words.Sentence, words.Cause, streams);
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "command_line/failure_words.h"
 
+#include "command_line/verdict_words.h"
 #include "files/file_error.h"
 
 namespace {
@@ -14,6 +15,22 @@ std::string WithPath(std::uint8_t error, std::string_view path) {
 }
 
 }  // namespace
+
+FailureWords LongNameWords() {
+    return FailureWords{.Sentence = std::string(RefusalText(HeaderCode::NotFound)),
+                        .Cause = "name longer than 255 bytes"};
+}
+
+FailureWords RefusalWords(const HeaderVerdict& verdict, int channel) {
+    // With a channel asked for, only a file of fewer channels is refused as not mono.
+    if (verdict.Code == HeaderCode::NotMono && channel > 0) {
+        return FailureWords{
+            .Sentence = AbsentChannelText(channel),
+            .Cause = "the file has " + ChannelCountText(verdict.Format.ChannelCount)};
+    }
+    return FailureWords{.Sentence = std::string(RefusalText(verdict.Code)),
+                        .Cause = RefusalCause(verdict)};
+}
 
 std::string ConversionCause(ConversionOutcome outcome, const ConversionFailure& failure,
                             std::string_view waveName) {

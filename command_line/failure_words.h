@@ -5,7 +5,21 @@
 #include <string_view>
 
 #include "converter/conversion_outcome.h"
+#include "converter/header_check.h"
 #include "converter/streamed_conversion.h"
+
+// A failure line's two parts: its sentence, and what follows it in brackets (or nothing).
+struct FailureWords {
+    std::string Sentence;
+    std::string Cause;
+};
+
+// A name longer than the channels take, refused before its header is read.
+FailureWords LongNameWords();
+
+// A file the header check refused, read for the channel asked (0 for none): a file of fewer
+// channels is told there is no such channel.
+FailureWords RefusalWords(const HeaderVerdict& verdict, int channel);
 
 // Empty where there is nothing to add (a file too large, a closed output). waveName is the
 // wave file as messages call it.

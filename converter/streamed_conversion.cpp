@@ -1,6 +1,7 @@
 #include "converter/streamed_conversion.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -107,6 +108,9 @@ ReplacementFile NoReplacement() {
 BlockWork WorkFor(SignalForm form) {
     return form == SignalForm::Lines ? BlockWork::Lines : BlockWork::Values;
 }
+
+// The array file's doubles are little-endian, as every machine we build for holds them.
+static_assert(std::endian::native == std::endian::little);
 
 // The block's work as the target takes it.
 void WriteBlock(SignalWriting& writing, const LineBlock& block) {
