@@ -10,11 +10,12 @@
 #             this machine's, and its Debian package
 #   web       the web page built, and its signal files and lines in headless Chromium against
 #             the native program's on the same files
+#   python    the Python module built for Debian's Python, and pytest over it and over --npy
 # With no argument every stage runs; name stages to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web)
+[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web python)
 
 run_suite() {
     local folder="$1"
@@ -42,6 +43,17 @@ for stage in "${stages[@]}"; do
             BUILD_TARGET=norvistrand bash scripts/build.sh build -DNORVISTRAND_TESTS=ON
             bash tests/web/browser_test.sh
             ;;
-        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web)" >&2; exit 2 ;;
+        python)
+            BUILD_TARGET=norvistrand bash scripts/build.sh build -DNORVISTRAND_TESTS=ON
+            bash scripts/build_python.sh
+            bash scripts/setup.sh python3-pytest
+            # pytest's exit 5 (no tests collected) fails the stage as any other does.
+            NORVISTRAND="$PWD/build/norvistrand" PYTHONPATH="$PWD/build-python" \
+                /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/python
+            ;;
+        *)
+            echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web, python)" >&2
+            exit 2
+            ;;
     esac
 done
