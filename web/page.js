@@ -10,7 +10,7 @@ const form = {
     results: document.getElementById('results'),
     downloadAll: document.getElementById('download-all'),
 };
-const Flags = ['extensible', 'data-to-end', 'any-pcm'];
+const Flags = ['extensible', 'data-to-end', 'any-pcm', 'npy'];
 const SomeFileFailed = 1; // the command-line mode's exit status when a file failed
 
 let lastFiles = [];
