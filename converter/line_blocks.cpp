@@ -91,16 +91,30 @@ void ReadBackValues(LineBlock& block) {
     const char* at = block.Text;
     const char* end = block.Text + block.Length;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const char* lineEnd =
-            static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(end - at)));
-        block.Values[i] = SignalLineValue(at, lineEnd);
-        at = lineEnd + 2;
+        at = ReadSignalValue(at, end, block.Values[i]) + 2;  // past the line end
     }
+}
+
+// An 8- or 16-bit block's values, each the table's value for its sample: no line is copied.
+void TakeTableValues(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
+    const bool eightBit = EightBit(header);
+    int largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const std::uint16_t code = ElementCode(ValueAt(block, header, i), eightBit);
+        const int value = CodeSample(code, eightBit);
+        largest = std::max(largest, value < 0 ? -value : value);
+        block.Values[i] = TableValue(table, code, eightBit);
+    }
+    block.Largest = largest;
 }
 
 void DoBlockWork(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
     if (making.Work == BlockWork::Peak) {
         FindLargest(block, making.Header, making.Tabled);
+        return;
+    }
+    if (making.Tabled && making.Work == BlockWork::Values) {
+        TakeTableValues(block, making.Header, table);
         return;
     }
     if (making.Tabled) {
@@ -149,7 +163,7 @@ void RunMaker(void* record) {
 }
 
 SignalLineTable NoTable(double peak) {
-    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr};
+    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr, .Values = nullptr};
 }
 
 bool CreateBlocks(LineMaking& making, std::size_t count, BlockWork work) {
@@ -222,14 +236,15 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
                       work)) {
         return false;
     }
-    if (tables && !CreateSignalLineTable(making.Table, peak)) return false;
+    const bool values = work == BlockWork::Values;
+    if (tables && !CreateSignalLineTable(making.Table, peak, values)) return false;
     if (threadsUsed == 1) return true;
     making.Gate = platform::CreateGate();
     if (making.Gate == nullptr) return false;
     making.Makers.assign(static_cast<std::size_t>(threadsUsed - 1),
                          LineMaker{.Making = &making, .Table = NoTable(peak), .Thread = {}});
     for (LineMaker& maker : making.Makers) {
-        if (tables && !CreateSignalLineTable(maker.Table, peak)) return false;
+        if (tables && !CreateSignalLineTable(maker.Table, peak, values)) return false;
     }
     StartMakers(making);
     return true;

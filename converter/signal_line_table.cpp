@@ -4,6 +4,7 @@
 #include <new>
 
 #include "converter/sample_decoding.h"
+#include "converter/signal_value.h"
 
 namespace {
 
@@ -11,15 +12,18 @@ constexpr std::size_t DistinctCodes = 65536;
 
 }  // namespace
 
-bool CreateSignalLineTable(SignalLineTable& table, double peak) {
+bool CreateSignalLineTable(SignalLineTable& table, double peak, bool values) {
     table = SignalLineTable{.Peak = SignalDivisor(peak),
-                            .Lines = new (std::nothrow) TabledLine[DistinctCodes]()};
-    return table.Lines != nullptr;
+                            .Lines = new (std::nothrow) TabledLine[DistinctCodes](),
+                            .Values = values ? new (std::nothrow) double[DistinctCodes] : nullptr};
+    return table.Lines != nullptr && (!values || table.Values != nullptr);
 }
 
 void ReleaseSignalLineTable(SignalLineTable& table) {
     delete[] table.Lines;
     table.Lines = nullptr;
+    delete[] table.Values;
+    table.Values = nullptr;
 }
 
 void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
@@ -27,4 +31,6 @@ void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
     TabledLine& entry = table.Lines[code];
     std::memcpy(entry.Text, line.Text, sizeof entry.Text);
     entry.Length = static_cast<std::uint8_t>(line.Length);
+    if (table.Values != nullptr)
+        ReadSignalValue(line.Text, line.Text + line.Length, table.Values[code]);
 }

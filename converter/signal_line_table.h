@@ -19,10 +19,12 @@ static_assert(sizeof(TabledLine) == SignalLineRoom);
 struct SignalLineTable {
     ExtendedDivisor Peak;  // the peak, made ready to divide by once for the file
     TabledLine* Lines;     // 65,536 entries, indexed by the raw element's 16-bit pattern
+    double* Values;        // what each made line reads back as, by the same index; or none
 };
 
-// False, with nothing to release, when there is no memory for the table.
-bool CreateSignalLineTable(SignalLineTable& table, double peak);
+// False when there is no memory for the table; it must be released either way. values: the
+// table keeps what each line reads back as too.
+bool CreateSignalLineTable(SignalLineTable& table, double peak, bool values = false);
 void ReleaseSignalLineTable(SignalLineTable& table);
 
 // Makes the line of the sample stored as code.
@@ -33,4 +35,10 @@ void MakeTableLine(SignalLineTable& table, std::uint16_t code, bool eightBit);
 inline const TabledLine& TableLine(SignalLineTable& table, std::uint16_t code, bool eightBit) {
     if (table.Lines[code].Length == 0) MakeTableLine(table, code, eightBit);
     return table.Lines[code];
+}
+
+// What the line of the sample stored as code reads back as; the table keeps values.
+inline double TableValue(SignalLineTable& table, std::uint16_t code, bool eightBit) {
+    if (table.Lines[code].Length == 0) MakeTableLine(table, code, eightBit);
+    return table.Values[code];
 }

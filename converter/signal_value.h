@@ -5,16 +5,17 @@
 #include <cstdlib>
 #include <version>
 
-// The text from first up to its line end, CR LF, which ends the number.
-inline double SignalLineValue(const char* first, const char* last) {
+// Reads the number that starts at first (its line end, CR, stops it) into value and returns
+// where it ends.
+inline const char* ReadSignalValue(const char* first, const char* last, double& value) {
 #if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
-    double value = 0;
-    std::from_chars(first, last, value);
-    return value;
+    return std::from_chars(first, last, value).ptr;
 #else
     // Libraries without from_chars for doubles (the web page's) have a strtod that rounds as
     // correctly, in the C locale no program of ours leaves.
     static_cast<void>(last);
-    return std::strtod(first, nullptr);
+    char* end = nullptr;
+    value = std::strtod(first, &end);
+    return end;
 #endif
 }
