@@ -6,7 +6,7 @@ import os
 import numpy as np
 import pytest
 
-from wave_files import PROGRAM, forms, load_text, packed, run, same_bits, spread, wave
+from wave_files import forms, load_text, packed, run, same_bits, spread, wave
 
 
 @pytest.fixture(autouse=True)
@@ -73,7 +73,3 @@ def test_a_refused_file_leaves_the_old_npy_file():
         assert f.read() == b"old"
     assert sorted(os.listdir(".")) == ["take.npy", "take.wav"]
 
-
-def test_help_names_npy():
-    assert b"--npy" in run("--help").stdout
-    assert os.access(PROGRAM, os.X_OK)
