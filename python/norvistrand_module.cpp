@@ -96,6 +96,8 @@ Reading CheckReading(const py::object& path, const py::object& channel, bool any
                     .Extensible = extensible,
                     .DataToEnd = dataToEnd,
                     .Threads = AutomaticThreads};
+    // As Python's own open: a name is cut at a null byte, which would name another file.
+    if (reading.Path.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
     if (py::isinstance<py::str>(channel) && channel.cast<std::string>() == "all") {
         RaiseNotYet("channel=\"all\"");
     }

@@ -70,6 +70,7 @@ ERRORS = [
     ("float without any_pcm", NOT_A_NUMBER, {}, norvistrand.RefusedError, "--any-pcm reads it"),
     ("a sample that is no number", NOT_A_NUMBER, {"any_pcm": True}, norvistrand.RefusedError,
      "This Wave file holds a sample that is not a number (sample 3)"),
+    ("a null byte in the name", STEREO, {"path": "take.wav\0.wav"}, ValueError, "null byte"),
     ("channel 0", STEREO, {"channel": 0}, ValueError, "channel must be"),
     ("17 threads", STEREO, {"threads": 17}, ValueError, "from 1 to 16"),
     ("common_peak", STEREO, {"common_peak": True}, ValueError, "not available yet"),
@@ -83,8 +84,9 @@ def test_refusals_and_failures_raise_with_the_command_lines_words(why, data, key
                                                                    words):
     if data is not None:
         put(data)
+    keywords = {"path": "take.wav", **keywords}
     with pytest.raises(raised) as caught:
-        norvistrand.read("take.wav", **keywords)
+        norvistrand.read(**keywords)
     assert words in str(caught.value)
     if raised is not ValueError:
         options = ["--any-pcm"] if keywords.get("any_pcm") else []
