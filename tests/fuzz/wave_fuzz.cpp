@@ -22,9 +22,9 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line/streamed_conversion.h"
 #include "console/screen.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
@@ -434,10 +434,9 @@ void CheckFileAlike(const HeaderVerdict& verdict, const WaveHeader& header,
 }
 
 // The streamed conversion of the accepted file on channel 1, into the signal file beside it.
-ConversionOutcome ConvertReading(const WaveHeader& header, std::string& cause) {
+ConversionOutcome ConvertReading(const WaveHeader& header, ConversionFailure& failure) {
     unlink(Scratch.SignalName.c_str());
-    ProgressDisplay quiet{false, {}, {}, NothingShown, nullptr};
-    return ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    return ConvertStreamed(Scratch.WaveName, header, failure);
 }
 
 // The screen program's reading: the file's check as well as the bytes', whatever the verdict;
@@ -474,8 +473,8 @@ void RunScreenReading(InputRun& run) {
     CheckChannelFree("the conversion left the wave file open or locked");
 
     CheckFileAlike(verdict, header, {});
-    std::string cause;
-    outcome = ConvertReading(header, cause);
+    ConversionFailure failure;
+    outcome = ConvertReading(header, failure);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
     std::string streamed;
     Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
@@ -541,12 +540,11 @@ void RunReading(InputRun& run, const HeaderReading& reading) {
     std::int64_t notANumber = 0;
     const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
     CheckFileAlike(verdict, header, reading);
-    std::string cause;
-    const ConversionOutcome outcome = ConvertReading(header, cause);
+    ConversionFailure failure;
+    const ConversionOutcome outcome = ConvertReading(header, failure);
     std::string bytes;
     if (notANumber != 0) {
-        Require(outcome == ConversionOutcome::NotANumber &&
-                    cause == "sample " + std::to_string(notANumber),
+        Require(outcome == ConversionOutcome::NotANumber && failure.Sample == notANumber,
                 "a sample that is not a number is not refused as the first such");
         Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
     } else {
