@@ -11,7 +11,7 @@
 #include "converter/streamed_conversion.h"
 #include "screen/conversion.h"
 #include "screen/messages.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "converter/header_check.h"
 #include "converter/streamed_conversion.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 
 namespace {
 
