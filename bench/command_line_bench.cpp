@@ -5,7 +5,8 @@
 // the fastest of several of each stands for it, with the spread a shared machine gave them.
 // The signal files must be the same bytes for every thread count. Before that, the mode's
 // signal files of smaller 8-, 16- and 24-bit files are checked against the screen program's
-// conversion, byte for byte; afterwards the cost of one 24-bit line's text is timed in process.
+// conversion, byte for byte; afterwards --npy is timed against the signal file, and the cost of
+// one 24-bit line's text in process.
 //
 //   command_line_bench [PROGRAM [SAMPLES]]
 //
@@ -185,6 +186,20 @@ bool TimeSettings(const std::string& program, const std::string& folder, std::in
     return true;
 }
 
+// The array file against the signal file of the same wave file, run in turn: --npy makes every
+// line as the signal file does and reads it back. Its time over the lines' time, or 0 for a
+// failed run.
+double NpyRatio(const std::string& program, const std::string& folder, int bits) {
+    const std::string wave = folder + "/bench" + std::to_string(bits) + ".wav";
+    Timing lines;
+    Timing values;
+    for (int repetition = 0; repetition < Repetitions; ++repetition) {
+        Take(lines, RunCommand({program, "-q", wave}));
+        Take(values, RunCommand({program, "-q", "--npy", wave}));
+    }
+    return lines.Ok && values.Ok ? values.Fastest / lines.Fastest : 0;
+}
+
 std::string LoadAverage() {
     std::string load = Contents("/proc/loadavg");
     return load.substr(0, load.find(' ', load.find(' ', load.find(' ') + 1) + 1));
@@ -305,6 +320,11 @@ int main(int argc, char** argv) {
                     twoThreads / oneThread);
     }
     std::printf("peak memory: %.1f MiB (aim under 64)\n", Mebibytes(peak));
+    for (int bits : {16, 24}) {
+        const double ratio = NpyRatio(program, folder, bits);
+        failures += ratio > 0 ? 0 : 1;
+        std::printf("%d-bit, --npy: %.2fx the signal file's time (aim under 1.5)\n", bits, ratio);
+    }
     std::printf("load average after: %s\n", LoadAverage().c_str());
 
     const LineCost road = TimeLineText(samples, false);

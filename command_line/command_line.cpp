@@ -7,13 +7,15 @@
 #include <utility>
 #include <vector>
 
-#include "command_line/line_blocks.h"
+#include "command_line/failure_words.h"
 #include "command_line/options.h"
 #include "command_line/progress_display.h"
 #include "command_line/shown_name.h"
-#include "command_line/streamed_conversion.h"
 #include "command_line/verdict_words.h"
 #include "converter/header_check.h"
+#include "converter/line_blocks.h"
+#include "converter/npy_file.h"
+#include "converter/streamed_conversion.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "files/input_copy.h"
@@ -105,13 +107,18 @@ void ReportConversion(std::string_view name, std::string_view signalName, const 
     }
 }
 
+// The file a wave file's name gives: its signal file, or under --npy its array file.
+std::string OutputFileName(std::string_view name, const Options& options) {
+    return options.Npy ? NpyFileName(name) : SignalFileName(name);
+}
+
 // The signal file of a wave file: the file of -o, beside it, or in the folder of -d under the
 // name its base name gives. Standard input's lines have none but that of -o.
 std::string SignalNameFor(std::string_view name, const Options& options) {
     if (!options.OutputFile.empty()) return std::string(options.OutputFile);
     if (name == StandardInputName) return {};
-    if (options.OutputFolder.empty()) return SignalFileName(name);
-    return InFolder(options.OutputFolder, SignalFileName(InFolder({}, name)));
+    if (options.OutputFolder.empty()) return OutputFileName(name, options);
+    return InFolder(options.OutputFolder, OutputFileName(InFolder({}, name), options));
 }
 
 // The file of this run that wrote the signal file already, if one did.
@@ -129,8 +136,8 @@ const WrittenFile* EarlierWriter(std::string_view signalName,
 // a name's first bytes, so a longer one could reach another file). False after reporting it.
 bool NameUsable(std::string_view name, const Streams& streams) {
     if (name.size() <= ChannelNameLimit) return true;
-    ReportFailure(name, RefusalText(HeaderCode::NotFound),
-                  "name longer than " + std::to_string(ChannelNameLimit) + " bytes", streams);
+    const FailureWords words = LongNameWords();
+    ReportFailure(name, words.Sentence, words.Cause, streams);
     return false;
 }
 
@@ -176,11 +183,8 @@ HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
 
 void ReportRefusal(std::string_view name, const HeaderVerdict& verdict, const Options& options,
                    const Streams& streams) {
-    ReportFailure(name,
-                  verdict.Code == HeaderCode::NoSuchChannel
-                      ? AbsentChannelText(options.Channel)
-                      : std::string(RefusalText(verdict.Code)),
-                  RefusalCause(verdict), streams);
+    const FailureWords words = RefusalWords(verdict, options.Channel);
+    ReportFailure(name, words.Sentence, words.Cause, streams);
 }
 
 // The header check; false after reporting a refusal.
@@ -236,17 +240,30 @@ bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Op
     return true;
 }
 
+// Both passes, the second with its progress shown between blocks.
 ConversionOutcome Convert(const Source& source, const std::string& signalName,
                           const WaveHeader& header, const Options& options, const Streams& streams,
-                          std::string& cause) {
+                          ConversionFailure& failure) {
+    // The display's half second of quiet counts from the start of the first pass.
     ProgressDisplay progress;
     BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
                   streams.Batch);
-    return ConvertStreamed(
-        source.Shown, header, progress, cause,
-        SignalTarget{.Path = signalName,
-                     .StandardOutput = LinesToOutput(source.StandardInput, options)},
-        options.Threads);
+    FileStamp before{};
+    double peak = 0;
+    const ConversionOutcome found = FindSignalPeak(header, options.Threads, before, peak, failure);
+    if (found != ConversionOutcome::Finished) return found;
+    SignalWriting writing;
+    BeginSignalWriting(writing, source.Shown, header, before, peak,
+                       SignalTarget{.Path = signalName,
+                                    .StandardOutput = LinesToOutput(source.StandardInput, options),
+                                    .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines},
+                       options.Threads);
+    while (WriteNextBlock(writing)) {
+        ShowProgress(progress, static_cast<std::uint64_t>(writing.Written),
+                     static_cast<std::uint64_t>(header.SampleCount));
+    }
+    EndProgress(progress);
+    return FinishSignalWriting(writing, failure);
 }
 
 // Reports a failed conversion; a file too large gets the data size hint, where there is one,
@@ -291,14 +308,17 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     }
     const std::string hint = LeftOutWarning(source, verdict, options);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
-    std::string cause;
-    const ConversionOutcome outcome = Convert(source, signalName, header, options, streams, cause);
+    ConversionFailure failure;
+    const ConversionOutcome outcome =
+        Convert(source, signalName, header, options, streams, failure);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return FileResult::Failed;
     }
     if (outcome != ConversionOutcome::Finished) {
-        ReportFailedConversion(source.Shown, outcome, cause, hint, toOutput, streams);
+        ReportFailedConversion(source.Shown, outcome,
+                               ConversionCause(outcome, failure, source.Shown), hint, toOutput,
+                               streams);
         return outcome == ConversionOutcome::TooLarge ? FileResult::Refused : FileResult::Failed;
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
@@ -428,6 +448,7 @@ int RunCommandLineAfter(int count, const char* const* arguments,
                     .OutputFolder = {},
                     .OutputFile = {},
                     .Threads = AutomaticThreads,
+                    .Npy = false,
                     .Files = {},
                     .NameLists = {},
                     .NulEnded = false,

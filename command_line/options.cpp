@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "command_line/line_blocks.h"
 #include "command_line/name_list.h"
 #include "command_line/shown_name.h"
+#include "converter/line_blocks.h"
 #include "files/channels.h"
 #include "files/whole_text.h"
 #include "platform/standard_streams.h"
@@ -47,6 +47,9 @@ constexpr std::string_view UsageText =
     "                        and the RF64, BW64 and Wave64 containers; implies\n"
     "                        --extensible\n"
     "  -q, --quiet           print nothing for the files converted, and no summary\n"
+    "  -q, --quiet           print nothing for the files converted\n"
+    "      --npy             write NAME.npy instead of NAME.sig: a NumPy array file\n"
+    "                        of the values the signal file's lines read back as\n"
     "  -T, --threads=N       make the lines of a long file on N threads (1 to 16);\n"
     "                        by default as many as the processors, at most 8; the\n"
     "                        same bytes for any N\n"
@@ -93,6 +96,7 @@ enum : int {
     VersionOption,
     FilesFromOption,
     PartOption,
+    NpyOption,
 };
 
 // "-": every argument comes back in order, names included, so options may follow names
@@ -114,6 +118,7 @@ constexpr option LongOptions[] = {
     {"null", no_argument, nullptr, '0'},
     {"part", required_argument, nullptr, PartOption},
     {"update", no_argument, nullptr, 'u'},
+    {"npy", no_argument, nullptr, NpyOption},
     {nullptr, no_argument, nullptr, 0},
 };
 
@@ -371,6 +376,9 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case 'u':
                 options.Update = true;
+                break;
+            case NpyOption:
+                options.Npy = true;
                 break;
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");

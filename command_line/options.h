@@ -27,6 +27,7 @@ struct Options {
     std::string_view OutputFile;    // -o FILE, the one input's signal file; or empty
     int Threads;                    // -T N, 1 to ThreadLimit; 0: by the file's length and the
                                     // processors
+    bool Npy;                       // --npy: NumPy array files instead of signal files
     // The FILEs; StandardInputName is standard input. The names of the lists are among them,
     // each in its list's place, and only those of the part remain.
     std::vector<std::string_view> Files;

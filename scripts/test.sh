@@ -14,11 +14,12 @@
 #             (examples/slurm_array.sh) run, cancelled part-way and run again against one
 #             process's signal files, the cluster stopped even on failure; and the GNU parallel
 #             recipe on this machine. As root.
+#   python    the Python module built for Debian's Python, and pytest over it and over --npy
 # With no argument every stage runs; name stages to run only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web cluster)
+[ "${#stages[@]}" -gt 0 ] || stages=(linux sanitize fuzz windows arm64 web cluster python)
 
 run_suite() {
     local folder="$1"
@@ -52,6 +53,17 @@ for stage in "${stages[@]}"; do
             bash tests/cluster/parallel_test.sh build/norvistrand
             bash tests/cluster/cluster_test.sh build/norvistrand
             ;;
-        *) echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web, cluster)" >&2; exit 2 ;;
+        python)
+            BUILD_TARGET=norvistrand bash scripts/build.sh build -DNORVISTRAND_TESTS=ON
+            bash scripts/build_python.sh
+            bash scripts/setup.sh python3-pytest
+            # pytest's exit 5 (no tests collected) fails the stage as any other does.
+            NORVISTRAND="$PWD/build/norvistrand" PYTHONPATH="$PWD/build-python" \
+                /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/python
+            ;;
+        *)
+            echo "unknown stage: $stage (linux, sanitize, fuzz, windows, arm64, web, cluster, python)" >&2
+            exit 2
+            ;;
     esac
 done

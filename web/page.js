@@ -14,7 +14,7 @@ const form = {
     clear: document.getElementById('clear'),
     archive: document.getElementById('archive'),
 };
-const Flags = ['extensible', 'data-to-end', 'any-pcm'];
+const Flags = ['extensible', 'data-to-end', 'any-pcm', 'npy'];
 
 // Each choice of files: {files: [{file, handle, readable}], options, items}, items being the
 // result element of each file. The choices wait their turn in order; one converts at a time.

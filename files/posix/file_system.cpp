@@ -1,13 +1,14 @@
 // The channels' system steps over POSIX. Exclusive access is an exclusive flock, taken
-// without waiting; a file held by another process or another channel of ours gives
-// AccessRefused, and so does one that another process holds with a record lock (fcntl or
-// lockf).
+// without waiting but for a few short retries; a file held by another process or another
+// channel of ours gives AccessRefused, and so does one that another process holds with a
+// record lock (fcntl or lockf).
 #include "files/file_system.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include "files/file_error.h"
 #include "files/posix/system_calls.h"
@@ -38,12 +39,34 @@ bool NoLocksHere(int error) {
     return error == ENOLCK || error == EINVAL || error == EOPNOTSUPP;
 }
 
-// The exclusive lock, taken without waiting: held by another process or by another channel
-// of ours, it gives AccessRefused. A file on which another process holds a record lock of any
-// kind, on any part of it, gives it too: the test asks who would block a write lock over the
-// whole file, which works on a descriptor opened for reading alone.
-std::uint8_t LockExclusively(int handle) {
+// The system lets a lock go with the last reference to its open file, and a program that looks
+// at our descriptors (a process monitor reading /proc) holds such a reference for a moment: a
+// lock of ours may then outlive the close that should have ended it, and refuse our very next
+// open of the file. So a refused lock is asked for again, after waits of 0.1 ms doubling up to
+// about 100 ms in all; a file that another program holds stays refused.
+constexpr int LockRetries = 10;
+constexpr long FirstLockWaitNanoseconds = 100'000;
+
+SystemCallResult LockPatiently(int handle) {
     SystemCallResult locked = FileSystemCall({.Kind = SystemCallKind::Lock, .Descriptor = handle});
+    long wait = FirstLockWaitNanoseconds;
+    for (int retry = 0; retry < LockRetries && Failed(locked) && locked.Errno == EWOULDBLOCK;
+         ++retry) {
+        const timespec pause{.tv_sec = 0, .tv_nsec = wait};
+        nanosleep(&pause, nullptr);
+        wait *= 2;
+        locked = FileSystemCall({.Kind = SystemCallKind::Lock, .Descriptor = handle});
+    }
+    return locked;
+}
+
+// The exclusive lock, taken without waiting but for the short retries above: held by another
+// process or by another channel of ours, it gives AccessRefused. A file on which another
+// process holds a record lock of any kind, on any part of it, gives it too: the test asks who
+// would block a write lock over the whole file, which works on a descriptor opened for reading
+// alone.
+std::uint8_t LockExclusively(int handle) {
+    SystemCallResult locked = LockPatiently(handle);
     if (Failed(locked) && !NoLocksHere(locked.Errno)) {
         return locked.ErrorNumber;
     }

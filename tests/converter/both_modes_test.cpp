@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "command_line/streamed_conversion.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "screen/conversion.h"
 #include "screen/messages.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
 namespace {
@@ -55,11 +55,9 @@ Result RunIn(Mode mode, const std::string& wave) {
     HeaderVerdict verdict = CheckWaveHeader(wave, header);
     Result result{std::string(RefusalMessage(verdict.Code)), {}};
     if (verdict.Code == HeaderCode::Accepted) {
-        ProgressDisplay progress{false, {}, {}, -1, nullptr};
-        std::string cause;
-        ConversionOutcome outcome = mode == Mode::Screen
-                                        ? ConvertToSignalFile(wave, header)
-                                        : ConvertStreamed(wave, header, progress, cause);
+        ConversionFailure failure;
+        ConversionOutcome outcome = mode == Mode::Screen ? ConvertToSignalFile(wave, header)
+                                                         : ConvertStreamed(wave, header, failure);
         result.Verdict = std::to_string(static_cast<int>(outcome));
     }
     if (std::filesystem::is_regular_file(SignalFileName(wave))) {

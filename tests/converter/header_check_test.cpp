@@ -3,8 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "screen/report.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 
 namespace {
 
@@ -277,23 +276,6 @@ TEST_F(HeaderCheckTest, BytesInMemoryAreJudgedAsTheFileHoldingThem) {
         EXPECT_EQ(inMemory.FrameBytes, onDisk.FrameBytes);
         EXPECT_EQ(inMemory.ValueOffset, onDisk.ValueOffset);
     }
-}
-
-TEST_F(HeaderCheckTest, ReportsTheFourRows) {
-    WaveLayout layout = Mono16(std::string(500, '\0'));
-    layout.SampleRate = 250;
-    WriteWholeFile("report.wav", BuildWave(layout));
-    WaveHeader header{};
-    ASSERT_EQ(Check("report.wav", header).Code, HeaderCode::Accepted);
-    PlaceCursor(1, 13);
-    WriteReport(header);
-    EXPECT_EQ(Row(12), "");
-    EXPECT_EQ(Row(13), "         FILE DATA    Resolution   16 bits");
-    EXPECT_EQ(Row(14), "                      Sample rate  250 Hz");
-    EXPECT_EQ(Row(15), "                      Length       250 samples");
-    EXPECT_EQ(Row(16), "                      Duration     1000 milliseconds");
-    EXPECT_EQ(CursorPosition().Y, 17);
-    EXPECT_EQ(CursorPosition().X, 0);
 }
 
 TEST_F(HeaderCheckTest, ZeroSampleRateReportsNoDuration) {

@@ -1,14 +1,14 @@
 // A file's signal file is the same bytes whether its lines are made on one thread or several,
 // for files that end at a block's edge, just before it or just after it.
-#include "command_line/line_blocks.h"
+#include "converter/line_blocks.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
-#include "command_line/streamed_conversion.h"
 #include "converter/header_check.h"
-#include "tests/converter/converter_fixture.h"
+#include "converter/streamed_conversion.h"
+#include "tests/support/converter_fixture.h"
 
 namespace {
 
@@ -29,10 +29,9 @@ std::string SpreadSamples(int bits, std::int32_t count) {
 std::string ConvertedOn(int threads, const std::string& wave) {
     WaveHeader header{};
     if (CheckWaveHeader(wave, header).Code != HeaderCode::Accepted) return "refused";
-    ProgressDisplay progress{false, {}, {}, -1, nullptr};
-    std::string cause;
-    const ConversionOutcome outcome = ConvertStreamed(wave, header, progress, cause, {}, threads);
-    if (outcome != ConversionOutcome::Finished) return "failed: " + cause;
+    ConversionFailure failure;
+    const ConversionOutcome outcome = ConvertStreamed(wave, header, failure, {}, threads);
+    if (outcome != ConversionOutcome::Finished) return "failed: " + std::to_string(failure.Error);
     return ReadWholeFile(SignalFileName(wave));
 }
 
@@ -42,12 +41,12 @@ TEST_F(LineBlocksTest, SameBytesOnOneTwoAndThreeThreads) {
         std::int32_t Samples;
     } const cases[] = {
         {24, 1},
-        {24, BlockSamples - 1},
-        {24, BlockSamples},
-        {24, BlockSamples + 1},
-        {24, 3 * BlockSamples + 1},  // three threads at work, two blocks each at most
-        {16, BlockSamples + 1},      // lines copied from each thread's own table
-        {8, 2 * BlockSamples - 1},
+        {24, MaxBlockFrames - 1},
+        {24, MaxBlockFrames},
+        {24, MaxBlockFrames + 1},
+        {24, 3 * MaxBlockFrames + 1},  // three threads at work, two blocks each at most
+        {16, MaxBlockFrames + 1},      // lines copied from each thread's own table
+        {8, 2 * MaxBlockFrames - 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.Bits) + " bits, " + std::to_string(c.Samples) + " samples");

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "command_line/streamed_conversion.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "screen/conversion.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 
 namespace {
 
@@ -101,11 +101,10 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
         const FileStamp before = StampChannel(1);
         ASSERT_EQ(TakeFileError(), 0);
         if (c.Append) std::ofstream("take.wav", std::ios::binary | std::ios::app) << "more";
-        ProgressDisplay progress{false, {}, {}, -1, nullptr};
-        std::string cause;
-        EXPECT_EQ(ConvertWithPeak("take.wav", header, before, c.FirstPeak, progress, cause),
+        ConversionFailure failure;
+        EXPECT_EQ(ConvertWithPeak("take.wav", header, before, c.FirstPeak, failure),
                   ConversionOutcome::ReadFailed);
-        EXPECT_EQ(cause, "changed while it was read");
+        EXPECT_TRUE(failure.Changed);
         EXPECT_EQ(ReadWholeFile("take.sig"), "old\r\n");
         int files = 0;
         for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(".")) ++files;
@@ -113,8 +112,8 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
     }
 }
 
-// Under -c the lines before the failure went out already, which the cause says; a failure
-// before any went out says nothing of the kind.
+// Under -c the lines before the failure went out already, which the failure tells; a failure
+// before any went out tells nothing of the kind.
 TEST_F(WaveFileChangeTest, StreamedConversionToStandardOutputSaysLinesWereSent) {
     std::vector<std::int16_t> samples(300000, 49);
     samples.back() = -100;
@@ -126,17 +125,14 @@ TEST_F(WaveFileChangeTest, StreamedConversionToStandardOutputSaysLinesWereSent) 
         WaveHeader header{};
         ASSERT_EQ(CheckWaveHeader("take.wav", header).Code, HeaderCode::Accepted);
         const FileStamp before = StampChannel(1);
-        ProgressDisplay progress{false, {}, {}, -1, nullptr};
-        std::string cause;
+        ConversionFailure failure;
         dup2(nowhere, STDOUT_FILENO);
-        const ConversionOutcome outcome =
-            ConvertWithPeak("take.wav", header, before, firstPeak, progress, cause,
-                            {.Path = {}, .StandardOutput = true});
+        const ConversionOutcome outcome = ConvertWithPeak(
+            "take.wav", header, before, firstPeak, failure, {.Path = {}, .StandardOutput = true});
         dup2(output, STDOUT_FILENO);
         EXPECT_EQ(outcome, ConversionOutcome::ReadFailed);
-        EXPECT_EQ(cause, firstPeak == 49 ? "changed while it was read; the lines before it were "
-                                           "already sent"
-                                         : "changed while it was read");
+        EXPECT_TRUE(failure.Changed);
+        EXPECT_EQ(failure.LinesSent, firstPeak == 49);
     }
     close(nowhere);
     close(output);

@@ -247,6 +247,34 @@ TEST_F(ChannelOpenTest, AFileHeldOpenHereCannotBeOpenedOnAnotherChannel) {
     EXPECT_EQ(TakeFileError(), 0);
 }
 
+// A close of ours whose lock outlives it for a moment, as it does while another process (a
+// monitor reading /proc) holds a reference to the open file: the next open, here the header
+// check's binary open after its test open, waits for the lock rather than refuse the file.
+TEST_F(ChannelOpenTest, ALockThatOutlivesItsCloseForAMomentDoesNotRefuseTheNextOpen) {
+    const std::string path = PathOf("plain.wav");
+    OpenChannel(1, path, OpenMode::Test);
+    ASSERT_EQ(TakeFileError(), 0);
+    int release[2];
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {  // keeps the channel's open file, inherited, until the pipe closes
+        close(release[1]);
+        char ignored;
+        while (read(release[0], &ignored, 1) > 0) {
+        }
+        for (int descriptor = 3; descriptor < 1024; ++descriptor) close(descriptor);
+        _exit(0);
+    }
+    close(release[0]);
+    CloseChannel(1);
+    close(release[1]);  // the child's reference goes while the open below begins
+    OpenChannel(1, path, OpenMode::Binary);
+    EXPECT_EQ(TakeFileError(), 0);
+    CloseChannel(1);
+    EXPECT_EQ(WaitForChild(child), 0);
+}
+
 TEST_F(ChannelOpenTest, ClosingAFreeChannelLeavesTheErrorNumberAlone) {
     CloseChannel(1);
     EXPECT_EQ(TakeFileError(), 0);

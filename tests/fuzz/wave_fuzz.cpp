@@ -1,11 +1,12 @@
-// The fuzz target: each input becomes a Wave file in a scratch folder and goes through what
-// the program does with a typed name: the header check and, on acceptance, the report and the
-// conversion, on a fresh in-memory console; then the command-line mode's streamed conversion,
-// which must give the same bytes. Then the command line's readings: extensible, to the end of
-// the file, any PCM, and every channel of a file of several, each through the streamed
-// conversion. The outcome is held against what the input's bytes say it
-// must be; any difference aborts, so the fuzzer reports the input. The scratch folder lies in
-// memory (/dev/shm) where the system has one, so no input costs a disk write.
+// The fuzz target: each input is judged as a Wave file under the screen program's reading and
+// each of the command line's (extensible, to the end of the file, any PCM, and the first two,
+// the last and one past the last channel of a file of several), from its bytes in memory. The
+// outcome is held against what the bytes say it must be; any difference aborts, so the fuzzer
+// reports the input. The input is also a file in a scratch folder, new for each input: the
+// check by its name must judge as the bytes were judged, and an accepted file is converted
+// from it, by the screen program (on a fresh in-memory console, after its report) and by the
+// command line's streamed conversion, which must give the same bytes. The scratch folder lies
+// in memory (/dev/shm) where the system has one, so no input costs a disk write.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,9 +22,9 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line/streamed_conversion.h"
 #include "console/screen.h"
 #include "converter/header_check.h"
+#include "converter/streamed_conversion.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 #include "platform/console_api.h"
@@ -32,13 +33,13 @@
 
 namespace {
 
-// Inputs are a few kilobytes at most (-max_len), but a header may promise far more samples
-// than the file holds: the program then converts zero-filled samples, one line each, from
-// arrays of up to 4 GB. Even a count too large for the sample buffer still has its raw array
-// of up to 2 GB created before the conversion gives up, which costs seconds under the address
-// sanitizer. Past a few thousand samples such inputs reach no new code, so their conversion
-// is skipped here; the header check still runs on them.
-constexpr std::int64_t MaxConvertedSamples = 8192;
+// Inputs are 4 KB at most (-max_len), but a header may promise far more samples than the file
+// holds: the program then converts zero-filled samples, one line each, from arrays of up to
+// 4 GB. Even a count too large for the sample buffer still has its raw array of up to 2 GB
+// created before the conversion gives up, which costs seconds under the address sanitizer.
+// Past the samples an input can hold (4,052 of 8 bits) and a zero-filled rest, such inputs
+// reach no new code, so their conversion is skipped here; the header check still runs on them.
+constexpr std::int64_t MaxConvertedSamples = 4096;
 
 constexpr std::int64_t CanonicalSampleStart = 44;
 constexpr std::int64_t FirstChunkOffset = 12;
@@ -68,8 +69,10 @@ void RemoveScratchFolder() {
     rmdir(Scratch.Folder.c_str());
 }
 
+// A new file each time, never one that a reader of an earlier input may still hold.
 void WriteInput(const std::uint8_t* data, std::size_t size) {
-    int handle = open(Scratch.WaveName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    unlink(Scratch.WaveName.c_str());
+    int handle = open(Scratch.WaveName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     Require(handle >= 0, "the input file cannot be created");
     std::size_t done = 0;
     while (done < size) {
@@ -338,12 +341,18 @@ void CheckSignalFile(const std::vector<double>& samples, const std::string& byte
     Require(peak == 0 || sawPeakLine, "no line is 1 or -1 though a sample is not 0");
 }
 
-// Channel 1 is closed and no lock of ours is left on the wave file: it opens again.
+// Channel 1 is closed and no lock of ours is left on the wave file: it opens again. The
+// failure's words tell which system error stood in the way.
 void CheckChannelFree(const char* what) {
     TakeFileError();
     OpenChannel(WaveChannel, Scratch.WaveName, OpenMode::Test);
-    Require(TakeFileError() == 0, what);
+    const std::uint8_t error = TakeFileError();
     CloseChannel(WaveChannel);
+    if (error != 0) {
+        std::fprintf(stderr, "wave_fuzz: the wave file does not open again: file error %d, %s\n",
+                     error, std::string(FailureCause(error)).c_str());
+        Fail(what);
+    }
 }
 
 // The samples of the channel read, N of them (none for N of 0 or below); the number from 1 of
@@ -360,30 +369,101 @@ std::vector<double> ExpectedSamples(const Input& in, const WaveHeader& header,
     return samples;
 }
 
-void RunScreenReading(const Input& in) {
-    platform::ResetConsole(81, 30);
-    PrepareConsole();
+// One input's run. Its readings judge the same bytes, and many of them find the same samples
+// in the same places: a conversion depends on nothing else, so each such header is converted
+// and held against the bytes once.
+struct InputRun {
+    Input In;
+    std::vector<WaveHeader> Converted;
+};
+
+bool SameSamples(const WaveHeader& a, const WaveHeader& b) {
+    return a.Form == b.Form && a.FrameBytes == b.FrameBytes && a.ValueOffset == b.ValueOffset &&
+           a.SampleStart == b.SampleStart && a.SampleCount == b.SampleCount;
+}
+
+// True the first time these samples come up in the input's run.
+bool FirstTime(InputRun& run, const WaveHeader& header) {
+    for (const WaveHeader& converted : run.Converted) {
+        if (SameSamples(converted, header)) return false;
+    }
+    run.Converted.push_back(header);
+    return true;
+}
+
+// The header check of the input's bytes under a reading: no channel, no file.
+HeaderVerdict CheckBytes(const Input& in, WaveHeader& header, const HeaderReading& reading) {
+    const std::string_view bytes(reinterpret_cast<const char*>(in.Data), in.Size);
+    return CheckWaveBytes(bytes, header, reading);
+}
+
+bool SameHeader(const WaveHeader& a, const WaveHeader& b) {
+    return a.FormatTag == b.FormatTag && a.ChannelCount == b.ChannelCount &&
+           a.SampleRate == b.SampleRate && a.BlockAlignment == b.BlockAlignment &&
+           a.BitsPerSample == b.BitsPerSample && a.DataSize == b.DataSize &&
+           a.Duration == b.Duration && SameSamples(a, b);
+}
+
+bool SameVerdict(const HeaderVerdict& a, const HeaderVerdict& b) {
+    const HeldFormat& f = a.Format;
+    const HeldFormat& g = b.Format;
+    const NeededOptions& m = a.Needed;
+    const NeededOptions& n = b.Needed;
+    return a.Code == b.Code && a.FileError == b.FileError && a.GivenSamples == b.GivenSamples &&
+           a.HeldSamples == b.HeldSamples && f.FormatTag == g.FormatTag &&
+           f.Encoding == g.Encoding && f.ChannelCount == g.ChannelCount &&
+           f.BitsPerSample == g.BitsPerSample && f.BlockAlignment == g.BlockAlignment &&
+           m.Extensible == n.Extensible && m.DataToEnd == n.DataToEnd && m.AnyPcm == n.AnyPcm &&
+           m.Channel == n.Channel;
+}
+
+// The header check of the wave file by its name, as the front ends make it, must judge as the
+// bytes were judged; on acceptance channel 1 stays open on the file, and a refusal leaves it
+// free.
+void CheckFileAlike(const HeaderVerdict& verdict, const WaveHeader& header,
+                    const HeaderReading& reading) {
     CloseChannel(WaveChannel);
     TakeFileError();
+    WaveHeader read{};
+    const HeaderVerdict judged = CheckWaveHeader(Scratch.WaveName, read, reading);
+    Require(SameVerdict(judged, verdict) && SameHeader(read, header),
+            "the file's check and the check of its bytes differ");
+    if (judged.Code != HeaderCode::Accepted) {
+        CheckChannelFree("a refusal left the wave file open or locked");
+    }
+}
+
+// The streamed conversion of the accepted file on channel 1, into the signal file beside it.
+ConversionOutcome ConvertReading(const WaveHeader& header, ConversionFailure& failure) {
+    unlink(Scratch.SignalName.c_str());
+    return ConvertStreamed(Scratch.WaveName, header, failure);
+}
+
+// The screen program's reading: the file's check as well as the bytes', whatever the verdict;
+// an accepted file's report, and its conversion, which the streamed one must match byte for
+// byte.
+void RunScreenReading(InputRun& run) {
+    const Input& in = run.In;
+    platform::ResetConsole(81, 30);
+    PrepareConsole();
 
     WaveHeader header{};
-    HeaderVerdict verdict = CheckWaveHeader(Scratch.WaveName, header);
+    const HeaderVerdict verdict = CheckBytes(in, header, {});
+    CheckFileAlike(verdict, header, {});
     const HeaderCode expected = ExpectedVerdict(in);
     if (verdict.Code != HeaderCode::Accepted) {
         Require(verdict.Code == expected, "refused with another verdict, or not to be refused");
-        CheckChannelFree("a refusal left the wave file open or locked");
         return;
     }
     Require(expected == HeaderCode::Accepted, "accepted a file that is to be refused");
     CheckHeader(in, header);
     WriteReport(header);
-
-    if (header.SampleCount > MaxConvertedSamples) {
+    if (header.SampleCount > MaxConvertedSamples || !FirstTime(run, header)) {
         CloseChannel(WaveChannel);
-        TakeFileError();
         return;
     }
 
+    unlink(Scratch.SignalName.c_str());
     ConversionOutcome outcome = ConvertToSignalFile(Scratch.WaveName, header);
     Require(outcome == ConversionOutcome::Finished, "the conversion did not finish");
     std::string bytes;
@@ -392,12 +472,9 @@ void RunScreenReading(const Input& in) {
     CheckSignalFile(ExpectedSamples(in, header, ExpectedFor(in, {}), notANumber), bytes);
     CheckChannelFree("the conversion left the wave file open or locked");
 
-    unlink(Scratch.SignalName.c_str());
-    Require(CheckWaveHeader(Scratch.WaveName, header).Code == HeaderCode::Accepted,
-            "accepted only once");
-    ProgressDisplay quiet{false, {}, {}, -1, nullptr};
-    std::string cause;
-    outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    CheckFileAlike(verdict, header, {});
+    ConversionFailure failure;
+    outcome = ConvertReading(header, failure);
     Require(outcome == ConversionOutcome::Finished, "the streamed conversion did not finish");
     std::string streamed;
     Require(ReadSignalFile(streamed), "no signal file from the streamed conversion");
@@ -436,12 +513,10 @@ std::int32_t ExpectedDataSize(const Input& in, const DataPlace& place, std::int6
 }
 
 // One reading of the command line through the streamed conversion, held against the bytes.
-void RunReading(const Input& in, const HeaderReading& reading) {
-    CloseChannel(WaveChannel);
-    TakeFileError();
-    unlink(Scratch.SignalName.c_str());
+void RunReading(InputRun& run, const HeaderReading& reading) {
+    const Input& in = run.In;
     WaveHeader header{};
-    const HeaderVerdict verdict = CheckWaveHeader(Scratch.WaveName, header, reading);
+    const HeaderVerdict verdict = CheckBytes(in, header, reading);
     const ExpectedReading expected = ExpectedFor(in, reading);
     DataPlace place{};
     const bool located =
@@ -449,7 +524,6 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     const HeaderCode code = located ? expected.Code : HeaderCode::NoDataChunk;
     if (verdict.Code != HeaderCode::Accepted) {
         Require(verdict.Code == code, "a reading refused with another verdict, or not to refuse");
-        CheckChannelFree("a reading's refusal left the wave file open or locked");
         return;
     }
     Require(code == HeaderCode::Accepted, "a reading accepted a file that is to be refused");
@@ -461,17 +535,16 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     Require(header.DataSize == size, "a reading's data size is not what the bytes say");
     Require(header.SampleCount == RoundedQuotient(std::int64_t{size} * 8, expected.FrameBytes * 8),
             "a reading's N is not data size / frame bytes, rounded to even");
-    if (header.SampleCount > MaxConvertedSamples) return;
+    if (header.SampleCount > MaxConvertedSamples || !FirstTime(run, header)) return;
 
     std::int64_t notANumber = 0;
     const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
-    ProgressDisplay quiet{false, {}, {}, -1, nullptr};
-    std::string cause;
-    const ConversionOutcome outcome = ConvertStreamed(Scratch.WaveName, header, quiet, cause);
+    CheckFileAlike(verdict, header, reading);
+    ConversionFailure failure;
+    const ConversionOutcome outcome = ConvertReading(header, failure);
     std::string bytes;
     if (notANumber != 0) {
-        Require(outcome == ConversionOutcome::NotANumber &&
-                    cause == "sample " + std::to_string(notANumber),
+        Require(outcome == ConversionOutcome::NotANumber && failure.Sample == notANumber,
                 "a sample that is not a number is not refused as the first such");
         Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
     } else {
@@ -482,20 +555,20 @@ void RunReading(const Input& in, const HeaderReading& reading) {
     CheckChannelFree("a reading's conversion left the wave file open or locked");
 }
 
-// Every reading option, and every channel of the file, and one past them.
-void RunReadings(const Input& in) {
-    RunReading(in, {.Extensible = true});
-    RunReading(in, {.DataToEnd = true});
-    RunReading(in, {.AnyPcm = true});
-    const int channels = in.Byte(22);
-    for (int channel = 1; channel <= channels + 1; ++channel) {
-        RunReading(in, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
+// Every reading option; of a file of several channels, the first two, the last and one past
+// it, where the reading's edges lie (the channels between decode as the second does, one slot
+// further on).
+void RunReadings(InputRun& run) {
+    RunReading(run, {.Extensible = true});
+    RunReading(run, {.DataToEnd = true});
+    RunReading(run, {.AnyPcm = true});
+    const int channels = run.In.Byte(22);
+    int tried[] = {1, 2, channels, channels + 1};
+    for (std::size_t i = 0; i < std::size(tried); ++i) {
+        const int channel = tried[i];
+        if (channel < 1 || std::find(tried, tried + i, channel) != tried + i) continue;
+        RunReading(run, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
     }
-}
-
-void RunOne(const Input& in) {
-    RunScreenReading(in);
-    RunReadings(in);
 }
 
 }  // namespace
@@ -514,7 +587,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     WriteInput(data, size);
-    RunOne(Input{data, size});
+    InputRun run{.In = Input{data, size}, .Converted = {}};
+    RunScreenReading(run);
+    RunReadings(run);
     CloseChannel(WaveChannel);
     TakeFileError();
     unlink(Scratch.WaveName.c_str());

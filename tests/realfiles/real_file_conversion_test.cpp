@@ -11,8 +11,8 @@
 #include "screen/conversion.h"
 #include "screen/messages.h"
 #include "screen/report.h"
-#include "tests/converter/converter_fixture.h"
 #include "tests/realfiles/real_tools.h"
+#include "tests/support/converter_fixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "command_line/line_blocks.h"
+#include "converter/line_blocks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,11 +6,12 @@
 #include <new>
 
 #include "converter/sample_decoding.h"
+#include "converter/signal_value.h"
 
 namespace {
 
 constexpr std::size_t LongestLine = LongestSignalLine;
-constexpr std::size_t BlockText = BlockSamples * LongestLine + SignalLineRoom;
+constexpr std::size_t BlockText = MaxBlockFrames * LongestLine + SignalLineRoom;
 constexpr int BlocksPerThread = 2;
 
 LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
@@ -86,16 +87,43 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     block.Largest = largest;
 }
 
-// A block's work in the pass the making is for: its largest magnitude in the peak pass, its
-// lines in the other.
-void FindLargestOrMakeLines(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
+// Each line of the block read back, in its order.
+void ReadBackValues(LineBlock& block) {
+    const char* at = block.Text;
+    const char* end = block.Text + block.Length;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        at = ReadSignalValue(at, end, block.Values[i]) + 2;  // past the line end
+    }
+}
+
+// An 8- or 16-bit block's values, each the table's value for its sample: no line is copied.
+void TakeTableValues(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
+    const bool eightBit = EightBit(header);
+    int largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const std::uint16_t code = SampleCode(ValueAt(block, header, i), eightBit);
+        const int value = CodeValue(code, eightBit);
+        largest = std::max(largest, value < 0 ? -value : value);
+        block.Values[i] = TableValue(table, code, eightBit);
+    }
+    block.Largest = largest;
+}
+
+void DoBlockWork(const LineMaking& making, LineBlock& block, SignalLineTable& table) {
     if (making.Work == BlockWork::Peak) {
         FindLargest(block, making.Header, making.Tabled);
-    } else if (making.Tabled) {
+        return;
+    }
+    if (making.Tabled && making.Work == BlockWork::Values) {
+        TakeTableValues(block, making.Header, table);
+        return;
+    }
+    if (making.Tabled) {
         MakeTableLines(block, making.Header, table);
     } else {
         MakeComputedLines(block, making.Header, making.Peak);
     }
+    if (making.Work == BlockWork::Values) ReadBackValues(block);
 }
 
 // The filled block that came first, or nullptr when none waits. Under the gate.
@@ -120,7 +148,7 @@ void MakeOldestOrWait(LineMaking& making, SignalLineTable& table) {
     }
     block->State = BlockState::Making;
     platform::LeaveGate(making.Gate);
-    FindLargestOrMakeLines(making, *block, table);
+    DoBlockWork(making, *block, table);
     platform::EnterGate(making.Gate);
     block->State = BlockState::Made;
     platform::WakeGate(making.Gate);
@@ -136,23 +164,30 @@ void RunMaker(void* record) {
 }
 
 SignalLineTable NoTable(double peak) {
-    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr};
+    return SignalLineTable{.Peak = SignalDivisor(peak), .Lines = nullptr, .Values = nullptr};
 }
 
-bool CreateBlocks(LineMaking& making, std::size_t count, bool text) {
+bool CreateBlocks(LineMaking& making, std::size_t count, BlockWork work) {
+    const bool text = work != BlockWork::Peak;
+    const bool values = work == BlockWork::Values;
     making.Blocks.assign(count, LineBlock{.Frames = EmptyArray(ElementType::UnsignedByte),
                                           .Count = 0,
                                           .Text = nullptr,
                                           .Length = 0,
+                                          .Values = nullptr,
                                           .Largest = 0,
                                           .NotANumber = -1,
                                           .Sequence = 0,
                                           .State = BlockState::Free});
     for (LineBlock& block : making.Blocks) {
         block.Frames =
-            CreateArray(ElementType::UnsignedByte, making.BlockSamples * making.Header.FrameBytes);
+            CreateArray(ElementType::UnsignedByte, making.BlockFrames * making.Header.FrameBytes);
         if (text) block.Text = new (std::nothrow) char[BlockText];
-        if (block.Frames.Storage == nullptr || (text && block.Text == nullptr)) return false;
+        if (values) block.Values = new (std::nothrow) double[MaxBlockFrames];
+        if (block.Frames.Storage == nullptr || (text && block.Text == nullptr) ||
+            (values && block.Values == nullptr)) {
+            return false;
+        }
     }
     return true;
 }
@@ -178,7 +213,7 @@ void StartMakers(LineMaking& making) {
 bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
                      int threads) {
     making.Header = header;
-    making.BlockSamples = std::max(1, std::min(BlockSamples, BlockFrameBytes / header.FrameBytes));
+    making.BlockFrames = std::max(1, std::min(MaxBlockFrames, MaxBlockBytes / header.FrameBytes));
     making.Makers.clear();
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);
@@ -188,9 +223,9 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
     making.NextFill = 0;
     making.NextWrite = 0;
     making.Stopping = false;
-    const bool tables = making.Tabled && work == BlockWork::Lines;
+    const bool tables = making.Tabled && work != BlockWork::Peak;
     const std::int64_t blocks =
-        (std::int64_t{header.SampleCount} + making.BlockSamples - 1) / making.BlockSamples;
+        (std::int64_t{header.SampleCount} + making.BlockFrames - 1) / making.BlockFrames;
     const int wanted = threads != AutomaticThreads
                            ? threads
                            : std::min(platform::ProcessorCount(), DefaultThreadLimit);
@@ -199,17 +234,18 @@ bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork wor
         blocks > 1 ? static_cast<int>(std::min<std::int64_t>(wanted, blocks)) : 1;
     if (!CreateBlocks(making,
                       threadsUsed > 1 ? BlocksPerThread * static_cast<std::size_t>(threadsUsed) : 1,
-                      work == BlockWork::Lines)) {
+                      work)) {
         return false;
     }
-    if (tables && !CreateSignalLineTable(making.Table, peak)) return false;
+    const bool values = work == BlockWork::Values;
+    if (tables && !CreateSignalLineTable(making.Table, peak, values)) return false;
     if (threadsUsed == 1) return true;
     making.Gate = platform::CreateGate();
     if (making.Gate == nullptr) return false;
     making.Makers.assign(static_cast<std::size_t>(threadsUsed - 1),
                          LineMaker{.Making = &making, .Table = NoTable(peak), .Thread = {}});
     for (LineMaker& maker : making.Makers) {
-        if (tables && !CreateSignalLineTable(maker.Table, peak)) return false;
+        if (tables && !CreateSignalLineTable(maker.Table, peak, values)) return false;
     }
     StartMakers(making);
     return true;
@@ -228,7 +264,7 @@ void HandOver(LineMaking& making, LineBlock& block, std::int32_t count) {
     block.Count = count;
     block.Sequence = making.NextFill++;
     if (making.Makers.empty()) {
-        FindLargestOrMakeLines(making, block, making.Table);
+        DoBlockWork(making, block, making.Table);
         block.State = BlockState::Made;
         return;
     }
@@ -275,6 +311,7 @@ void EndLineMaking(LineMaking& making) {
     for (LineBlock& block : making.Blocks) {
         ReleaseArray(block.Frames);
         delete[] block.Text;
+        delete[] block.Values;
     }
     making.Blocks.clear();
     platform::DestroyGate(making.Gate);

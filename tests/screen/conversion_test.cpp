@@ -12,7 +12,7 @@
 #include "converter/header_check.h"
 #include "converter/signal_line.h"
 #include "screen/screen_script.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 
 namespace {
 

@@ -10,27 +10,29 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/signal_line.h"
+#include "converter/signal_line_table.h"
 #include "converter/wave_header.h"
 #include "files/typed_array.h"
 #include "platform/threads.h"
 
-inline constexpr std::int32_t BlockSamples = 32768;  // the most; fewer for wide frames
-inline constexpr std::int32_t BlockFrameBytes = 4 * BlockSamples;  // the most frame bytes
+inline constexpr std::int32_t MaxBlockFrames = 32768;              // fewer for wide frames
+inline constexpr std::int32_t MaxBlockBytes = 4 * MaxBlockFrames;  // of frames
 inline constexpr int AutomaticThreads = 0;  // the machine's processors, for a file long enough
 inline constexpr int DefaultThreadLimit = 8;
 inline constexpr int ThreadLimit = 16;  // the most -T takes: the peak stays under 64 MiB
 
 enum class BlockState { Free, Filled, Making, Made };
 
-enum class BlockWork { Peak, Lines };
+// The first pass finds the peak; the second makes the lines, or the values they read back as.
+enum class BlockWork { Peak, Lines, Values };
 
 struct LineBlock {
-    TypedArray Frames;        // bytes of the making's BlockSamples frames, as the file holds them
+    TypedArray Frames;        // bytes of the making's BlockFrames frames, as the file holds them
     std::int32_t Count;       // how many frames the block holds
     char* Text;               // the lines of those samples, with room for one more line; none
                               // for the peak
     std::size_t Length;       // bytes of Text made
+    double* Values;           // Values: what each line reads back as; else none
     double Largest;           // the largest magnitude among the samples
     std::int32_t NotANumber;  // the first sample (from 0) that is no finite number; or -1
     std::int64_t Sequence;    // the block's place among the blocks handed over, from 0
@@ -48,7 +50,7 @@ struct LineMaker {
 
 struct LineMaking {
     WaveHeader Header;              // how the frames hold the samples
-    std::int32_t BlockSamples;      // frames a block holds: BlockSamples, or fewer for wide ones
+    std::int32_t BlockFrames;       // frames a block holds: MaxBlockFrames, or fewer for wide ones
     std::vector<LineBlock> Blocks;  // used in turn: block Sequence sits at Sequence % size
     std::vector<LineMaker> Makers;  // the threads besides the writer
     SignalLineTable Table;          // the writer's table

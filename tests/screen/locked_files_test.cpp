@@ -3,7 +3,7 @@
 // and left whole, not emptied.
 #include "converter/header_check.h"
 #include "screen/conversion.h"
-#include "tests/converter/converter_fixture.h"
+#include "tests/support/converter_fixture.h"
 #include "tests/support/lock_holder.h"
 
 namespace {
