@@ -96,12 +96,12 @@ void ReadBackValues(LineBlock& block) {
     }
 }
 
-// An 8- or 16-bit block's values, each the table's value for its sample: no line is copied.
+// A tabled block's values, each the table's value for its sample: no line is copied.
 void TakeTableValues(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
     const bool eightBit = EightBit(header);
     int largest = 0;
     for (std::int32_t i = 0; i < block.Count; ++i) {
-        const std::uint16_t code = SampleCode(ValueAt(block, header, i), eightBit);
+        const std::uint16_t code = TableCode(ValueAt(block, header, i), header.Form);
         const int value = CodeValue(code, eightBit);
         largest = std::max(largest, value < 0 ? -value : value);
         block.Values[i] = TableValue(table, code, eightBit);

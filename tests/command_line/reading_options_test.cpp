@@ -436,6 +436,12 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
     WriteWholeFile("take.wav", Rewrapped(Wave(MuLawTag, 1, 8, 1, codes), "RF64"));
     EXPECT_EQ(Norvistrand({"--any-pcm", "take.wav"}).Output,
               "take.wav: 8-bit µ-law, 8000 Hz, 8 samples, 1 milliseconds -> take.sig\n");
+    // The array file of A-law samples is that of the 16-bit values they stand for.
+    WriteWholeFile("take.wav", aLaw);
+    WriteWholeFile("twin.wav", Decoded16(codes, true));
+    ASSERT_EQ(Norvistrand({"--any-pcm", "--npy", "-q", "take.wav"}).ExitStatus, 0);
+    ASSERT_EQ(Norvistrand({"--npy", "-q", "twin.wav"}).ExitStatus, 0);
+    EXPECT_TRUE(ReadWholeFile("take.npy") == ReadWholeFile("twin.npy"));
     LeaveScratchFolder(folder);
 }
 
