@@ -156,11 +156,15 @@ ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
     const bool extensible = tag == -2 && in.Int32(16) >= 40 && valid >= 1 && valid <= bits;
     const bool pcm = tag == 1 || (extensible && SubFormatIs(in, 1));
     const bool real = tag == 3 || (extensible && SubFormatIs(in, 3));
+    const bool aLaw = tag == 6 || (extensible && SubFormatIs(in, 6));
+    const bool muLaw = tag == 7 || (extensible && SubFormatIs(in, 7));
     expected.Plain = tag == 1;
-    if (!(tag == 1 || (pcm && (reading.Extensible || anyPcm)) || (real && anyPcm))) {
+    if (!(tag == 1 || (pcm && (reading.Extensible || anyPcm)) ||
+          ((real || aLaw || muLaw) && anyPcm))) {
         return refuse(HeaderCode::NotPcm);
     }
     if (real && bits != 32 && bits != 64) return refuse(HeaderCode::NotPcm);
+    if ((aLaw || muLaw) && bits != 8) return refuse(HeaderCode::NotPcm);
     const std::int64_t channel = reading.Channel == 0 ? 1 : reading.Channel;
     if (reading.Channel == 0 && channels != 1) return refuse(HeaderCode::NotMono);
     if (channel > channels) return refuse(HeaderCode::NoSuchChannel);
@@ -168,6 +172,8 @@ ExpectedReading ExpectedFor(const Input& in, const HeaderReading& reading) {
     std::int64_t at = 0;
     if (real) {
         expected.Form = bits == 32 ? SampleForm::Float32 : SampleForm::Float64;
+    } else if (aLaw || muLaw) {
+        expected.Form = aLaw ? SampleForm::ALaw8 : SampleForm::MuLaw8;
     } else {
         if (bits != 8 && bits != 16 && bits != 24 && !(bits == 32 && anyPcm)) {
             return refuse(HeaderCode::BadResolution);
@@ -255,6 +261,22 @@ void CheckHeader(const Input& in, const WaveHeader& header) {
     }
 }
 
+// G.711's A-law and mu-law codes as the 16-bit values they stand for, by the standard's bit
+// rules: the sign bit, a segment of three bits and a step of four.
+int ALawValue(std::uint8_t code) {
+    const int a = code ^ 0x55;
+    const int segment = (a & 0x70) >> 4;
+    int magnitude = ((a & 0x0F) << 4) + 8;
+    if (segment > 0) magnitude = (magnitude + 0x100) << (segment - 1);
+    return (a & 0x80) != 0 ? magnitude : -magnitude;
+}
+
+int MuLawValue(std::uint8_t code) {
+    const int u = ~code & 0xFF;
+    const int magnitude = ((((u & 0x0F) << 3) + 0x84) << ((u & 0x70) >> 4)) - 0x84;
+    return (u & 0x80) != 0 ? -magnitude : magnitude;
+}
+
 // The value stored in the form at the offset, missing bytes read as 0.
 double ValueAt(const Input& in, std::int64_t at, SampleForm form) {
     switch (form) {
@@ -268,6 +290,10 @@ double ValueAt(const Input& in, std::int64_t at, SampleForm form) {
         }
         case SampleForm::Signed32:
             return in.Int32(at);
+        case SampleForm::ALaw8:
+            return ALawValue(in.Byte(at));
+        case SampleForm::MuLaw8:
+            return MuLawValue(in.Byte(at));
         case SampleForm::Float32: {
             const auto bits = static_cast<std::uint32_t>(in.Int32(at));
             float value = 0;
@@ -512,9 +538,58 @@ std::int32_t ExpectedDataSize(const Input& in, const DataPlace& place, std::int6
     return static_cast<std::int32_t>(std::min<std::int64_t>(held, INT32_MAX - INT32_MAX % frame));
 }
 
+// The converted lines of an accepted reading against the samples the layout finds in the bytes.
+void ConvertAndCheck(InputRun& run, const HeaderVerdict& verdict, const WaveHeader& header,
+                     const HeaderReading& reading, const ExpectedReading& layout) {
+    if (header.SampleCount > MaxConvertedSamples || !FirstTime(run, header)) return;
+    std::int64_t notANumber = 0;
+    const std::vector<double> samples = ExpectedSamples(run.In, header, layout, notANumber);
+    CheckFileAlike(verdict, header, reading);
+    ConversionFailure failure;
+    const ConversionOutcome outcome = ConvertReading(header, failure);
+    std::string bytes;
+    if (notANumber != 0) {
+        Require(outcome == ConversionOutcome::NotANumber && failure.Sample == notANumber,
+                "a sample that is not a number is not refused as the first such");
+        Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
+    } else {
+        Require(outcome == ConversionOutcome::Finished, "a reading's conversion did not finish");
+        Require(ReadSignalFile(bytes), "no signal file from a reading");
+        CheckSignalFile(samples, bytes);
+    }
+    CheckChannelFree("a reading's conversion left the wave file open or locked");
+}
+
+// RF64, BW64 and Wave64 files, which only --any-pcm reads.
+bool OtherContainer(const Input& in) {
+    constexpr std::string_view Wave64Riff("riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00",
+                                          16);
+    return ((in.Holds(0, "RF64") || in.Holds(0, "BW64")) && in.Holds(8, "WAVE")) ||
+           in.Holds(0, Wave64Riff);
+}
+
+// A reading of another container: its chunks are walked by the reading itself, so the frames
+// it lays out are taken as it lays them out, and held to lie in the file's bytes, to decode as
+// their form says, and to convert to the lines those values give.
+void RunContainerReading(InputRun& run, const HeaderReading& reading) {
+    WaveHeader header{};
+    const HeaderVerdict verdict = CheckBytes(run.In, header, reading);
+    if (verdict.Code != HeaderCode::Accepted) return;
+    Require(header.SampleStart >= 0 && header.FrameBytes > 0 && header.ValueOffset >= 0 &&
+                header.ValueOffset < header.FrameBytes,
+            "a container's reading lays its frames out wrong");
+    const ExpectedReading layout{HeaderCode::Accepted, header.Form, header.FrameBytes,
+                                 header.ValueOffset, false};
+    ConvertAndCheck(run, verdict, header, reading, layout);
+}
+
 // One reading of the command line through the streamed conversion, held against the bytes.
 void RunReading(InputRun& run, const HeaderReading& reading) {
     const Input& in = run.In;
+    if (reading.AnyPcm && OtherContainer(in)) {
+        RunContainerReading(run, reading);
+        return;
+    }
     WaveHeader header{};
     const HeaderVerdict verdict = CheckBytes(in, header, reading);
     const ExpectedReading expected = ExpectedFor(in, reading);
@@ -535,24 +610,7 @@ void RunReading(InputRun& run, const HeaderReading& reading) {
     Require(header.DataSize == size, "a reading's data size is not what the bytes say");
     Require(header.SampleCount == RoundedQuotient(std::int64_t{size} * 8, expected.FrameBytes * 8),
             "a reading's N is not data size / frame bytes, rounded to even");
-    if (header.SampleCount > MaxConvertedSamples || !FirstTime(run, header)) return;
-
-    std::int64_t notANumber = 0;
-    const std::vector<double> samples = ExpectedSamples(in, header, expected, notANumber);
-    CheckFileAlike(verdict, header, reading);
-    ConversionFailure failure;
-    const ConversionOutcome outcome = ConvertReading(header, failure);
-    std::string bytes;
-    if (notANumber != 0) {
-        Require(outcome == ConversionOutcome::NotANumber && failure.Sample == notANumber,
-                "a sample that is not a number is not refused as the first such");
-        Require(!ReadSignalFile(bytes), "a file refused for a sample wrote a signal file");
-    } else {
-        Require(outcome == ConversionOutcome::Finished, "a reading's conversion did not finish");
-        Require(ReadSignalFile(bytes), "no signal file from a reading");
-        CheckSignalFile(samples, bytes);
-    }
-    CheckChannelFree("a reading's conversion left the wave file open or locked");
+    ConvertAndCheck(run, verdict, header, reading, expected);
 }
 
 // Every reading option; of a file of several channels, the first two, the last and one past
