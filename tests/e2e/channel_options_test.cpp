@@ -153,6 +153,15 @@ TEST_F(ChannelOptionsTest, EachChannelCommonPeakAndMixMatchTheirMonoTwins) {
     }
 }
 
+// 1 + 2^-60 - 1 is 2^-60 in the extended format, where doubles would give 0.
+TEST_F(ChannelOptionsTest, AMixOfFloatsAddsInTheExtendedFormat) {
+    std::string samples;
+    for (double v : {1.0, std::ldexp(1.0, -60), -1.0, 0.5, 0.0, 0.0}) samples += Bytes(v, 3, 64);
+    WriteWholeFile("take.wav", WaveOf(3, 64, 3, samples));
+    ASSERT_EQ(Norvistrand({"-q", "--any-pcm", "--mix", "take.wav"}).ExitStatus, 0);
+    EXPECT_EQ(ReadWholeFile("take.sig"), TwinLines({std::ldexp(1.0, -60), 0.5}, 3, 64));
+}
+
 // The report lines, and the names under -d and for a mono file.
 TEST_F(ChannelOptionsTest, ReportsEveryFileItWrites) {
     std::string stereo;
