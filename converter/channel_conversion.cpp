@@ -21,6 +21,8 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little);
 
+constexpr std::size_t TabledStreams = 4;
+
 // One signal file's samples, taken from each frame as a mono file would hold them.
 struct ChannelStream {
     std::int32_t Offset;  // where its value lies in a frame; -1 for the mix
@@ -113,6 +115,9 @@ ReplacementFile Unopened() {
 
 // The streams of the request, each with the mono header of its samples.
 std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelRequest& request) {
+    // The tables of 8- and 16-bit lines take 2 MiB each: beyond a few streams their values are
+    // held as 32-bit ones, whose lines are made as the same text.
+    const bool tabled = header.Form == SampleForm::Unsigned8 || header.Form == SampleForm::Signed16;
     std::vector<std::int32_t> offsets;
     if (request.Work == ChannelWork::Each) {
         for (std::int32_t k = 0; k < header.ChannelCount; ++k)
@@ -125,7 +130,9 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
     for (std::int32_t offset : offsets) {
         WaveHeader mono = header;
         mono.ChannelCount = 1;
-        mono.Form = offset < 0 ? SampleForm::Float64 : header.Form;
+        mono.Form = offset < 0                                 ? SampleForm::Float64
+                    : tabled && offsets.size() > TabledStreams ? SampleForm::Signed32
+                                                               : header.Form;
         mono.FrameBytes = ValueBytes(mono.Form);
         mono.ValueOffset = 0;
         streams.push_back(ChannelStream{.Offset = offset,
@@ -180,6 +187,10 @@ void TakeValues(const Frames& frames, const ChannelStream& stream, unsigned char
         if (stream.Offset < 0) {
             const double sum = MixValue(frames, i);
             std::memcpy(to + static_cast<std::size_t>(i) * size, &sum, sizeof sum);
+        } else if (stream.Header.Form != frames.Header->Form) {
+            const auto value = static_cast<std::int32_t>(
+                SampleValue(FrameAt(frames, i) + stream.Offset, frames.Header->Form));
+            std::memcpy(to + static_cast<std::size_t>(i) * size, &value, sizeof value);
         } else {
             std::memcpy(to + static_cast<std::size_t>(i) * size, FrameAt(frames, i) + stream.Offset,
                         static_cast<std::size_t>(size));
@@ -262,7 +273,7 @@ std::int32_t BeginStreams(std::vector<ChannelStream>& streams, const ChannelRequ
         const BlockWork work =
             request.Form == SignalForm::Npy ? BlockWork::Values : BlockWork::Lines;
         stream.Begun = true;
-        if (!BeginLineMaking(stream.Making, stream.Header, work, peak, each)) return 0;
+        if (!BeginLineMaking(stream.Making, stream.Header, work, peak, each, blockFrames)) return 0;
         blockFrames = std::min(blockFrames, stream.Making.BlockFrames);
     }
     return blockFrames;
