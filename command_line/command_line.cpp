@@ -275,7 +275,10 @@ bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Op
 // The channels read together, in both passes at once.
 ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::string>& names,
                                   const WaveHeader& header, const Options& options,
-                                  ConversionFailure& failure) {
+                                  const Streams& streams, ConversionFailure& failure) {
+    ProgressDisplay progress;
+    BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
+                  streams.Batch);
     const ChannelRequest request{.Work = options.AllChannels ? ChannelWork::Each
                                          : options.Mix       ? ChannelWork::Mix
                                                              : ChannelWork::One,
@@ -284,7 +287,14 @@ ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::s
                                  .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines,
                                  .StandardOutput = LinesToOutput(source.StandardInput, options),
                                  .Paths = names};
-    return ConvertChannels(header, request, options.Threads, failure);
+    ChannelWriting writing;
+    BeginChannelWriting(writing, header, request, options.Threads);
+    while (WriteNextChannelBlock(writing)) {
+        ShowProgress(progress, static_cast<std::uint64_t>(writing.Filled),
+                     static_cast<std::uint64_t>(header.SampleCount));
+    }
+    EndProgress(progress);
+    return FinishChannelWriting(writing, failure);
 }
 
 // Both passes, the second with its progress shown between blocks.
@@ -362,8 +372,9 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     const bool toOutput = LinesToOutput(source.StandardInput, options);
     ConversionFailure failure;
     const ConversionOutcome outcome =
-        ChannelsTogether(options) ? ConvertTogether(source, signalNames, header, options, failure)
-                                  : Convert(source, signalName, header, options, streams, failure);
+        ChannelsTogether(options)
+            ? ConvertTogether(source, signalNames, header, options, streams, failure)
+            : Convert(source, signalName, header, options, streams, failure);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return FileResult::Failed;

@@ -23,22 +23,6 @@ static_assert(std::endian::native == std::endian::little);
 
 constexpr std::size_t TabledStreams = 4;
 
-// One signal file's samples, taken from each frame as a mono file would hold them.
-struct ChannelStream {
-    std::int32_t Offset;  // where its value lies in a frame; -1 for the mix
-    WaveHeader Header;    // its mono file: the values one after another
-    double Largest;       // its largest magnitude, found by the first pass
-    LineMaking Making;
-    bool Begun;  // Making was begun: it must be ended
-    ReplacementFile Out;
-};
-
-struct Frames {
-    const WaveHeader* Header;
-    TypedArray Bytes;
-    std::int32_t Count;
-};
-
 int ValueBytes(SampleForm form) {
     switch (form) {
         case SampleForm::Unsigned8:
@@ -66,13 +50,13 @@ std::int32_t ChannelOffset(const WaveHeader& header, std::int32_t k) {
     return k * slot + header.ValueOffset % slot;
 }
 
-const unsigned char* FrameAt(const Frames& frames, std::int32_t i) {
+const unsigned char* FrameAt(const ChannelFrames& frames, std::int32_t i) {
     return frames.Bytes.Storage + static_cast<std::size_t>(i) * frames.Header->FrameBytes;
 }
 
 // The sum of frame i's samples: integers exactly (a double holds every such sum), floats
 // added in the extended format in channel order, then rounded to a double.
-double MixValue(const Frames& frames, std::int32_t i) {
+double MixValue(const ChannelFrames& frames, std::int32_t i) {
     const WaveHeader& header = *frames.Header;
     const unsigned char* frame = FrameAt(frames, i);
     if (!IsFloat(header.Form)) {
@@ -91,7 +75,7 @@ double MixValue(const Frames& frames, std::int32_t i) {
     return ExtendedToDouble(sum);
 }
 
-std::uint8_t ReadFrames(Frames& frames, std::int64_t first, std::int32_t count) {
+std::uint8_t ReadFrames(ChannelFrames& frames, std::int64_t first, std::int32_t count) {
     const WaveHeader& header = *frames.Header;
     ReadArray(WaveChannel, header.SampleStart + 1 + first * header.FrameBytes, frames.Bytes,
               count * header.FrameBytes);
@@ -147,7 +131,7 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
 
 // The first pass: every stream's largest magnitude, and the largest of all channels. A sample
 // or sum that is no finite number stops it, its frame from 1 in notANumber.
-std::uint8_t FindLargest(Frames& frames, std::int32_t blockFrames,
+std::uint8_t FindLargest(ChannelFrames& frames, std::int32_t blockFrames,
                          std::vector<ChannelStream>& streams, double& common,
                          std::int64_t& notANumber) {
     const WaveHeader& header = *frames.Header;
@@ -181,7 +165,7 @@ std::uint8_t FindLargest(Frames& frames, std::int32_t blockFrames,
 }
 
 // The stream's values of the frames, one after another, as its mono file holds them.
-void TakeValues(const Frames& frames, const ChannelStream& stream, unsigned char* to) {
+void TakeValues(const ChannelFrames& frames, const ChannelStream& stream, unsigned char* to) {
     const int size = stream.Header.FrameBytes;
     for (std::int32_t i = 0; i < frames.Count; ++i) {
         if (stream.Offset < 0) {
@@ -212,36 +196,6 @@ bool WriteOldest(ChannelStream& stream, SignalForm form) {
     const bool same = block.Largest <= stream.Largest;
     BlockWritten(stream.Making);
     return same;
-}
-
-enum class Pass { Completed, ReadFailed, Changed, NoMemory };
-
-// The second pass: each block of frames read once and handed to every stream's makers.
-Pass WriteLines(Frames& frames, std::int32_t blockFrames, std::vector<ChannelStream>& streams,
-                SignalForm form, std::uint8_t& readError) {
-    const WaveHeader& header = *frames.Header;
-    bool same = true;
-    for (std::int64_t first = 0; first < header.SampleCount && same; first += frames.Count) {
-        const auto count = static_cast<std::int32_t>(
-            std::min<std::int64_t>(blockFrames, header.SampleCount - first));
-        readError = ReadFrames(frames, first, count);
-        if (readError != 0) return Pass::ReadFailed;
-        for (ChannelStream& stream : streams) {
-            LineBlock* block = nullptr;
-            while (same && (block = BlockToFill(stream.Making)) == nullptr) {
-                same = WriteOldest(stream, form);
-            }
-            if (!same) break;
-            TakeValues(frames, stream, block->Frames.Storage);
-            HandOver(stream.Making, *block, count);
-        }
-    }
-    for (ChannelStream& stream : streams) {
-        while (same && stream.Making.NextWrite != stream.Making.NextFill) {
-            same = WriteOldest(stream, form);
-        }
-    }
-    return same ? Pass::Completed : Pass::Changed;
 }
 
 int ThreadsEach(int threads, std::size_t streams) {
@@ -299,69 +253,135 @@ ConversionOutcome WriteFailure(const ReplacementFile& out, ConversionFailure& fa
     return out.Error == NoReader ? ConversionOutcome::OutputClosed : ConversionOutcome::WriteFailed;
 }
 
+ConversionFailure NoFailure() {
+    return ConversionFailure{
+        .Error = 0, .Path = {}, .Changed = false, .LinesSent = false, .Sample = 0};
+}
+
 }  // namespace
 
-ConversionOutcome ConvertChannels(const WaveHeader& header, const ChannelRequest& request,
-                                  int threads, ConversionFailure& failure) {
-    failure = ConversionFailure{
-        .Error = 0, .Path = {}, .Changed = false, .LinesSent = false, .Sample = 0};
-    std::vector<ChannelStream> streams = StreamsFor(header, request);
+void BeginChannelWriting(ChannelWriting& writing, const WaveHeader& header,
+                         const ChannelRequest& request, int threads) {
+    writing.Header = header;
+    writing.Request = request;
+    writing.Streams = StreamsFor(header, request);
+    writing.Filled = 0;
+    writing.Same = true;
+    writing.Drained = false;
+    writing.ReadError = 0;
+    writing.Outcome = ConversionOutcome::Finished;
+    writing.Failure = NoFailure();
     TakeFileError();
     const std::int32_t readFrames =
         std::max(1, std::min(MaxBlockFrames, MaxBlockBytes / header.FrameBytes));
-    Frames frames{.Header = &header,
-                  .Bytes = CreateArray(ElementType::UnsignedByte, readFrames * header.FrameBytes),
-                  .Count = 0};
-    if (!SampleBufferFits(header) || frames.Bytes.Storage == nullptr) {
-        return Finish(ConversionOutcome::TooLarge, streams, frames.Bytes);
+    writing.Frames = ChannelFrames{
+        .Header = &writing.Header,
+        .Bytes = CreateArray(ElementType::UnsignedByte, readFrames * header.FrameBytes),
+        .Count = 0};
+    if (!SampleBufferFits(header) || writing.Frames.Bytes.Storage == nullptr) {
+        writing.Outcome = ConversionOutcome::TooLarge;
+        return;
     }
-    const FileStamp before = StampChannel(WaveChannel);
+    writing.Before = StampChannel(WaveChannel);
     std::uint8_t readError = TakeFileError();
     double common = 0;
     std::int64_t notANumber = 0;
-    if (readError == 0) readError = FindLargest(frames, readFrames, streams, common, notANumber);
+    if (readError == 0) {
+        readError = FindLargest(writing.Frames, readFrames, writing.Streams, common, notANumber);
+    }
     if (notANumber != 0) {
-        failure.Sample = notANumber;
-        return Finish(ConversionOutcome::NotANumber, streams, frames.Bytes);
+        writing.Failure.Sample = notANumber;
+        writing.Outcome = ConversionOutcome::NotANumber;
+    } else if (readError != 0) {
+        writing.Failure.Error = readError;
+        writing.Outcome = ConversionOutcome::ReadFailed;
     }
-    if (readError != 0) {
-        failure.Error = readError;
-        return Finish(ConversionOutcome::ReadFailed, streams, frames.Bytes);
-    }
-    const std::int32_t blockFrames = BeginStreams(streams, request, header, common, threads);
-    if (blockFrames == 0) return Finish(ConversionOutcome::TooLarge, streams, frames.Bytes);
-    for (const ChannelStream& stream : streams) {
-        if (stream.Out.Error != 0) {
-            return Finish(WriteFailure(stream.Out, failure), streams, frames.Bytes);
+    if (writing.Outcome != ConversionOutcome::Finished) return;
+    writing.BlockFrames = BeginStreams(writing.Streams, request, header, common, threads);
+    if (writing.BlockFrames == 0) writing.Outcome = ConversionOutcome::TooLarge;
+    for (const ChannelStream& stream : writing.Streams) {
+        if (writing.Outcome == ConversionOutcome::Finished && stream.Out.Error != 0) {
+            writing.Outcome = WriteFailure(stream.Out, writing.Failure);
         }
     }
-    Pass pass = WriteLines(frames, blockFrames, streams, request.Form, readError);
+}
+
+bool WriteNextChannelBlock(ChannelWriting& writing) {
+    if (writing.Outcome != ConversionOutcome::Finished || !writing.Same || writing.Drained) {
+        return false;
+    }
+    const SignalForm form = writing.Request.Form;
+    const std::int64_t n = writing.Header.SampleCount;
+    if (writing.Filled == n) {
+        // Every block is handed over: the rest is written.
+        for (ChannelStream& stream : writing.Streams) {
+            while (writing.Same && stream.Making.NextWrite != stream.Making.NextFill) {
+                writing.Same = WriteOldest(stream, form);
+            }
+        }
+        writing.Drained = true;
+        return false;
+    }
+    const auto count =
+        static_cast<std::int32_t>(std::min<std::int64_t>(writing.BlockFrames, n - writing.Filled));
+    writing.ReadError = ReadFrames(writing.Frames, writing.Filled, count);
+    if (writing.ReadError != 0) return false;
+    for (ChannelStream& stream : writing.Streams) {
+        LineBlock* block = nullptr;
+        while (writing.Same && (block = BlockToFill(stream.Making)) == nullptr) {
+            writing.Same = WriteOldest(stream, form);
+        }
+        if (!writing.Same) return false;
+        TakeValues(writing.Frames, stream, block->Frames.Storage);
+        HandOver(stream.Making, *block, count);
+    }
+    writing.Filled += count;
+    return true;
+}
+
+ConversionOutcome FinishChannelWriting(ChannelWriting& writing, ConversionFailure& failure) {
+    failure = writing.Failure;
+    std::vector<ChannelStream>& streams = writing.Streams;
+    TypedArray& frames = writing.Frames.Bytes;
+    if (writing.Outcome != ConversionOutcome::Finished) {
+        return Finish(writing.Outcome, streams, frames);
+    }
     for (ChannelStream& stream : streams) {
         EndLineMaking(stream.Making);
         stream.Begun = false;
     }
-    if (pass == Pass::Completed) {
+    std::uint8_t readError = writing.ReadError;
+    bool changed = !writing.Same;
+    if (readError == 0 && !changed) {
         const FileStamp after = StampChannel(WaveChannel);
         readError = TakeFileError();
-        if (readError != 0) pass = Pass::ReadFailed;
-        if (readError == 0 && !(after == before)) pass = Pass::Changed;
+        changed = readError == 0 && !(after == writing.Before);
     }
-    if (pass != Pass::Completed) {
-        failure.Changed = pass == Pass::Changed;
-        failure.Error = failure.Changed ? 0 : readError;
+    if (readError != 0 || changed) {
+        failure.Changed = changed;
+        failure.Error = changed ? 0 : readError;
         failure.LinesSent = streams.front().Out.Borrowed && streams.front().Out.Drained > 0;
-        return Finish(ConversionOutcome::ReadFailed, streams, frames.Bytes);
+        return Finish(ConversionOutcome::ReadFailed, streams, frames);
     }
     // Every file complete before any is put in place: a full disk leaves the old ones.
     for (ChannelStream& stream : streams) {
         if (CompleteReplacement(stream.Out) != 0) {
-            return Finish(WriteFailure(stream.Out, failure), streams, frames.Bytes);
+            return Finish(WriteFailure(stream.Out, failure), streams, frames);
         }
     }
     for (ChannelStream& stream : streams) {
         if (PutReplacementInPlace(stream.Out) != 0) {
-            return Finish(WriteFailure(stream.Out, failure), streams, frames.Bytes);
+            return Finish(WriteFailure(stream.Out, failure), streams, frames);
         }
     }
-    return Finish(ConversionOutcome::Finished, streams, frames.Bytes);
+    return Finish(ConversionOutcome::Finished, streams, frames);
+}
+
+ConversionOutcome ConvertChannels(const WaveHeader& header, const ChannelRequest& request,
+                                  int threads, ConversionFailure& failure) {
+    ChannelWriting writing;
+    BeginChannelWriting(writing, header, request, threads);
+    while (WriteNextChannelBlock(writing)) {
+    }
+    return FinishChannelWriting(writing, failure);
 }

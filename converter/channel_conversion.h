@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "converter/conversion_outcome.h"
+#include "converter/line_blocks.h"
 #include "converter/streamed_conversion.h"
 #include "converter/wave_header.h"
+#include "files/channels.h"
+#include "files/replacement_file.h"
+#include "files/typed_array.h"
 
 enum class ChannelWork {
     Each,  // a file for every channel, in channel order
@@ -25,6 +29,49 @@ struct ChannelRequest {
     bool StandardOutput;             // One or Mix: the lines go to standard output
     std::vector<std::string> Paths;  // the files written: one per channel for Each, else one
 };
+
+// One signal file's samples, taken from each frame as a mono file would hold them.
+struct ChannelStream {
+    std::int32_t Offset;  // where its value lies in a frame; -1 for the mix
+    WaveHeader Header;    // its mono file: the values one after another
+    double Largest;       // its largest magnitude, found by the first pass
+    LineMaking Making;
+    bool Begun;  // Making was begun: it must be ended
+    ReplacementFile Out;
+};
+
+// Frames as the wave file holds them, read a block at a time.
+struct ChannelFrames {
+    const WaveHeader* Header;
+    TypedArray Bytes;
+    std::int32_t Count;  // frames read
+};
+
+// The second pass under way. It stays where it is from the beginning to the finish.
+struct ChannelWriting {
+    WaveHeader Header;
+    ChannelRequest Request;
+    std::vector<ChannelStream> Streams;
+    ChannelFrames Frames;
+    FileStamp Before;          // the wave file as the first pass found it
+    std::int32_t BlockFrames;  // frames read and handed over at a time
+    std::int64_t Filled;       // frames handed to the streams
+    bool Same;                 // no block held a sample above the first pass's largest
+    bool Drained;              // every block is written
+    std::uint8_t ReadError;
+    ConversionOutcome Outcome;  // Finished while all goes well
+    ConversionFailure Failure;
+};
+
+// The first pass, then the targets and makers of the second.
+void BeginChannelWriting(ChannelWriting& writing, const WaveHeader& header,
+                         const ChannelRequest& request, int threads);
+
+// Hands the next block of frames to every stream; false once all are written or it failed.
+bool WriteNextChannelBlock(ChannelWriting& writing);
+
+// Puts every file in place, or none, and closes the wave channel.
+ConversionOutcome FinishChannelWriting(ChannelWriting& writing, ConversionFailure& failure);
 
 // The wave channel is open on the accepted wave file on entry, whichever channel the header
 // names, and closed on return. The sums of a mix are exact for integer samples; float samples
