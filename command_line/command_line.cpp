@@ -12,10 +12,12 @@
 #include "command_line/progress_display.h"
 #include "command_line/shown_name.h"
 #include "command_line/verdict_words.h"
+#include "converter/channel_conversion.h"
 #include "converter/header_check.h"
 #include "converter/line_blocks.h"
 #include "converter/npy_file.h"
 #include "converter/streamed_conversion.h"
+#include "files/byte_string.h"
 #include "files/channels.h"
 #include "files/file_error.h"
 #include "files/input_copy.h"
@@ -86,15 +88,19 @@ void ReportFailure(std::string_view name, std::string_view message, std::string_
 
 // The report line; one that cannot be written is said once, with its cause, and no more are
 // tried. A reader that went away is no news to the one who closed it.
-void ReportConversion(std::string_view name, std::string_view signalName, const WaveHeader& header,
-                      Streams& streams) {
+void ReportConversion(std::string_view name, const std::vector<std::string>& signalNames,
+                      const WaveHeader& header, const Options& options, Streams& streams) {
     if (streams.OutputLost) return;
     const bool terminal = streams.OutputIsTerminal;
     std::string line = Shown(name, terminal) + ": " + SampleFormatText(header) + ", " +
                        std::to_string(header.SampleRate) + " Hz, " +
                        std::to_string(header.SampleCount) + " samples, " +
-                       std::to_string(header.Duration) + " milliseconds -> " +
-                       Shown(signalName, terminal) + "\n";
+                       std::to_string(header.Duration) + " milliseconds";
+    if (options.Mix) line += ", mix of " + ChannelCountText(header.ChannelCount);
+    for (std::size_t i = 0; i < signalNames.size(); ++i) {
+        line += (i == 0 ? " -> " : ", ") + Shown(signalNames[i], terminal);
+    }
+    line += "\n";
     // Only a terminal that shows both streams needs the batch's line out of the way.
     if (terminal) HideBatch(*streams.Batch);
     ReplacementFile output;
@@ -166,13 +172,39 @@ bool SignalFileFree(const Source& source, const std::string& signalName, const O
     return false;
 }
 
+// The channel the header check asks for: the first where every channel is read.
+int ChannelRead(const Options& options) {
+    return options.AllChannels || options.Mix ? 1 : options.Channel;
+}
+
+// Whether the channels are read together: each one, one by the peak of all, or their sum.
+bool ChannelsTogether(const Options& options) {
+    return options.AllChannels || options.CommonPeak || options.Mix;
+}
+
+// Channel k's file under --channel=all: the signal file's name with K before its ending, in
+// the folder of -d where there is one.
+std::string ChannelFileName(std::string_view name, int k, const Options& options) {
+    const std::string base = options.OutputFolder.empty() ? std::string(name) : InFolder({}, name);
+    const std::string file = Concatenate(LeftPart(base, ByteLength(base) - 3),
+                                         std::to_string(k) + (options.Npy ? ".npy" : ".sig"));
+    return options.OutputFolder.empty() ? file : InFolder(options.OutputFolder, file);
+}
+
+std::vector<std::string> ChannelFileNames(std::string_view name, int channels,
+                                          const Options& options) {
+    std::vector<std::string> names;
+    for (int k = 1; k <= channels; ++k) names.push_back(ChannelFileName(name, k, options));
+    return names;
+}
+
 // The header check with the options' reading. Standard input is read to its end whatever its
 // data size says: a pipe cannot carry the size.
 HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
                           const Options& options, WaveHeader& header) {
     const HeaderReading reading{.Extensible = options.Extensible,
                                 .AnyPcm = options.AnyPcm,
-                                .Channel = options.Channel,
+                                .Channel = ChannelRead(options),
                                 .DataToEnd = options.DataToEnd || source.StandardInput,
                                 .WholeChannelCount = true,
                                 .CountHeld = true,
@@ -183,7 +215,7 @@ HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
 
 void ReportRefusal(std::string_view name, const HeaderVerdict& verdict, const Options& options,
                    const Streams& streams) {
-    const FailureWords words = RefusalWords(verdict, options.Channel);
+    const FailureWords words = RefusalWords(verdict, ChannelRead(options));
     ReportFailure(name, words.Sentence, words.Cause, streams);
 }
 
@@ -238,6 +270,31 @@ bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Op
     if (LinesToOutput(true, options) || !InputIsFile(signalName)) return false;
     ReportFailure(source.Shown, RefusalText(HeaderCode::WouldOverwrite), {}, streams);
     return true;
+}
+
+// The channels read together, in both passes at once.
+ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::string>& names,
+                                  const WaveHeader& header, const Options& options,
+                                  const Streams& streams, ConversionFailure& failure) {
+    ProgressDisplay progress;
+    BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
+                  streams.Batch);
+    const ChannelRequest request{.Work = options.AllChannels ? ChannelWork::Each
+                                         : options.Mix       ? ChannelWork::Mix
+                                                             : ChannelWork::One,
+                                 .Channel = options.Channel,
+                                 .CommonPeak = options.CommonPeak,
+                                 .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines,
+                                 .StandardOutput = LinesToOutput(source.StandardInput, options),
+                                 .Paths = names};
+    ChannelWriting writing;
+    BeginChannelWriting(writing, header, request, options.Threads);
+    while (WriteNextChannelBlock(writing)) {
+        ShowProgress(progress, static_cast<std::uint64_t>(writing.Filled),
+                     static_cast<std::uint64_t>(header.SampleCount));
+    }
+    EndProgress(progress);
+    return FinishChannelWriting(writing, failure);
 }
 
 // Both passes, the second with its progress shown between blocks.
@@ -301,16 +358,23 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     if (!HeaderAccepted(source, signalName, options, streams, header, verdict)) {
         return FileResult::Refused;
     }
-    bool namedBefore = false;
-    if (!SignalFileFree(source, signalName, options, streams, written, namedBefore)) {
-        CloseChannel(WaveChannel);
-        return namedBefore ? FileResult::NamedBefore : FileResult::Refused;
+    const std::vector<std::string> signalNames =
+        options.AllChannels ? ChannelFileNames(source.Path, header.ChannelCount, options)
+                            : std::vector<std::string>{signalName};
+    for (const std::string& name : signalNames) {
+        bool namedBefore = false;
+        if (!SignalFileFree(source, name, options, streams, written, namedBefore)) {
+            CloseChannel(WaveChannel);
+            return namedBefore ? FileResult::NamedBefore : FileResult::Refused;
+        }
     }
     const std::string hint = LeftOutWarning(source, verdict, options);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
     ConversionFailure failure;
     const ConversionOutcome outcome =
-        Convert(source, signalName, header, options, streams, failure);
+        ChannelsTogether(options)
+            ? ConvertTogether(source, signalNames, header, options, streams, failure)
+            : Convert(source, signalName, header, options, streams, failure);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return FileResult::Failed;
@@ -323,12 +387,14 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
     if (toOutput) return FileResult::Converted;
-    written.push_back(
-        WrittenFile{.SignalName = signalName,
-                    .WaveName = std::string(source.Shown),
-                    .WavePath = std::string(source.StandardInput ? "" : source.Path)});
+    for (const std::string& name : signalNames) {
+        written.push_back(
+            WrittenFile{.SignalName = name,
+                        .WaveName = std::string(source.Shown),
+                        .WavePath = std::string(source.StandardInput ? "" : source.Path)});
+    }
     if (!options.Quiet && !streams.LinesOnOutput) {
-        ReportConversion(source.Shown, signalName, header, streams);
+        ReportConversion(source.Shown, signalNames, header, options, streams);
     }
     return FileResult::Converted;
 }
@@ -376,12 +442,31 @@ bool UpToDate(std::string_view name, const std::string& signalName,
     return std::pair(signal.Times[0], signal.Times[1]) >= std::pair(wave.Times[0], wave.Times[1]);
 }
 
+// -u under --channel=all: every channel's file up to date. The header tells how many there are.
+bool ChannelsUpToDate(std::string_view name, const Options& options,
+                      const std::vector<WrittenFile>& written) {
+    WaveHeader header{};
+    const Source source{.Path = name, .Shown = name, .StandardInput = false};
+    if (CheckHeader(source, ChannelFileName(name, 1, options), options, header).Code !=
+        HeaderCode::Accepted) {
+        return false;
+    }
+    CloseChannel(WaveChannel);
+    for (const std::string& file : ChannelFileNames(name, header.ChannelCount, options)) {
+        if (!UpToDate(name, file, written)) return false;
+    }
+    return true;
+}
+
 // Converts one file.
 FileResult ConvertFile(std::string_view name, const Options& options, Streams& streams,
                        std::vector<WrittenFile>& written) {
-    const std::string signalName = SignalNameFor(name, options);
+    const std::string signalName =
+        options.AllChannels ? ChannelFileName(name, 1, options) : SignalNameFor(name, options);
     if (!NameUsable(name, streams)) return FileResult::Refused;
-    if (options.Update && name != StandardInputName && UpToDate(name, signalName, written)) {
+    if (options.Update && name != StandardInputName &&
+        (options.AllChannels ? ChannelsUpToDate(name, options, written)
+                             : UpToDate(name, signalName, written))) {
         return FileResult::UpToDate;
     }
     if (name == StandardInputName) {
@@ -444,6 +529,9 @@ int RunCommandLineAfter(int count, const char* const* arguments,
                     .DataToEnd = false,
                     .AnyPcm = false,
                     .Channel = 0,
+                    .AllChannels = false,
+                    .CommonPeak = false,
+                    .Mix = false,
                     .ToStandardOutput = false,
                     .OutputFolder = {},
                     .OutputFile = {},

@@ -42,12 +42,19 @@ constexpr std::string_view UsageText =
     "                        runs past the end of the file, up to the end of the\n"
     "                        file (files written to a pipe, recordings cut short)\n"
     "      --channel=N       read channel N (from 1) of a file of several channels\n"
+    "      --channel=all     write a signal file for each channel: channel K of\n"
+    "                        NAME.wav goes to NAME.K.sig (NAME.K.npy with --npy);\n"
+    "                        the files are put in place together, or none is\n"
+    "      --common-peak     with --channel, divide every channel by the largest\n"
+    "                        magnitude of all the file's channels, so the levels\n"
+    "                        between channels are kept\n"
+    "      --mix             write one signal file of the channels of each frame\n"
+    "                        summed (not with --channel)\n"
     "      --any-pcm         also read 32-bit samples, 24-bit samples in 4-byte\n"
     "                        slots, 32- or 64-bit float, A-law and µ-law samples,\n"
     "                        and the RF64, BW64 and Wave64 containers; implies\n"
     "                        --extensible\n"
     "  -q, --quiet           print nothing for the files converted, and no summary\n"
-    "  -q, --quiet           print nothing for the files converted\n"
     "      --npy             write NAME.npy instead of NAME.sig: a NumPy array file\n"
     "                        of the values the signal file's lines read back as\n"
     "  -T, --threads=N       make the lines of a long file on N threads (1 to 16);\n"
@@ -97,6 +104,8 @@ enum : int {
     FilesFromOption,
     PartOption,
     NpyOption,
+    CommonPeakOption,
+    MixOption,
 };
 
 // "-": every argument comes back in order, names included, so options may follow names
@@ -119,6 +128,8 @@ constexpr option LongOptions[] = {
     {"part", required_argument, nullptr, PartOption},
     {"update", no_argument, nullptr, 'u'},
     {"npy", no_argument, nullptr, NpyOption},
+    {"common-peak", no_argument, nullptr, CommonPeakOption},
+    {"mix", no_argument, nullptr, MixOption},
     {nullptr, no_argument, nullptr, 0},
 };
 
@@ -274,6 +285,28 @@ ParseOutcome JoinListedNames(Options& options) {
     return ParseOutcome::Run;
 }
 
+// What the channel options ask that cannot be.
+ParseOutcome CheckChannelOptions(const Options& options) {
+    const bool channel = options.AllChannels || options.Channel > 0;
+    if (options.Mix && channel) {
+        return Usage("--mix sums every channel, so --channel has no use with it");
+    }
+    if (options.CommonPeak && !channel) {
+        return Usage("--common-peak divides channels read with --channel, so it needs it");
+    }
+    if (!options.AllChannels) return ParseOutcome::Run;
+    if (options.ToStandardOutput) {
+        return Usage("--channel=all writes a file for each channel, so -c has no use with it");
+    }
+    if (!options.OutputFile.empty()) {
+        return Usage("--channel=all names its files itself, so -o has no use with it");
+    }
+    if (std::count(options.Files.begin(), options.Files.end(), StandardInputName) > 0) {
+        return Usage("--channel=all writes beside a file, so it cannot read standard input");
+    }
+    return ParseOutcome::Run;
+}
+
 // The options' values that need a look at the system: each folder of -d must be there.
 ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_view>& folders) {
     for (std::string_view folder : folders) {
@@ -292,7 +325,7 @@ ParseOutcome CheckOptions(const Options& options, const std::vector<std::string_
     if (std::count(options.Files.begin(), options.Files.end(), StandardInputName) > 1) {
         return Usage("standard input can be read only once");
     }
-    return ParseOutcome::Run;
+    return CheckChannelOptions(options);
 }
 
 // The checks, the lists read in between, then the part's share of the FILEs.
@@ -356,7 +389,10 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 options.AnyPcm = true;
                 break;
             case ChannelOption:
-                if (!ParsePositiveNumber(optarg, options.Channel)) {
+                options.AllChannels = std::string_view(optarg) == "all";
+                if (options.AllChannels) {
+                    options.Channel = 0;
+                } else if (!ParsePositiveNumber(optarg, options.Channel)) {
                     return Usage("not a channel number", optarg);
                 }
                 break;
@@ -379,6 +415,12 @@ ParseOutcome ParseArguments(int count, const char* const* arguments, Options& op
                 break;
             case NpyOption:
                 options.Npy = true;
+                break;
+            case CommonPeakOption:
+                options.CommonPeak = true;
+                break;
+            case MixOption:
+                options.Mix = true;
                 break;
             case VersionOption:
                 return Print(std::string(ProgramName) + " " + std::string(Version) + "\n");

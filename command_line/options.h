@@ -22,6 +22,9 @@ struct Options {
     bool DataToEnd;                 // --data-to-end
     bool AnyPcm;                    // --any-pcm
     int Channel;                    // --channel N, from 1; 0 when not given
+    bool AllChannels;               // --channel=all: a signal file for each channel
+    bool CommonPeak;                // --common-peak: divided by the peak of every channel
+    bool Mix;                       // --mix: the channels of each frame summed
     bool ToStandardOutput;          // -c
     std::string_view OutputFolder;  // -d DIR; empty: each signal file beside its wave file
     std::string_view OutputFile;    // -o FILE, the one input's signal file; or empty

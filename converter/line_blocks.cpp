@@ -11,7 +11,6 @@
 namespace {
 
 constexpr std::size_t LongestLine = LongestSignalLine;
-constexpr std::size_t BlockText = MaxBlockFrames * LongestLine + SignalLineRoom;
 constexpr int BlocksPerThread = 2;
 
 LineBlock& BlockAt(LineMaking& making, std::int64_t sequence) {
@@ -182,8 +181,9 @@ bool CreateBlocks(LineMaking& making, std::size_t count, BlockWork work) {
     for (LineBlock& block : making.Blocks) {
         block.Frames =
             CreateArray(ElementType::UnsignedByte, making.BlockFrames * making.Header.FrameBytes);
-        if (text) block.Text = new (std::nothrow) char[BlockText];
-        if (values) block.Values = new (std::nothrow) double[MaxBlockFrames];
+        const auto frames = static_cast<std::size_t>(making.BlockFrames);
+        if (text) block.Text = new (std::nothrow) char[frames * LongestLine + SignalLineRoom];
+        if (values) block.Values = new (std::nothrow) double[frames];
         if (block.Frames.Storage == nullptr || (text && block.Text == nullptr) ||
             (values && block.Values == nullptr)) {
             return false;
@@ -211,9 +211,10 @@ void StartMakers(LineMaking& making) {
 }  // namespace
 
 bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
-                     int threads) {
+                     int threads, std::int32_t frameLimit) {
     making.Header = header;
-    making.BlockFrames = std::max(1, std::min(MaxBlockFrames, MaxBlockBytes / header.FrameBytes));
+    making.BlockFrames =
+        std::max(1, std::min({frameLimit, MaxBlockFrames, MaxBlockBytes / header.FrameBytes}));
     making.Makers.clear();
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);

@@ -68,9 +68,9 @@ struct LineMaking {
 // counted; never more than the file has blocks, and the writer alone for a file of one block.
 // A maker that cannot start leaves its share to the others and the writer. The peak is what the
 // lines divide by. False when memory is short; the making must be ended either way. making stays
-// where it is until then.
+// where it is until then. A block holds no more than frameLimit frames.
 bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
-                     int threads);
+                     int threads, std::int32_t frameLimit = MaxBlockFrames);
 
 // The block to fill with the samples that come next, or nullptr while every block is in use.
 LineBlock* BlockToFill(LineMaking& making);

@@ -205,7 +205,7 @@ void AppendToReplacement(ReplacementFile& file, std::string_view bytes) {
     }
 }
 
-std::uint8_t FinishReplacement(ReplacementFile& file) {
+std::uint8_t CompleteReplacement(ReplacementFile& file) {
     if (file.Error == 0) DrainReplacementBuffer(file);
     if (file.Error != 0) {
         AbandonReplacement(file);
@@ -218,6 +218,10 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
         AbandonReplacement(file);
         return file.Error;
     }
+    return 0;
+}
+
+std::uint8_t PutReplacementInPlace(ReplacementFile& file) {
     if (!file.TemporaryPath.empty()) {
         std::uint8_t error = PutTemporaryInPlace(file.TemporaryPath, file.FinalPath, &file.Held);
         const bool copy = error != 0 && file.Held != NoFile;
@@ -232,6 +236,11 @@ std::uint8_t FinishReplacement(ReplacementFile& file) {
     }
     AbandonReplacement(file);  // releases the hold and the buffer; nothing is left to remove
     return 0;
+}
+
+std::uint8_t FinishReplacement(ReplacementFile& file) {
+    const std::uint8_t completed = CompleteReplacement(file);
+    return completed != 0 ? completed : PutReplacementInPlace(file);
 }
 
 void AbandonReplacement(ReplacementFile& file) {

@@ -49,5 +49,11 @@ void AppendToReplacement(ReplacementFile& file, std::string_view bytes);
 // file now holds exactly what was appended, else the old file is untouched.
 std::uint8_t FinishReplacement(ReplacementFile& file);
 
+// The finish in two steps, for files that are put in place together only once every one of
+// them is complete: the rest written and the temporary file closed (on failure as the finish
+// fails), then the file put in place.
+std::uint8_t CompleteReplacement(ReplacementFile& file);
+std::uint8_t PutReplacementInPlace(ReplacementFile& file);
+
 // Gives up: the old file stays, the temporary file goes.
 void AbandonReplacement(ReplacementFile& file);

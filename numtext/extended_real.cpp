@@ -3,7 +3,9 @@
 // bits and a word that tells where the rest lies) goes to one routine that rounds and packs.
 #include "numtext/extended_real.h"
 
+#include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "numtext/extended_rounding.h"
 
@@ -125,6 +127,127 @@ ExtendedReal ExtendedFromDouble(double value) {
     }
     return PackExtended(negative, field - DoubleBias + ExtendedExponentBias,
                         ExtendedLeadingBit | (fraction << (63 - FractionBits)));
+}
+
+namespace {
+
+// A 128-bit value in two words, for the sum of two significands.
+struct TwoWords {
+    std::uint64_t High;
+    std::uint64_t Low;
+};
+
+TwoWords WithRoom(std::uint64_t significand) {
+    return TwoWords{significand >> 2, significand << 62};
+}
+
+// value >> distance, with bit 0 set when any bit set is shifted out.
+TwoWords ShiftRightSticky(TwoWords value, int distance) {
+    if (distance == 0) return value;
+    if (distance >= 128) return TwoWords{0, (value.High | value.Low) != 0 ? 1u : 0u};
+    TwoWords shifted{};
+    std::uint64_t lost = 0;
+    if (distance >= 64) {
+        lost = value.Low | (distance > 64 ? value.High << (128 - distance) : 0);
+        shifted = TwoWords{0, value.High >> (distance - 64)};
+    } else {
+        lost = value.Low << (64 - distance);
+        shifted = TwoWords{value.High >> distance,
+                           (value.Low >> distance) | (value.High << (64 - distance))};
+    }
+    shifted.Low |= lost != 0 ? 1u : 0u;
+    return shifted;
+}
+
+TwoWords ShiftLeft(TwoWords value, int distance) {
+    if (distance == 0) return value;
+    if (distance >= 64) return TwoWords{value.Low << (distance - 64), 0};
+    return TwoWords{(value.High << distance) | (value.Low >> (64 - distance)),
+                    value.Low << distance};
+}
+
+TwoWords AddWords(TwoWords a, TwoWords b) {
+    const std::uint64_t low = a.Low + b.Low;
+    return TwoWords{a.High + b.High + (low < a.Low ? 1u : 0u), low};
+}
+
+// a - b, for a no less than b.
+TwoWords SubtractWords(TwoWords a, TwoWords b) {
+    return TwoWords{a.High - b.High - (a.Low < b.Low ? 1u : 0u), a.Low - b.Low};
+}
+
+bool WordsLess(TwoWords a, TwoWords b) {
+    return a.High < b.High || (a.High == b.High && a.Low < b.Low);
+}
+
+}  // namespace
+
+double ExtendedToDouble(ExtendedReal value) {
+    constexpr int FractionBits = 52;
+    constexpr int DroppedBits = 63 - FractionBits;
+    constexpr int DoubleBias = 1023;
+    const Unpacked u = Unpack(value);
+    const std::uint64_t sign = std::uint64_t{u.Negative} << 63;
+    if (u.Class == Kind::Zero) return std::bit_cast<double>(sign);
+    if (u.Class == Kind::Infinite) return std::bit_cast<double>(sign | 0x7FF0000000000000);
+    if (u.Class != Kind::Finite) return std::bit_cast<double>(sign | 0x7FF8000000000000);
+    const int exponent = u.Exponent - ExtendedExponentBias;  // of the leading bit
+    // Below the normal range the double keeps fewer bits: denormals round at their own place.
+    const int dropped = DroppedBits + std::max(0, -(DoubleBias - 1) - exponent);
+    if (dropped > 64) return std::bit_cast<double>(sign);
+    std::uint64_t kept = 0;
+    if (dropped == 64) {
+        kept = RoundHalfToEven(0, u.Significand, HalfWord);
+    } else {
+        kept = RoundedIntegerPart(u.Significand, dropped);
+    }
+    if (dropped > DroppedBits) return std::bit_cast<double>(sign | kept);  // a carry makes 2^-1022
+    int field = exponent + DoubleBias;
+    if (kept >> (FractionBits + 1) != 0) {  // rounded up to the next power of two
+        kept >>= 1;
+        ++field;
+    }
+    if (field >= 0x7FF) return std::bit_cast<double>(sign | 0x7FF0000000000000);
+    const std::uint64_t fraction = kept & ((std::uint64_t{1} << FractionBits) - 1);
+    return std::bit_cast<double>(sign | (std::uint64_t(field) << FractionBits) | fraction);
+}
+
+ExtendedReal AddExtended(ExtendedReal a, ExtendedReal b) {
+    Unpacked ua = Unpack(a);
+    Unpacked ub = Unpack(b);
+    if (HasNaN(ua, ub)) return PropagateNaN(a, ua, b, ub);
+    if (ua.Class == Kind::Infinite || ub.Class == Kind::Infinite) {
+        if (ua.Class == Kind::Infinite && ub.Class == Kind::Infinite &&
+            ua.Negative != ub.Negative) {
+            return ExtendedDefaultNaN;
+        }
+        return ua.Class == Kind::Infinite ? a : b;
+    }
+    if (ua.Class == Kind::Zero && ub.Class == Kind::Zero) {
+        return SignedZero(ua.Negative && ub.Negative);
+    }
+    if (ub.Class == Kind::Zero) return a;
+    if (ua.Class == Kind::Zero) return b;
+    if (ub.Exponent > ua.Exponent) std::swap(ua, ub);
+    // Both significands with two bits of room above them; the smaller one shifted to the
+    // larger's place, the bits shifted out kept as one sticky bit. They are lost only when the
+    // smaller lies 2^62 below, so no more than the top three bits can cancel.
+    const TwoWords large = WithRoom(ua.Significand);
+    const TwoWords small = ShiftRightSticky(WithRoom(ub.Significand), ua.Exponent - ub.Exponent);
+    bool negative = ua.Negative;
+    TwoWords sum{};
+    if (ua.Negative == ub.Negative) {
+        sum = AddWords(large, small);
+    } else if (!WordsLess(large, small)) {
+        sum = SubtractWords(large, small);
+    } else {
+        sum = SubtractWords(small, large);
+        negative = ub.Negative;
+    }
+    if (sum.High == 0 && sum.Low == 0) return SignedZero(false);  // x + -x is +0 to nearest
+    const int leading = sum.High != 0 ? std::countl_zero(sum.High) : 64 + std::countl_zero(sum.Low);
+    sum = ShiftLeft(sum, leading);
+    return RoundAndPack(negative, ua.Exponent + 2 - leading, sum.High, sum.Low);
 }
 
 ExtendedReal MultiplyExtended(ExtendedReal a, ExtendedReal b) {

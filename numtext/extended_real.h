@@ -36,6 +36,10 @@ ExtendedReal ExtendedFromInteger(std::int64_t value);
 ExtendedReal ExtendedFromUnsigned(std::uint64_t value);
 ExtendedReal ExtendedFromDouble(double value);
 
+// The double nearest the value, ties to even, as the unit's store of a double rounds it.
+double ExtendedToDouble(ExtendedReal value);
+
+ExtendedReal AddExtended(ExtendedReal a, ExtendedReal b);
 ExtendedReal MultiplyExtended(ExtendedReal a, ExtendedReal b);
 ExtendedReal DivideExtended(ExtendedReal a, ExtendedReal b);
 

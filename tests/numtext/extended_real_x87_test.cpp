@@ -136,6 +136,39 @@ TEST(ExtendedRealX87, EveryOperationMatchesTheUnit) {
     }
 }
 
+// The sum and the rounding to a double against the unit's own addition and store, on
+// operands near each other (cancellation), far apart (sticky bits) and near the double's
+// smallest and largest values.
+TEST(ExtendedRealX87, AdditionAndRoundingToADoubleMatchTheUnit) {
+    SetUnitMode();
+    std::mt19937_64 random(20261208);
+    const auto operand = [&random](int around, int spread) {
+        const int field = around + static_cast<int>(random() % (2 * spread + 1)) - spread;
+        return ExtendedReal{random() | ExtendedLeadingBit,
+                            static_cast<std::uint16_t>(field | (random() & 1 ? 0x8000 : 0))};
+    };
+    constexpr int Centres[] = {ExtendedExponentBias, ExtendedExponentBias - 1022,
+                               ExtendedExponentBias - 1074, ExtendedExponentBias + 1023};
+    long mismatches = 0;
+    for (long i = 0; i < OperationCount() / 4; ++i) {
+        const int centre = Centres[i % 4];
+        const ExtendedReal a = operand(centre, 4);
+        const ExtendedReal b = operand(centre, i % 8 == 0 ? 140 : 66);
+        volatile long double x = ToX87(a), y = ToX87(b);
+        const long double sum = x + y;
+        const volatile double stored = static_cast<double>(x);
+        const ExtendedReal added = AddExtended(a, b);
+        const ExtendedReal expected = FromX87(sum);
+        const double rounded = ExtendedToDouble(a);
+        if ((!SameBits(added, expected) ||
+             std::memcmp(&rounded, const_cast<const double*>(&stored), sizeof rounded) != 0) &&
+            ++mismatches <= 10) {
+            ADD_FAILURE() << "case " << FormatCase({ExtendedOp::Multiply, a, b, 0}, {added, 0});
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 }  // namespace
 
 #endif
