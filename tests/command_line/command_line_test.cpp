@@ -384,7 +384,9 @@ enum class Layout {
 };
 
 // Enough samples that a conversion is still writing when the row's signal comes: those of
-// Wave(8000), then a hole of zeros, so the file takes no room.
+// Wave(8000), then a hole of zeros, so the file takes no room. Their lines come to about 600 MB,
+// well under the row's file-size limit of about 2 GB: a slow signal must not lose the race to
+// the limit.
 constexpr std::int64_t LongSamples = 200000000;
 
 // The exit status of a row's script that could not stage its signal: the conversion ended first.
@@ -427,7 +429,7 @@ const Row Rows[] = {
      "{ sleep 0.3; \"$0\" missing.wav a.wav; echo $? >status; } 2>&1 | true; exit $(cat status)", 1,
      "", Outcome::Converted},
     {"SIGXCPU: no temporary file left", Layout::LongWave, true,
-     "ulimit -f 100000; \"$0\" -q a.wav & i=0; while [ $i -lt 2000 ] && kill -0 $! && "
+     "ulimit -f 4000000; \"$0\" -q a.wav & i=0; while [ $i -lt 2000 ] && kill -0 $! && "
      "! ls -A | grep -q norvistrand-; do sleep 0.01; i=$((i + 1)); done; "
      "ls -A | grep -q norvistrand- || exit 98; kill -XCPU $!; exec 2>/dev/null; wait $!",
      128 + SIGXCPU, "", Outcome::Kept},
