@@ -213,8 +213,11 @@ void StartMakers(LineMaking& making) {
 bool BeginLineMaking(LineMaking& making, const WaveHeader& header, BlockWork work, double peak,
                      int threads, std::int32_t frameLimit) {
     making.Header = header;
-    making.BlockFrames =
-        std::max(1, std::min({frameLimit, MaxBlockFrames, MaxBlockBytes / header.FrameBytes}));
+    // A short file's blocks are no longer than the file: they are made and cleared for each one.
+    const auto frames =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(header.SampleCount, 1, MaxBlockFrames));
+    making.BlockFrames = std::max(
+        1, std::min({frameLimit, MaxBlockFrames, MaxBlockBytes / header.FrameBytes, frames}));
     making.Makers.clear();
     making.Table = NoTable(peak);
     making.Peak = SignalWholeDivisor(peak);
