@@ -85,20 +85,6 @@ std::uint8_t ReadFrames(ChannelFrames& frames, std::int64_t first, std::int32_t 
     return TakeFileError();
 }
 
-ReplacementFile Unopened() {
-    return ReplacementFile{.FinalPath = {},
-                           .TemporaryPath = {},
-                           .Handle = -1,
-                           .Held = -1,
-                           .Borrowed = false,
-                           .Buffer = nullptr,
-                           .Used = 0,
-                           .Drained = 0,
-                           .Error = 0,
-                           .Cause = {},
-                           .FailedPath = {}};
-}
-
 // The streams of the request, each with the mono header of its samples.
 std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelRequest& request) {
     // The tables of 8- and 16-bit lines take 2 MiB each: beyond a few streams their values are
@@ -128,7 +114,7 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
                                         .Largest = 0,
                                         .Making = {},
                                         .Begun = false,
-                                        .Out = Unopened()});
+                                        .Out = UnopenedReplacement()});
     }
     return streams;
 }

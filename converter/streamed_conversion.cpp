@@ -89,21 +89,6 @@ void BeginTarget(ReplacementFile& out, std::string_view waveName, const SignalTa
     }
 }
 
-// Nothing to write to: the values stay in memory.
-ReplacementFile NoReplacement() {
-    return ReplacementFile{.FinalPath = {},
-                           .TemporaryPath = {},
-                           .Handle = -1,
-                           .Held = -1,
-                           .Borrowed = false,
-                           .Buffer = nullptr,
-                           .Used = 0,
-                           .Drained = 0,
-                           .Error = 0,
-                           .Cause = {},
-                           .FailedPath = {}};
-}
-
 BlockWork WorkFor(SignalForm form) {
     return form == SignalForm::Lines ? BlockWork::Lines : BlockWork::Values;
 }
@@ -215,7 +200,7 @@ void BeginSignalWriting(SignalWriting& writing, std::string_view waveName, const
     writing.Blocks = false;
     if (!writing.Fits) return;
     if (target.Form == SignalForm::Memory) {
-        writing.Out = NoReplacement();
+        writing.Out = UnopenedReplacement();
     } else {
         BeginTarget(writing.Out, waveName, target);
     }

@@ -142,6 +142,10 @@ std::uint8_t CopyIntoHeld(ReplacementFile& file) {
 
 }  // namespace
 
+ReplacementFile UnopenedReplacement() {
+    return NothingWritten(NoFile);
+}
+
 void BeginReplacement(ReplacementFile& file, std::string_view name) {
     file = NothingWritten(NoFile);
     if (!UsableName(name)) {

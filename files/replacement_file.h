@@ -31,6 +31,10 @@ struct ReplacementFile {
     std::string FailedPath;     // the path it happened to; empty for a write
 };
 
+// A replacement file with no file behind it and nothing written: what a target that is not
+// begun holds, so that ending it does nothing.
+ReplacementFile UnopenedReplacement();
+
 // Prepares to replace the file called name. On failure Error is set and nothing is left
 // behind; appends are then ignored and the finish reports the failure.
 void BeginReplacement(ReplacementFile& file, std::string_view name);
