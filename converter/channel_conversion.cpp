@@ -114,7 +114,8 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
                                         .Largest = 0,
                                         .Making = {},
                                         .Begun = false,
-                                        .Out = UnopenedReplacement()});
+                                        .Out = UnopenedReplacement(),
+                                        .Values = nullptr});
     }
     return streams;
 }
@@ -173,10 +174,15 @@ void TakeValues(const ChannelFrames& frames, const ChannelStream& stream, unsign
 }
 
 // Writes the stream's oldest block; false when it holds a sample above the first pass's
-// largest: the file changed in between.
-bool WriteOldest(ChannelStream& stream, SignalForm form) {
+// largest: the file changed in between. In memory its values go a row of rowValues apart.
+bool WriteOldest(ChannelStream& stream, SignalForm form, std::size_t rowValues) {
     const LineBlock& block = OldestMade(stream.Making);
-    if (form == SignalForm::Npy) {
+    if (form == SignalForm::Memory) {
+        for (std::int32_t i = 0; i < block.Count; ++i) {
+            *stream.Values = block.Values[i];
+            stream.Values += rowValues;
+        }
+    } else if (form == SignalForm::Npy) {
         AppendToReplacement(stream.Out,
                             std::string_view(reinterpret_cast<const char*>(block.Values),
                                              static_cast<std::size_t>(block.Count) * 8));
@@ -204,7 +210,9 @@ std::int32_t BeginStreams(std::vector<ChannelStream>& streams, const ChannelRequ
     const int each = ThreadsEach(threads, streams.size());
     for (std::size_t s = 0; s < streams.size(); ++s) {
         ChannelStream& stream = streams[s];
-        if (request.StandardOutput) {
+        if (request.Form == SignalForm::Memory) {
+            stream.Values = request.Values + s;
+        } else if (request.StandardOutput) {
             BeginStandardOutput(stream.Out);
         } else {
             BeginReplacement(stream.Out, request.Paths[s]);
@@ -215,7 +223,7 @@ std::int32_t BeginStreams(std::vector<ChannelStream>& streams, const ChannelRequ
         }
         const double peak = request.CommonPeak ? common : stream.Largest;
         const BlockWork work =
-            request.Form == SignalForm::Npy ? BlockWork::Values : BlockWork::Lines;
+            request.Form == SignalForm::Lines ? BlockWork::Lines : BlockWork::Values;
         stream.Begun = true;
         if (!BeginLineMaking(stream.Making, stream.Header, work, peak, each, blockFrames)) return 0;
         blockFrames = std::min(blockFrames, stream.Making.BlockFrames);
@@ -306,7 +314,7 @@ bool WriteNextChannelBlock(ChannelWriting& writing) {
         // Every block is handed over: the rest is written.
         for (ChannelStream& stream : writing.Streams) {
             while (writing.Same && stream.Making.NextWrite != stream.Making.NextFill) {
-                writing.Same = WriteOldest(stream, form);
+                writing.Same = WriteOldest(stream, form, writing.Streams.size());
             }
         }
         writing.Drained = true;
@@ -319,7 +327,7 @@ bool WriteNextChannelBlock(ChannelWriting& writing) {
     for (ChannelStream& stream : writing.Streams) {
         LineBlock* block = nullptr;
         while (writing.Same && (block = BlockToFill(stream.Making)) == nullptr) {
-            writing.Same = WriteOldest(stream, form);
+            writing.Same = WriteOldest(stream, form, writing.Streams.size());
         }
         if (!writing.Same) return false;
         TakeValues(writing.Frames, stream, block->Frames.Storage);
@@ -352,6 +360,9 @@ ConversionOutcome FinishChannelWriting(ChannelWriting& writing, ConversionFailur
         failure.Error = changed ? 0 : readError;
         failure.LinesSent = streams.front().Out.Borrowed && streams.front().Out.Drained > 0;
         return Finish(ConversionOutcome::ReadFailed, streams, frames);
+    }
+    if (writing.Request.Form == SignalForm::Memory) {
+        return Finish(ConversionOutcome::Finished, streams, frames);
     }
     // Every file complete before any is put in place: a full disk leaves the old ones.
     for (ChannelStream& stream : streams) {

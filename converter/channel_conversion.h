@@ -3,6 +3,7 @@
 // channel, one channel divided by the peak of them all, or a mix, the channels of each frame
 // summed into one signal. Each file holds the bytes the streamed conversion writes for a mono
 // file holding its samples, and they are put in place together, only once all are complete.
+// In memory, the values go instead into the caller's rows, one value of each stream a row.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,9 +26,10 @@ struct ChannelRequest {
     ChannelWork Work;
     std::int32_t Channel;            // One: the channel, from 1
     bool CommonPeak;                 // divide by the largest magnitude of every channel
-    SignalForm Form;                 // Lines or Npy
+    SignalForm Form;                 // Lines, Npy or Memory
     bool StandardOutput;             // One or Mix: the lines go to standard output
     std::vector<std::string> Paths;  // the files written: one per channel for Each, else one
+    double* Values = nullptr;        // Memory: room for a row of the streams' values per frame
 };
 
 // One signal file's samples, taken from each frame as a mono file would hold them.
@@ -38,6 +40,7 @@ struct ChannelStream {
     LineMaking Making;
     bool Begun;  // Making was begun: it must be ended
     ReplacementFile Out;
+    double* Values;  // Memory: where its next value goes, in the next row
 };
 
 // Frames as the wave file holds them, read a block at a time.
@@ -77,6 +80,7 @@ ConversionOutcome FinishChannelWriting(ChannelWriting& writing, ConversionFailur
 // names, and closed on return. The sums of a mix are exact for integer samples; float samples
 // are added in the extended format in channel order, and each sum is held as a 64-bit float
 // file would hold it. A sample (or a sum) that is no finite number fails as NotANumber, its
-// frame from 1 in failure.Sample, before anything is written. On any failure no file changes.
+// frame from 1 in failure.Sample, before anything is written. On any failure no file changes
+// (and the rows in memory hold nothing to go by).
 ConversionOutcome ConvertChannels(const WaveHeader& header, const ChannelRequest& request,
                                   int threads, ConversionFailure& failure);

@@ -1,7 +1,8 @@
 // The Python module: the command-line mode's conversion handed over as a NumPy array, with the
-// command line's words for its refusals and failures. The channels are the program's own, one
-// file at a time: a lock keeps calls from several Python threads apart, and is taken with the
-// interpreter's lock let go, so that neither waits on the other.
+// command line's words for its refusals and failures. Every channel at once comes as the
+// columns of one array, each the values of that channel's own signal file. The channels are the
+// program's own, one file at a time: a lock keeps calls from several Python threads apart, and is
+// taken with the interpreter's lock let go, so that neither waits on the other.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -12,6 +13,7 @@
 
 #include "command_line/failure_words.h"
 #include "command_line/verdict_words.h"
+#include "converter/channel_conversion.h"
 #include "converter/header_check.h"
 #include "converter/line_blocks.h"
 #include "converter/streamed_conversion.h"
@@ -31,7 +33,10 @@ std::mutex ChannelsBusy;
 struct Reading {
     py::object Given;  // the path as given, for OSError
     std::string Path;  // its bytes, as the system takes them
-    int Channel;       // from 1; 0: the file must be mono
+    int Channel;       // from 1; 0: the file must be mono. Every channel read: 1
+    bool AllChannels;  // channel="all": a column for each channel
+    bool CommonPeak;   // divided by the peak of every channel
+    bool Mix;          // the channels of each frame summed
     bool AnyPcm;
     bool Extensible;
     bool DataToEnd;
@@ -81,33 +86,38 @@ std::string Line(const FailureWords& words) {
     throw py::error_already_set();
 }
 
-[[noreturn]] void RaiseNotYet(const char* what) {
-    throw py::value_error(std::string(what) +
-                          " is not available yet: this version converts one channel at a time");
-}
-
 Reading CheckReading(const py::object& path, const py::object& channel, bool anyPcm,
-                     bool extensible, bool dataToEnd, const py::object& threads) {
+                     bool extensible, bool dataToEnd, bool commonPeak, bool mix,
+                     const py::object& threads) {
     const py::module_ os = py::module_::import("os");
     Reading reading{.Given = os.attr("fspath")(path),
                     .Path = os.attr("fsencode")(path).cast<std::string>(),
                     .Channel = 0,
+                    .AllChannels = false,
+                    .CommonPeak = commonPeak,
+                    .Mix = mix,
                     .AnyPcm = anyPcm,
                     .Extensible = extensible,
                     .DataToEnd = dataToEnd,
                     .Threads = AutomaticThreads};
     // As Python's own open: a name is cut at a null byte, which would name another file.
     if (reading.Path.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
-    if (py::isinstance<py::str>(channel) && channel.cast<std::string>() == "all") {
-        RaiseNotYet("channel=\"all\"");
-    }
-    if (!channel.is_none()) {
+    reading.AllChannels = py::isinstance<py::str>(channel) && channel.cast<std::string>() == "all";
+    if (!channel.is_none() && !reading.AllChannels) {
         if (!py::isinstance<py::int_>(channel) || channel.cast<long long>() < 1 ||
             channel.cast<long long>() > 999999999) {
-            throw py::value_error("channel must be a channel number from 1, or None");
+            throw py::value_error("channel must be a channel number from 1, \"all\", or None");
         }
         reading.Channel = channel.cast<int>();
     }
+    if (mix && !channel.is_none()) {
+        throw py::value_error("mix sums every channel, so channel has no use with it");
+    }
+    if (commonPeak && channel.is_none()) {
+        throw py::value_error("common_peak divides channels read with channel, so it needs it");
+    }
+    // The header check's channel where every channel is read: the first, there in any file.
+    if (reading.AllChannels || mix) reading.Channel = 1;
     if (!threads.is_none()) {
         if (!py::isinstance<py::int_>(threads) || threads.cast<long long>() < 1 ||
             threads.cast<long long>() > ThreadLimit) {
@@ -166,12 +176,26 @@ void WarnOfDataSize(const HeaderVerdict& verdict) {
     RaiseRefused(words);
 }
 
+// The channels read together, each stream's values a column of values.
+ConversionOutcome ConvertTogether(const Reading& reading, const WaveHeader& header,
+                                  ConversionFailure& failure, double* values) {
+    const ChannelRequest request{.Work = reading.AllChannels ? ChannelWork::Each
+                                         : reading.Mix       ? ChannelWork::Mix
+                                                             : ChannelWork::One,
+                                 .Channel = reading.Channel,
+                                 .CommonPeak = reading.CommonPeak,
+                                 .Form = SignalForm::Memory,
+                                 .StandardOutput = false,
+                                 .Paths = {},
+                                 .Values = values};
+    return ConvertChannels(header, request, reading.Threads, failure);
+}
+
 py::array_t<double> Read(const py::object& path, const py::object& channel, bool anyPcm,
                          bool extensible, bool dataToEnd, bool commonPeak, bool mix,
                          const py::object& threads) {
-    if (commonPeak) RaiseNotYet("common_peak");
-    if (mix) RaiseNotYet("mix");
-    const Reading reading = CheckReading(path, channel, anyPcm, extensible, dataToEnd, threads);
+    const Reading reading =
+        CheckReading(path, channel, anyPcm, extensible, dataToEnd, commonPeak, mix, threads);
     WaveHeader header{};
     HeaderVerdict verdict{};
     std::unique_lock<std::mutex> busy(ChannelsBusy, std::defer_lock);
@@ -182,22 +206,30 @@ py::array_t<double> Read(const py::object& path, const py::object& channel, bool
     }
     py::array_t<double> values;
     try {
-        values = py::array_t<double>(header.SampleCount);
+        const auto frames = static_cast<py::ssize_t>(header.SampleCount);
+        values = reading.AllChannels
+                     ? py::array_t<double>({frames, py::ssize_t{header.ChannelCount}})
+                     : py::array_t<double>(frames);
     } catch (...) {
         CloseChannel(AcceptedWaveChannel);  // the next call opens it again
         TakeFileError();
         throw;
     }
+    double* const into = values.mutable_data();
     ConversionFailure failure;
     ConversionOutcome outcome = ConversionOutcome::Finished;
     {
         py::gil_scoped_release others;
-        outcome = ConvertStreamed(reading.Path, header, failure,
-                                  SignalTarget{.Path = {},
-                                               .StandardOutput = false,
-                                               .Form = SignalForm::Memory,
-                                               .Values = values.mutable_data()},
-                                  reading.Threads);
+        if (reading.AllChannels || reading.CommonPeak || reading.Mix) {
+            outcome = ConvertTogether(reading, header, failure, into);
+        } else {
+            outcome = ConvertStreamed(reading.Path, header, failure,
+                                      SignalTarget{.Path = {},
+                                                   .StandardOutput = false,
+                                                   .Form = SignalForm::Memory,
+                                                   .Values = into},
+                                      reading.Threads);
+        }
         busy.unlock();
     }
     if (outcome != ConversionOutcome::Finished) {
@@ -209,7 +241,8 @@ py::array_t<double> Read(const py::object& path, const py::object& channel, bool
 
 py::dict Info(const py::object& path, const py::object& channel, bool anyPcm, bool extensible,
               bool dataToEnd) {
-    const Reading reading = CheckReading(path, channel, anyPcm, extensible, dataToEnd, py::none());
+    const Reading reading =
+        CheckReading(path, channel, anyPcm, extensible, dataToEnd, false, false, py::none());
     WaveHeader header{};
     HeaderVerdict verdict{};
     {
@@ -243,7 +276,8 @@ PYBIND11_MODULE(norvistrand, module) {
                py::arg("any_pcm") = false, py::arg("extensible") = false,
                py::arg("data_to_end") = false, py::arg("common_peak") = false,
                py::arg("mix") = false, py::arg("threads") = py::none(),
-               "The values of the signal file the same options write, as a 1-D float64 array.");
+               "The values of the signal file the same options write, as a 1-D float64 array; "
+               "with channel=\"all\", a 2-D one, frames by channels, a column for each channel.");
     module.def("info", &Info, py::arg("path"), py::kw_only(), py::arg("channel") = py::none(),
                py::arg("any_pcm") = false, py::arg("extensible") = false,
                py::arg("data_to_end") = false,

@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import norvistrand
-from wave_files import FLOAT, forms, load_text, packed, run, same_bits, spread, wave
+from wave_files import FLOAT, forms, packed, run, same_bits, signal_values, spread, wave
 
 
 @pytest.fixture(autouse=True)
@@ -28,8 +28,9 @@ def test_read_gives_what_loadtxt_reads_from_the_signal_file(why, data, options, 
     put(data)
     assert run("-q", *options, "take.wav").returncode == 0
     values = norvistrand.read("take.wav", **keywords)
-    assert same_bits(values, load_text("take.sig"))
-    assert values.ndim == 1 and values.flags["C_CONTIGUOUS"]
+    assert same_bits(values, signal_values("take", options))
+    assert values.ndim == (2 if "--channel=all" in options else 1)
+    assert values.flags["C_CONTIGUOUS"]
 
 
 def test_info_gives_the_headers_facts():
@@ -73,9 +74,16 @@ ERRORS = [
     ("a null byte in the name", STEREO, {"path": "take.wav\0.wav"}, ValueError, "null byte"),
     ("channel 0", STEREO, {"channel": 0}, ValueError, "channel must be"),
     ("17 threads", STEREO, {"threads": 17}, ValueError, "from 1 to 16"),
-    ("common_peak", STEREO, {"common_peak": True}, ValueError, "not available yet"),
-    ("mix", STEREO, {"mix": True}, ValueError, "not available yet"),
-    ("every channel", STEREO, {"channel": "all"}, ValueError, "not available yet"),
+    ("common_peak without channel", STEREO, {"common_peak": True}, ValueError,
+     "common_peak divides channels read with channel, so it needs it"),
+    ("mix with channel", STEREO, {"mix": True, "channel": "all"}, ValueError,
+     "mix sums every channel, so channel has no use with it"),
+    ("a channel word other than all", STEREO, {"channel": "every"}, ValueError,
+     "channel must be"),
+    ("every channel, a sample that is no number", wave(
+        np.array([0.5, 1.0, 2.0, np.nan], "<f4").tobytes(), bits=32, tag=FLOAT, channels=2),
+     {"channel": "all", "any_pcm": True}, norvistrand.RefusedError,
+     "This Wave file holds a sample that is not a number (sample 2)"),
 ]
 
 

@@ -6,7 +6,7 @@ import os
 import numpy as np
 import pytest
 
-from wave_files import forms, load_text, packed, run, same_bits, spread, wave
+from wave_files import file_pairs, forms, load_text, packed, run, same_bits, spread, wave
 
 
 @pytest.fixture(autouse=True)
@@ -27,10 +27,11 @@ def test_npy_holds_what_loadtxt_reads_from_the_signal_file(why, data, options, k
     assert run("-q", *options, "case.wav").returncode == 0
     written = run("-q", "--npy", *options, "case.wav")
     assert written.returncode == 0, written.stderr
-    expected = load_text("case.sig")
-    assert same_bits(np.load("case.npy"), expected)
-    with open("case.npy", "rb") as f:
-        assert f.read() == saved(expected)
+    for sig, npy in file_pairs("case", options, "npy"):
+        expected = load_text(sig)
+        assert same_bits(np.load(npy), expected)
+        with open(npy, "rb") as f:
+            assert f.read() == saved(expected)
 
 
 def test_npy_goes_where_the_signal_file_would_and_replaces_as_it_does():
