@@ -28,9 +28,7 @@ def test_read_gives_what_loadtxt_reads_from_the_signal_file(why, data, options, 
     put(data)
     assert run("-q", *options, "take.wav").returncode == 0
     values = norvistrand.read("take.wav", **keywords)
-    assert same_bits(values, signal_values("take", options))
-    assert values.ndim == (2 if "--channel=all" in options else 1)
-    assert values.flags["C_CONTIGUOUS"]
+    assert same_bits(values, signal_values("take", options)) and values.flags["C_CONTIGUOUS"]
 
 
 def test_info_gives_the_headers_facts():
@@ -78,8 +76,6 @@ ERRORS = [
      "common_peak divides channels read with channel, so it needs it"),
     ("mix with channel", STEREO, {"mix": True, "channel": "all"}, ValueError,
      "mix sums every channel, so channel has no use with it"),
-    ("a channel word other than all", STEREO, {"channel": "every"}, ValueError,
-     "channel must be"),
     ("every channel, a sample that is no number", wave(
         np.array([0.5, 1.0, 2.0, np.nan], "<f4").tobytes(), bits=32, tag=FLOAT, channels=2),
      {"channel": "all", "any_pcm": True}, norvistrand.RefusedError,
