@@ -1,5 +1,6 @@
 #include "converter/wave_container.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -100,7 +101,10 @@ void TakeRiffChunk(ChunkWalk& walk, std::string_view chunkHeader) {
     std::uint64_t size = UnsignedAt(chunkHeader, 4, 4);
     if (walk.Container != WaveContainer::Riff && size == SizeInDs64) size = SizeFromDs64(walk, id);
     NoteChunk(walk, id == "fmt ", id == "data", walk.Next + RiffChunkHeader, size);
-    StepPast(walk, RiffChunkHeader + size, 2);
+    // A size from ds64 may lie near 2^64, where adding the header would come round to a step
+    // of nothing: held at the farthest offset, it ends the walk.
+    const std::uint64_t farthest = static_cast<std::uint64_t>(FarthestOffset);
+    StepPast(walk, RiffChunkHeader + std::min(size, farthest), 2);
 }
 
 // A Wave64 size counts the chunk's header too: one smaller than that leads nowhere.

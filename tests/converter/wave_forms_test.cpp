@@ -38,6 +38,9 @@ TEST(WaveContainer, FindsTheFormatAndDataChunksOfEachContainer) {
     // A size that, added to its offset, would come round to the format chunk again.
     std::string wrapping = Rewrapped(WithList("abc"), "W64");
     wrapping.replace(96, 8, std::string("\xD8\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
+    // A table size that with the chunk's header comes round to 0: the walk stood still.
+    std::string tableWrapping = Rewrapped(Plain(), "RF64", true, "abcde");
+    tableWrapping.replace(52, 8, std::string("\xF8\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
     const WalkCase cases[] = {
         {"RIFF", Plain(), WaveContainer::Riff, 20, 44, 6},
         // ds64's chunk: 8 + 28 bytes from offset 12.
@@ -50,6 +53,7 @@ TEST(WaveContainer, FindsTheFormatAndDataChunksOfEachContainer) {
         {"Wave64, a chunk shorter than its header", shortWave64Chunk, WaveContainer::Wave64, -1, -1,
          0},
         {"a chunk size past any file", wrapping, WaveContainer::Wave64, 64, -1, 0},
+        {"a table size past any file", tableWrapping, WaveContainer::Rf64, 68, -1, 0},
         {"RIFX", "RIFX" + Plain().substr(4), WaveContainer::Unknown, -1, -1, 0},
         {"Wave64 head cut short", Rewrapped(Plain(), "W64").substr(0, 39), WaveContainer::Unknown,
          -1, -1, 0},

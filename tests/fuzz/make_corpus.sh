@@ -195,3 +195,15 @@ save extensible_mulaw.wav "$(wave 0xfffe 1 8000 1 8 "$s8" "$(ext_extra 8 07)")"
 save rf64_mulaw.wav "$(big_riff RF64 "$(ds64 64 8 0) $(chunk 'fmt ' "$(fmt_body 7 1 8000 1 8)") \
 $(unsized data "$s8")")"
 save w64_alaw.wav "$(wave64 "$(chunk64 'fmt ' "$(fmt_body 6 1 8000 1 8)") $(chunk64 data "$s8")")"
+# The walk's edges: the format chunk sized through the ds64 table, a table size that with the
+# chunk's header comes round past 2^64, a ds64 chunk too short for its data size (read from the
+# bytes after it), extensible A-law stereo in RF64, and a Wave64 data chunk before the format.
+save rf64_table_sizes_fmt.wav "$(big_riff RF64 "$(ds64 84 12 1 "$(text 'fmt ') $(u64 16)") \
+$(unsized 'fmt ' "$fmt16") $(unsized data "$s16")")"
+save rf64_table_size_wraps.wav "$(big_riff RF64 "$(ds64 84 12 1 "$(text junk) $(u64 -8)") \
+$(chunk 'fmt ' "$fmt16") $(unsized junk "") $(unsized data "$s16")")"
+save rf64_ds64_short.wav "$(big_riff RF64 "$(chunk ds64 "$(u64 72)") $(chunk 'fmt ' "$fmt16") \
+$(unsized data "$s16")")"
+save rf64_extensible_alaw_stereo.wav "$(big_riff RF64 "$(ds64 72 8 0) \
+$(chunk 'fmt ' "$(fmt_body 0xfffe 2 8000 2 8 "$(ext_extra 8 06)")") $(unsized data "$s8")")"
+save w64_data_before_fmt.wav "$(wave64 "$(chunk64 data "$s16") $(chunk64 'fmt ' "$fmt16")")"

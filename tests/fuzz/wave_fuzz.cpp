@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@
 #include "platform/console_api.h"
 #include "screen/conversion.h"
 #include "screen/report.h"
+#include "tests/fuzz/container_oracle.h"
 
 namespace {
 
@@ -562,25 +564,71 @@ void ConvertAndCheck(InputRun& run, const HeaderVerdict& verdict, const WaveHead
 
 // RF64, BW64 and Wave64 files, which only --any-pcm reads.
 bool OtherContainer(const Input& in) {
-    constexpr std::string_view Wave64Riff("riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00",
-                                          16);
-    return ((in.Holds(0, "RF64") || in.Holds(0, "BW64")) && in.Holds(8, "WAVE")) ||
-           in.Holds(0, Wave64Riff);
+    const std::string_view bytes(reinterpret_cast<const char*>(in.Data), in.Size);
+    return OtherContainerOf(bytes) != OtherContainerKind::None;
 }
 
-// A reading of another container: its chunks are walked by the reading itself, so the frames
-// it lays out are taken as it lays them out, and held to lie in the file's bytes, to decode as
-// their form says, and to convert to the lines those values give.
+WaveContainer ContainerOfKind(OtherContainerKind kind) {
+    switch (kind) {
+        case OtherContainerKind::Rf64:
+            return WaveContainer::Rf64;
+        case OtherContainerKind::Bw64:
+            return WaveContainer::Bw64;
+        case OtherContainerKind::Wave64:
+            return WaveContainer::Wave64;
+        case OtherContainerKind::None:
+            break;
+    }
+    return WaveContainer::Unknown;
+}
+
+// The data size a container's reading counts from, as far as the header's field holds it: the
+// data chunk's, or with DataToEnd, where that is 0 or past the end, the whole frames up to it.
+std::int64_t ExpectedContainerDataSize(const Input& in, const ContainerLayout& layout,
+                                       std::int64_t frame, bool toEnd) {
+    constexpr auto Largest = std::numeric_limits<decltype(WaveHeader::DataSize)>::max();
+    const auto size = static_cast<std::int64_t>(std::min<std::uint64_t>(layout.DataSize, Largest));
+    std::int64_t held =
+        std::max<std::int64_t>(static_cast<std::int64_t>(in.Size) - layout.DataStart, 0);
+    held -= held % frame;
+    if (!toEnd || (size != 0 && size <= held)) return size;
+    return std::min<std::int64_t>(held, Largest - Largest % frame);
+}
+
+// A reading of another container, held against the oracle's own walk of its chunks: the format
+// payload it finds is judged as a RIFF file's, and the samples are those of its data chunk.
 void RunContainerReading(InputRun& run, const HeaderReading& reading) {
+    const Input& in = run.In;
+    const ContainerLayout layout =
+        ReadOtherContainer(std::string_view(reinterpret_cast<const char*>(in.Data), in.Size));
     WaveHeader header{};
-    const HeaderVerdict verdict = CheckBytes(run.In, header, reading);
-    if (verdict.Code != HeaderCode::Accepted) return;
-    Require(header.SampleStart >= 0 && header.FrameBytes > 0 && header.ValueOffset >= 0 &&
-                header.ValueOffset < header.FrameBytes,
-            "a container's reading lays its frames out wrong");
-    const ExpectedReading layout{HeaderCode::Accepted, header.Form, header.FrameBytes,
-                                 header.ValueOffset, false};
-    ConvertAndCheck(run, verdict, header, reading, layout);
+    const HeaderVerdict verdict = CheckBytes(in, header, reading);
+    Require(verdict.Format.Container == ContainerOfKind(layout.Kind),
+            "a reading names another container");
+    // Without a format chunk the head is empty, which is no Wave file.
+    const auto* head = reinterpret_cast<const std::uint8_t*>(layout.FormatHead.data());
+    const Input format{head, layout.FormatHead.size()};
+    const ExpectedReading expected = ExpectedFor(format, reading);
+    const HeaderCode code = expected.Code == HeaderCode::Accepted && !layout.DataFound
+                                ? HeaderCode::NoDataChunk
+                                : expected.Code;
+    if (verdict.Code != HeaderCode::Accepted) {
+        Require(verdict.Code == code, "a container refused with another verdict, or not to refuse");
+        return;
+    }
+    Require(code == HeaderCode::Accepted, "a container accepted that is to be refused");
+    Require(header.Form == expected.Form && header.FrameBytes == expected.FrameBytes &&
+                header.ValueOffset == expected.ValueOffset &&
+                header.FormatTag == format.Int16(20) && header.SampleRate == format.Int32(24) &&
+                header.BitsPerSample == format.Int16(34),
+            "a container's reading decodes other bytes than its format chunk says");
+    Require(header.SampleStart == layout.DataStart, "a container's samples start elsewhere");
+    const std::int64_t size =
+        ExpectedContainerDataSize(in, layout, expected.FrameBytes, reading.DataToEnd);
+    Require(std::int64_t{header.DataSize} == size, "a container's data size is not its chunk's");
+    Require(std::int64_t{header.SampleCount} == RoundedQuotient(size, expected.FrameBytes),
+            "a container's N is not data size / frame bytes, rounded to even");
+    ConvertAndCheck(run, verdict, header, reading, expected);
 }
 
 // One reading of the command line through the streamed conversion, held against the bytes.
