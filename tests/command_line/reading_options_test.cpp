@@ -2,10 +2,14 @@
 // file of its mono, packed twin to the byte; each file refused names every option that would
 // read it, and only those.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -286,12 +290,14 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
     sizeOne.Samples = Samples16(std::vector<std::int16_t>(255, 9));
     sizeOne.OwnDataSize = true;
     sizeOne.DataSize = 1;
-    // More samples than can be converted, read to the end: no word of an option that would
-    // only meet the refusal of a file too large.
-    WaveLayout tooMany;
-    tooMany.OwnDataSize = true;
-    tooMany.DataSize = 0;
-    const std::uintmax_t tooManyBytes = 44 + 2 * 600000000ull;
+    // A placeholder size in a file past 4 GB: every sample there is counted.
+    WaveLayout placeholder;
+    placeholder.OwnDataSize = true;
+    placeholder.DataSize = 0;
+    const std::uintmax_t pastFourGigabytes = 44 + 2 * 2500000000ull;
+    // A size of 2 GB and more is that many bytes; past the end, more than a sample buffer holds.
+    WaveLayout pastTheEnd = eightBit;
+    pastTheEnd.DataSize = static_cast<std::int32_t>(0xF0000000u);
     const RefusalCase cases[] = {
         {"stereo",
          Stereo16(),
@@ -404,17 +410,29 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
          {"--any-pcm"},
          1,
          notPcm + " (16-bit A-law)"},
-        {"size 0, too many samples to the end: the counts, no word of --data-to-end",
-         BuildWave(tooMany),
+        {"size 0 in a file past 4 GB",
+         BuildWave(placeholder),
          {},
          0,
-         "warning: the header gives 0 samples, the file holds 600000000",
-         tooManyBytes},
+         "warning: the header gives 0 samples, the file holds 2500000000; --data-to-end "
+         "converts them",
+         pastFourGigabytes},
+        {"8-bit, size 0xF0000000 past the end",
+         BuildWave(pastTheEnd),
+         {},
+         1,
+         "This file is too large to convert (the header gives 4026531840 samples, the file holds "
+         "5; --data-to-end converts them)"},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.Why);
         WriteWholeFile("take.wav", c.Bytes);
-        if (c.Size != 0) std::filesystem::resize_file("take.wav", c.Size);
+        std::error_code resized;
+        if (c.Size != 0) std::filesystem::resize_file("take.wav", c.Size, resized);
+        if (resized) {
+            std::cout << "skipped, no file of " << c.Size << " bytes here: " << c.Why << "\n";
+            continue;
+        }
         WriteWholeFile("take.sig", "old\r\n");
         std::vector<std::string> arguments = c.Options;
         arguments.insert(arguments.begin(), "-q");
@@ -442,6 +460,105 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
     ASSERT_EQ(Norvistrand({"--any-pcm", "--npy", "-q", "take.wav"}).ExitStatus, 0);
     ASSERT_EQ(Norvistrand({"--npy", "-q", "twin.wav"}).ExitStatus, 0);
     EXPECT_TRUE(ReadWholeFile("take.npy") == ReadWholeFile("twin.npy"));
+    LeaveScratchFolder(folder);
+}
+
+// Writes bytes at offset into the file, past its end, leaving a hole; false where the file
+// system cannot hold the file with its hole unwritten, so that the row cannot be staged.
+bool WriteBeyondHole(const std::string& path, std::uint64_t offset, const std::string& bytes) {
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(offset));
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!file.flush()) return false;
+    }
+    struct stat held {};
+    return stat(path.c_str(), &held) == 0 &&
+           held.st_size == static_cast<off_t>(offset + bytes.size()) &&
+           held.st_blocks * 512 < held.st_size / 2;
+}
+
+// Where a long file with a hole is read fastest: in memory, where a hole takes none, if the
+// system has such a folder; else the scratch folder.
+std::string LongFileName() {
+    std::error_code error;
+    if (!std::filesystem::is_directory("/dev/shm", error)) return "long.wav";
+    return "/dev/shm/norvistrand-long-" + std::to_string(getpid()) + ".wav";
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) break;
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// A file of more than 4 GB: 2,048 channels of 32-bit samples, so that it holds only a few
+// hundred thousand frames, the last channel's first and last samples set and a hole between.
+// Every frame is counted to the last sample, whose line is the one its short twin gives.
+TEST(ReadingOptionsTest, AFileBeyondFourGigabytesIsReadToItsLastFrame) {
+    ScratchFolder folder = EnterScratchFolder();
+    constexpr std::uint16_t Channels = 2048;
+    constexpr std::uint64_t FrameBytes = Channels * 4;
+    constexpr std::uint64_t Frames = 525000;  // 4,300,800,000 bytes of samples
+    const std::string first = Wider({16384}, 'i');
+    const std::string last = Wider({-32768}, 'i');
+    std::string firstFrame(FrameBytes, '\0');
+    firstFrame.replace(FrameBytes - 4, 4, first);
+    std::string lastFrame(FrameBytes, '\0');
+    lastFrame.replace(FrameBytes - 4, 4, last);
+    WaveLayout placeholder;
+    placeholder.Channels = Channels;
+    placeholder.BitsPerSample = 32;
+    placeholder.BlockAlignment = static_cast<std::int16_t>(FrameBytes);
+    placeholder.Samples = firstFrame;
+    placeholder.OwnDataSize = true;
+    placeholder.DataSize = 0;
+    // RF64 says the 64-bit data size in its ds64 chunk, 8 bytes from its payload's start.
+    WaveLayout sized = placeholder;
+    sized.OwnDataSize = false;
+    std::string rf64 = Rewrapped(BuildWave(sized), "RF64");
+    std::string ds64Size;
+    PutLittleEndian(ds64Size, Frames * FrameBytes, 8);
+    rf64.replace(28, 8, ds64Size);
+    const struct {
+        const char* Why;
+        std::string Head;  // up to and with the first frame
+        std::vector<std::string> Options;
+    } cases[] = {
+        {"RIFF, size 0, read to the end", BuildWave(placeholder), {"--data-to-end"}},
+        {"RF64, the size in ds64", rf64, {}},
+    };
+    WriteWholeFile("twin.wav", Wave(1, 1, 32, 4, first + std::string(4, '\0') + last));
+    const std::vector<std::string> twin =
+        SplitLines(Norvistrand({"--any-pcm", "-c", "twin.wav"}).Output);
+    ASSERT_EQ(twin.size(), 3u);
+    const std::string name = LongFileName();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Why);
+        WriteWholeFile(name, c.Head);
+        const std::uint64_t lastAt = c.Head.size() + (Frames - 2) * FrameBytes;
+        if (!WriteBeyondHole(name, lastAt, lastFrame)) {
+            std::cout << "skipped, no sparse file of " << lastAt << " bytes here: " << c.Why
+                      << "\n";
+            std::filesystem::remove(name);
+            continue;
+        }
+        std::vector<std::string> arguments = {"--any-pcm", "--channel", "2048", "-c", name};
+        arguments.insert(arguments.begin(), c.Options.begin(), c.Options.end());
+        const ChildResult run = Norvistrand(arguments);
+        std::filesystem::remove(name);
+        EXPECT_EQ(run.ExitStatus, 0) << run.Errors;
+        const std::vector<std::string> lines = SplitLines(run.Output);
+        ASSERT_EQ(lines.size(), Frames);
+        EXPECT_EQ(lines.front(), twin.front());
+        EXPECT_EQ(lines[1], twin[1]);
+        EXPECT_EQ(lines.back(), twin.back());
+    }
     LeaveScratchFolder(folder);
 }
 
