@@ -276,10 +276,12 @@ bool WriteHollowWave(const std::string& path, std::int64_t samples) {
 }
 
 // The seconds a sample of a file of n samples, its lines to /dev/null: the fastest of the
-// runs, and the largest peak.
+// runs, and the largest peak. In memory where the system has such a folder, whose holes read
+// as fast at any length; a disk's file system reads a long one slower for its page cache.
 Timing TimeHollow(const std::string& program, const std::string& folder, std::int64_t samples,
                   int runs) {
-    const std::string wave = folder + "/hollow.wav";
+    const std::string wave = (access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : folder) +
+                             "/hollow" + std::to_string(getpid()) + ".wav";
     Timing timing;
     timing.Ok = WriteHollowWave(wave, samples);
     for (int run = 0; timing.Ok && run < runs; ++run) {
@@ -302,7 +304,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     constexpr std::int64_t LongSamples = 1500000000;
     const Timing shortFile = TimeHollow(program, folder, samples, Repetitions);
-    const Timing longFile = TimeHollow(program, folder, LongSamples, 1);
+    const Timing longFile = TimeHollow(program, folder, LongSamples, 2);
     failures += shortFile.Ok && longFile.Ok ? 0 : 1;
     std::printf(
         "any length: %.2f ns a sample at %lld samples against %.2f ns at %d: %.2fx (limit 1.5); "
