@@ -460,14 +460,9 @@ TEST(ReadingOptionsTest, RefusalsNameEveryOptionThatReadsTheFileAndOnlyThose) {
 TEST(ReadingOptionsTest, AFileBeyondFourGigabytesIsReadToItsLastFrame) {
     constexpr std::uint64_t FrameBytes = 2048 * 4;
     constexpr std::uint64_t Frames = 525000;
-    WaveLayout layout;
-    layout.Channels = 2048;
-    layout.BitsPerSample = 32;
-    layout.BlockAlignment = static_cast<std::int16_t>(FrameBytes);
-    layout.Samples = std::string(FrameBytes - 4, '\0') + Wider({16384}, 'i');
-    layout.OwnDataSize = true;
-    layout.DataSize = 0;
-    const std::string head = BuildWave(layout);
+    std::string head =
+        Wave(1, 2048, 32, 4, std::string(FrameBytes - 4, '\0') + Wider({16384}, 'i'));
+    head.replace(40, 4, std::string(4, '\0'));  // the data size
     std::error_code error;
     const std::string name =
         (std::filesystem::is_directory("/dev/shm", error) ? "/dev/shm/" : "/tmp/") +
