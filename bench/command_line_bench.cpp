@@ -6,7 +6,8 @@
 // The signal files must be the same bytes for every thread count. Before that, the mode's
 // signal files of smaller 8-, 16- and 24-bit files are checked against the screen program's
 // conversion, byte for byte; afterwards --npy is timed against the signal file, and the cost of
-// one 24-bit line's text in process.
+// one 24-bit line's text in process. First of all, while the bench is small, a file of any
+// length: the time a sample at 1,500,000,000 samples against that at 10,000,000, and the peak.
 //
 //   command_line_bench [PROGRAM [SAMPLES]]
 //
@@ -256,6 +257,41 @@ LineCost TimeLineText(std::int32_t samples, bool general) {
     return fastest;
 }
 
+// An 8-bit mono file of n samples that holds a hole between its first and last: made in no
+// time, and read at the pace of the file system's zeros.
+bool WriteHollowWave(const std::string& path, std::int64_t samples) {
+    WaveLayout layout;
+    layout.BitsPerSample = 8;
+    layout.BlockAlignment = 1;
+    layout.Samples = "\xFF";
+    layout.OwnDataSize = true;
+    layout.DataSize = static_cast<std::int32_t>(samples);
+    const std::string head = BuildWave(layout);
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const auto lastAt = static_cast<off_t>(head.size()) + samples - 2;
+    bool ok =
+        file >= 0 && write(file, head.data(), head.size()) == static_cast<ssize_t>(head.size());
+    ok = ok && pwrite(file, "\x01", 1, lastAt) == 1;
+    return file >= 0 && close(file) == 0 && ok;
+}
+
+// The seconds a sample of a file of n samples, its lines to /dev/null: the fastest of the
+// runs, and the largest peak. In memory where the system has such a folder, whose holes read
+// as fast at any length; a disk's file system reads a long one slower for its page cache.
+Timing TimeHollow(const std::string& program, const std::string& folder, std::int64_t samples,
+                  int runs) {
+    const std::string wave = (access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : folder) +
+                             "/hollow" + std::to_string(getpid()) + ".wav";
+    Timing timing;
+    timing.Ok = WriteHollowWave(wave, samples);
+    for (int run = 0; timing.Ok && run < runs; ++run) {
+        Take(timing, RunCommand({program, "-q", "-c", wave}));
+    }
+    std::remove(wave.c_str());
+    timing.Fastest /= static_cast<double>(samples);
+    return timing;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,6 +302,16 @@ int main(int argc, char** argv) {
     std::printf("program: %s\nload average before: %s\n", program.c_str(), LoadAverage().c_str());
 
     int failures = 0;
+    constexpr std::int64_t LongSamples = 1500000000;
+    const Timing shortFile = TimeHollow(program, folder, samples, Repetitions);
+    const Timing longFile = TimeHollow(program, folder, LongSamples, 2);
+    failures += shortFile.Ok && longFile.Ok ? 0 : 1;
+    std::printf(
+        "any length: %.2f ns a sample at %lld samples against %.2f ns at %d: %.2fx (limit 1.5); "
+        "peak %.1f MiB (limit 64)\n",
+        longFile.Fastest * 1e9, static_cast<long long>(LongSamples), shortFile.Fastest * 1e9,
+        samples, longFile.Fastest / shortFile.Fastest, Mebibytes(longFile.PeakKilobytes));
+
     std::printf("same bytes as the screen program (%d samples):", CheckedSamples);
     for (int bits : {8, 16, 24}) {
         const bool same = SameBytes(program, folder, bits);

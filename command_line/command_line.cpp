@@ -208,6 +208,7 @@ HeaderVerdict CheckHeader(const Source& source, const std::string& signalName,
                                 .DataToEnd = options.DataToEnd || source.StandardInput,
                                 .WholeChannelCount = true,
                                 .CountHeld = true,
+                                .AnyLength = true,
                                 .SignalName = signalName,
                                 .NoSignalFile = LinesToOutput(source.StandardInput, options)};
     return CheckWaveHeader(source.Path, header, reading);

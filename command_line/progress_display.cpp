@@ -136,7 +136,10 @@ void BeginProgress(ProgressDisplay& progress, std::string_view shownName, bool e
 
 void ShowProgress(ProgressDisplay& progress, std::uint64_t linesWritten, std::uint64_t lines) {
     if (progress.Batch != nullptr && lines > 0) {
-        progress.Batch->FileShare = progress.Batch->FileBytes * linesWritten / lines;
+        // In doubles: the bytes times the lines of a long file pass 64 bits. A share to show.
+        progress.Batch->FileShare = static_cast<std::uint64_t>(
+            static_cast<double>(progress.Batch->FileBytes) *
+            (static_cast<double>(linesWritten) / static_cast<double>(lines)));
         DrawBatch(*progress.Batch, false);
         return;
     }

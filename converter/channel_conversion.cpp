@@ -276,7 +276,7 @@ void BeginChannelWriting(ChannelWriting& writing, const WaveHeader& header,
         .Header = &writing.Header,
         .Bytes = CreateArray(ElementType::UnsignedByte, readFrames * header.FrameBytes),
         .Count = 0};
-    if (!SampleBufferFits(header) || writing.Frames.Bytes.Storage == nullptr) {
+    if (!StreamedCountFits(header) || writing.Frames.Bytes.Storage == nullptr) {
         writing.Outcome = ConversionOutcome::TooLarge;
         return;
     }

@@ -355,6 +355,14 @@ DataChunk FindDataChunk(const WaveBytes& bytes) {
     }
 }
 
+// A 32-bit data size as the reading takes it: read signed, as the screen program reads it, so
+// that 2 GB and more are below 0; or where any length is read, unsigned, but for the
+// placeholder 0xFFFFFFFF, which stays -1.
+std::int64_t DataSizeOf(std::int32_t field, const HeaderReading& reading) {
+    if (!reading.AnyLength || field == -1) return field;
+    return static_cast<std::uint32_t>(field);
+}
+
 // Whether a file's samples can be found: a plain PCM file's at least at their canonical place,
 // any other's only through its data chunk. Options name no file that has none.
 bool SamplesFound(const WaveBytes& bytes, SampleEncoding encoding) {
@@ -365,15 +373,16 @@ bool SamplesFound(const WaveBytes& bytes, SampleEncoding encoding) {
 // chunk or other chunks before the data put them elsewhere. The canonical reading stays for
 // plain PCM files without a findable data chunk, as the screen program reads them; a format
 // only the options read has no canonical places, and without a data chunk no samples: false.
-bool LocateSamples(const WaveBytes& bytes, WaveHeader& header, SampleEncoding encoding) {
+bool LocateSamples(const WaveBytes& bytes, WaveHeader& header, SampleEncoding encoding,
+                   const HeaderReading& reading) {
     const bool plain = encoding == SampleEncoding::Pcm;
     const bool canonical = plain && CompareBytes(BytesAt(bytes, DataIdAt, 4), "data");
-    header.DataSize = Int32At(bytes, DataSizeAt);
+    header.DataSize = DataSizeOf(Int32At(bytes, DataSizeAt), reading);
     header.SampleStart = CanonicalSampleStart;
     if (canonical) return true;
     const DataChunk data = FindDataChunk(bytes);
     if (!data.Found) return plain;
-    header.DataSize = data.Size;
+    header.DataSize = DataSizeOf(data.Size, reading);
     header.SampleStart = data.Start;
     return true;
 }
@@ -425,15 +434,19 @@ std::int64_t HeldBytes(const WaveBytes& bytes, const WaveHeader& header) {
 }
 
 // A data size that a writer to a pipe left as a placeholder, or one past the end of the file.
-bool SizeNotTheData(std::int32_t size, std::int64_t heldBytes) {
-    return size == 0 || size == -1 || static_cast<std::uint32_t>(size) > heldBytes;
+// A size below 0 is a 32-bit field read signed: its bytes say 4 GB more.
+bool SizeNotTheData(std::int64_t size, std::int64_t heldBytes) {
+    const std::int64_t said = size < 0 ? size + (std::int64_t{1} << 32) : size;
+    return size == 0 || size == -1 || said > heldBytes;
 }
 
-// The data size becomes the whole frames held, as far as a 32-bit size can say.
-void ReadToEnd(WaveHeader& header, std::int64_t heldBytes) {
+// The data size becomes the whole frames held: all of them where any length is read, else as
+// far as a 32-bit size can say.
+void ReadToEnd(WaveHeader& header, std::int64_t heldBytes, const HeaderReading& reading) {
     if (heldBytes < 0 || !SizeNotTheData(header.DataSize, heldBytes)) return;
-    const std::int64_t largest = INT32_MAX - INT32_MAX % BytesPerFrame(header);
-    header.DataSize = static_cast<std::int32_t>(std::min(heldBytes, largest));
+    const std::int64_t largest =
+        reading.AnyLength ? heldBytes : INT32_MAX - INT32_MAX % BytesPerFrame(header);
+    header.DataSize = std::min(heldBytes, largest);
 }
 
 // The sample count (of frames) and the duration in milliseconds. Each step rounds to nearest,
@@ -443,8 +456,7 @@ void CountSamples(WaveHeader& header) {
     const ExtendedReal bitsPerFrame = ExtendedFromInteger(header.FrameBytes * BitsPerByte);
     const ExtendedReal dataBits =
         MultiplyExtended(ExtendedFromInteger(header.DataSize), ExtendedFromInteger(BitsPerByte));
-    header.SampleCount =
-        static_cast<std::int32_t>(ExtendedToInteger(DivideExtended(dataBits, bitsPerFrame)));
+    header.SampleCount = ExtendedToInteger(DivideExtended(dataBits, bitsPerFrame));
     // A rate of 0 gives no duration to speak of: it is reported as 0.
     header.Duration = 0;
     if (header.SampleRate != 0) {
@@ -468,15 +480,17 @@ bool WouldOverwrite(std::string_view name, const HeaderReading& reading) {
 
 // A count the header gives that leaves out samples the file holds: one past them, or none (0,
 // or below 0 from a size of 2 GB or more) where there are some.
-bool CountLeavesOutSamples(std::int32_t given, std::int64_t held) {
+bool CountLeavesOutSamples(std::int64_t given, std::int64_t held) {
     return held >= 0 && (given > held || (given <= 0 && held > 0));
 }
 
-// Whether the samples read to the end could be converted: no more than a sample buffer holds,
-// or the reading only meets the refusal of a file too large.
-bool ToEndFits(const WaveHeader& header, std::int64_t heldBytes) {
+// Whether the samples read to the end could be converted: any count where any length is read,
+// else no more than a sample buffer holds, or the reading only meets the refusal of a file too
+// large.
+bool ToEndFits(const WaveHeader& header, std::int64_t heldBytes, const HeaderReading& reading) {
+    if (reading.AnyLength) return true;
     WaveHeader toEnd = header;
-    ReadToEnd(toEnd, heldBytes);
+    ReadToEnd(toEnd, heldBytes, reading);
     CountSamples(toEnd);
     return SampleBufferFits(toEnd);
 }
@@ -484,9 +498,11 @@ bool ToEndFits(const WaveHeader& header, std::int64_t heldBytes) {
 // Reading to the end changes what is read: a size that is a placeholder or past the end, and a
 // count that leaves out samples, where the samples there can be converted. A size that fits is
 // taken as it stands, even when it gives fewer samples than the file holds.
-bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t heldFrames) {
+bool ToEndActs(const WaveHeader& header, std::int64_t heldBytes, std::int64_t heldFrames,
+               const HeaderReading& reading) {
     return heldBytes >= 0 && SizeNotTheData(header.DataSize, heldBytes) &&
-           CountLeavesOutSamples(header.SampleCount, heldFrames) && ToEndFits(header, heldBytes);
+           CountLeavesOutSamples(header.SampleCount, heldFrames) &&
+           ToEndFits(header, heldBytes, reading);
 }
 
 // The count of the samples located, and of those the file holds, as the reading takes them.
@@ -498,24 +514,29 @@ void CountFrames(const WaveBytes& bytes, WaveHeader& header, const HeaderReading
     CountSamples(header);
     verdict.GivenSamples = header.SampleCount;
     if (reading.DataToEnd) {
-        ReadToEnd(header, heldBytes);
+        ReadToEnd(header, heldBytes, reading);
         CountSamples(header);
     }
     if (heldBytes >= 0) verdict.HeldSamples = heldBytes / BytesPerFrame(header);
     verdict.SamplesLeftOut =
         sizeNotTheData && CountLeavesOutSamples(verdict.GivenSamples, verdict.HeldSamples);
     verdict.Needed.DataToEnd =
-        !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples);
+        !reading.DataToEnd && ToEndActs(header, heldBytes, verdict.HeldSamples, reading);
 }
 
 // The most of a format chunk's payload the fields are read from: an extensible one's.
 constexpr std::int32_t FormatPayloadRead = ExtensibleFormatSize;
 
+// The largest data size taken as it stands: its count of bits still a 64-bit integer. No file
+// holds so much, so a larger size is past the end, as this one is.
+constexpr std::int64_t LargestDataSize = INT64_MAX / BitsPerByte;
+
 // A data chunk of more bytes than a 32-bit count of samples reaches, in a file that holds
-// them: too many samples to convert, which the count says, whatever reading to the end would
-// make of the size.
+// them, where the reading holds counts to a sample buffer: too many samples to convert, which
+// the count says, whatever reading to the end would make of the size.
 void KeepTooLarge(std::uint64_t dataSize, const WaveBytes& bytes, WaveHeader& header,
-                  HeaderVerdict& verdict) {
+                  const HeaderReading& reading, HeaderVerdict& verdict) {
+    if (reading.AnyLength) return;
     const std::int64_t length = bytes.OnChannel ? ChannelLength(WaveChannel) : bytes.Length;
     if (dataSize <= INT32_MAX || (length >= 0 && length - header.SampleStart <= INT32_MAX)) return;
     header.SampleCount = verdict.GivenSamples = INT32_MAX;
@@ -558,9 +579,10 @@ void JudgeContainer(const WaveBytes& bytes, WaveHeader& header, const HeaderRead
         return;
     }
     header.SampleStart = walk.Data.Start;
-    header.DataSize = static_cast<std::int32_t>(std::min<std::uint64_t>(walk.Data.Size, INT32_MAX));
+    const std::uint64_t largest = reading.AnyLength ? LargestDataSize : INT32_MAX;
+    header.DataSize = static_cast<std::int64_t>(std::min<std::uint64_t>(walk.Data.Size, largest));
     CountFrames(bytes, header, reading, verdict);
-    KeepTooLarge(walk.Data.Size, bytes, header, verdict);
+    KeepTooLarge(walk.Data.Size, bytes, header, reading, verdict);
 }
 
 // Judges the bytes as the screen program and the reading's options read them, short of the
@@ -598,7 +620,7 @@ HeaderVerdict JudgeWave(const WaveBytes& bytes, WaveHeader& header, const Header
         return verdict;
     }
     FillHeader(fields, reading, header);
-    if (!LocateSamples(bytes, header, verdict.Format.Encoding)) {
+    if (!LocateSamples(bytes, header, verdict.Format.Encoding, reading)) {
         verdict.Code = HeaderCode::NoDataChunk;
         return verdict;
     }

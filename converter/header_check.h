@@ -64,7 +64,7 @@ struct HeaderVerdict {
     HeaderCode Code;
     std::uint8_t FileError;     // NotFound: why the test open failed; else 0
     HeldFormat Format;          // what the format chunk says, as far as it was read
-    std::int32_t GivenSamples;  // accepted: the sample count (of frames) the header's own data
+    std::int64_t GivenSamples;  // accepted: the sample count (of frames) the header's own data
                                 // size gives, read to the end or not; else 0
     std::int64_t HeldSamples;   // accepted and counted: whole frames from the first to the end of
                                 // the file; else -1
@@ -82,9 +82,11 @@ struct HeaderReading {
                                // file must be mono
     bool DataToEnd = false;    // a data size of 0 or 0xFFFFFFFF, or one past the end of the file,
                                // gives the whole samples from the first to the end of the file
-    bool WholeChannelCount = false;    // the channel count is bytes 22-23; else byte 22 alone, so
-                                       // a count of 257 reads as 1
-    bool CountHeld = false;            // count the samples the file holds, into the verdict
+    bool WholeChannelCount = false;  // the channel count is bytes 22-23; else byte 22 alone, so
+                                     // a count of 257 reads as 1
+    bool CountHeld = false;          // count the samples the file holds, into the verdict
+    bool AnyLength = false;  // a RIFF data size of 2 GB to 4 GB is that many bytes, and reading to
+                             // the end takes every frame: no count held to a sample buffer
     std::string_view SignalName = {};  // the signal file to be written; empty: the one beside
     bool NoSignalFile = false;         // the lines go elsewhere: there is no signal file to compare
 };

@@ -34,7 +34,7 @@ std::uint8_t ReadFrames(const WaveHeader& header, std::int64_t first, std::int32
 // as a pass that read in turn would have met them.
 const LineBlock* NextDoneBlock(const WaveHeader& header, LineMaking& making, std::int64_t& filled,
                                std::uint8_t& readError) {
-    const std::int32_t n = header.SampleCount;
+    const std::int64_t n = header.SampleCount;
     for (LineBlock* block = nullptr;
          readError == 0 && filled < n && (block = BlockToFill(making)) != nullptr;) {
         const auto count =
@@ -159,11 +159,22 @@ ConversionFailure NoFailure() {
 
 }  // namespace
 
+bool StreamedCountFits(const WaveHeader& header) {
+    if (SampleBufferFits(header)) return true;
+    const std::int64_t length = ChannelLength(WaveChannel);
+    if (length < 0) {
+        TakeFileError();
+        return false;
+    }
+    const std::int64_t held = std::max<std::int64_t>(length - header.SampleStart, 0);
+    return header.SampleCount <= held / header.FrameBytes;
+}
+
 ConversionOutcome FindSignalPeak(const WaveHeader& header, int threads, FileStamp& before,
                                  double& peak, ConversionFailure& failure) {
     failure = NoFailure();
     TakeFileError();
-    if (!SampleBufferFits(header)) return Finish(ConversionOutcome::TooLarge);
+    if (!StreamedCountFits(header)) return Finish(ConversionOutcome::TooLarge);
     // What the file looks like before the first pass, to be compared after the second.
     before = StampChannel(WaveChannel);
     std::uint8_t readError = TakeFileError();
@@ -192,7 +203,7 @@ void BeginSignalWriting(SignalWriting& writing, std::string_view waveName, const
     writing.Peak = peak;
     writing.Form = target.Form;
     writing.Values = target.Values;
-    writing.Fits = SampleBufferFits(header);
+    writing.Fits = StreamedCountFits(header);
     writing.Filled = 0;
     writing.Written = 0;
     writing.ReadError = 0;

@@ -57,8 +57,13 @@ struct SignalWriting {
     PassOutcome Outcome;
 };
 
-// Channel 1 is open on the accepted wave file on entry. A file whose sample buffer the screen
-// program could not have is refused as too large here too. A float sample that is not a finite
+// Whether the header's samples are converted streamed: any count the wave file, open on
+// channel 1, holds; past its end no more than the screen program's sample buffer would hold,
+// since the lines there would be zeros the file never held.
+bool StreamedCountFits(const WaveHeader& header);
+
+// Channel 1 is open on the accepted wave file on entry. A count StreamedCountFits refuses is
+// refused as too large. A float sample that is not a finite
 // number fails the pass as NotANumber, before anything is written. On any failure channel 1 is
 // closed; on success it stays open for the second pass, with before the file's stamp.
 ConversionOutcome FindSignalPeak(const WaveHeader& header, int threads, FileStamp& before,

@@ -4,8 +4,9 @@
 #include "files/typed_array.h"
 
 bool SampleBufferFits(const WaveHeader& header) {
-    const std::int32_t n = header.SampleCount;
-    return n <= 0 || ArrayFits(ElementType::Double, n);
+    const std::int64_t n = header.SampleCount;
+    return n <= 0 ||
+           (n <= INT32_MAX && ArrayFits(ElementType::Double, static_cast<std::int32_t>(n)));
 }
 
 std::string SignalFileName(std::string_view waveName) {

@@ -25,9 +25,9 @@ struct WaveHeader {
     std::int32_t SampleRate;      // bytes 24-27, Hz
     std::int16_t BlockAlignment;  // bytes 32-33
     std::int16_t BitsPerSample;   // bytes 34-35: 8, 16 or 24 (32 or 64 as the options read)
-    std::int32_t DataSize;        // bytes of sample data, from the data chunk's size field
+    std::int64_t DataSize;        // bytes of sample data, from the data chunk's size field
     std::int64_t SampleStart;     // byte offset of the first sample: 44 for a canonical header
-    std::int32_t SampleCount;     // N: frames, one sample of the channel read each
+    std::int64_t SampleCount;     // N: frames, one sample of the channel read each
     std::int64_t Duration;        // milliseconds
     SampleForm Form;              // how the channel's sample bytes give its value
     std::int32_t FrameBytes;      // bytes from one frame to the next: 1 to 524,280
@@ -35,7 +35,7 @@ struct WaveHeader {
 };
 
 // Whether the screen program could hold the header's samples in its sample buffer: a file
-// whose samples it could not hold is refused as too large everywhere.
+// whose samples it could not hold it refuses as too large.
 bool SampleBufferFits(const WaveHeader& header);
 
 // The wave file name less its last three bytes, then "sig"; names of 1 or 2 bytes stay whole.

@@ -143,6 +143,7 @@ void AcceptOrRaise(const Reading& reading, WaveHeader& header, HeaderVerdict& ve
                                             .DataToEnd = reading.DataToEnd,
                                             .WholeChannelCount = true,
                                             .CountHeld = true,
+                                            .AnyLength = true,
                                             .SignalName = {},
                                             .NoSignalFile = true});
     if (verdict.Code == HeaderCode::Accepted) return;

@@ -82,7 +82,8 @@ ConversionOutcome ConvertToSignalFile(std::string_view waveName, const WaveHeade
     // Only this conversion's own failures count from here on.
     TakeFileError();
 
-    const std::int32_t n = header.SampleCount;
+    // The screen program's reading takes the 32-bit data size signed: its count fits 32 bits.
+    const auto n = static_cast<std::int32_t>(header.SampleCount);
     if (n <= 0) {
         // No samples: the signal file is there, and empty.
         CloseChannel(WaveChannel);

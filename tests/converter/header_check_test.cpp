@@ -122,14 +122,18 @@ TEST_F(HeaderCheckTest, ChannelCountIsJudgedByItsLowByteOnly) {
     EXPECT_EQ(header.ChannelCount, 1);
 }
 
+// Where any length is read, a size of 2 GB and more is that many bytes, but for the placeholder
+// 0xFFFFFFFF.
 TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
     struct Case {
         std::int16_t Bits;
         std::int32_t DataSize;
-        std::int32_t Count;
+        std::int64_t Count;
+        bool AnyLength = false;
     } const cases[] = {
-        {16, 201, 100}, {16, 203, 102}, {16, 500, 250}, {8, 7, 7},
-        {24, 9, 3},     {24, 10, 3},    {24, 11, 4},    {16, -2, -1},
+        {16, 201, 100}, {16, 203, 102}, {16, 500, 250},
+        {8, 7, 7},      {24, 9, 3},     {24, 10, 3},
+        {24, 11, 4},    {16, -2, -1},   {24, -2, 1431655765, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DataSize);
@@ -140,10 +144,19 @@ TEST_F(HeaderCheckTest, DerivesSampleCountWithTiesToEven) {
         layout.DataSize = c.DataSize;
         WriteWholeFile("n.wav", BuildWave(layout));
         WaveHeader header{};
-        ASSERT_EQ(Check("n.wav", header).Code, HeaderCode::Accepted);
+        ASSERT_EQ(CheckWaveHeader("n.wav", header, {.AnyLength = c.AnyLength}).Code,
+                  HeaderCode::Accepted);
         EXPECT_EQ(header.SampleCount, c.Count);
         CloseChannel(1);
     }
+    // An RF64 data size past 4 GB is counted whole, and so is its duration.
+    std::string rf64 = Rewrapped(BuildWave(Mono16(Samples16({1}))), "RF64");
+    rf64.replace(28, 8, std::string("\0\0\0\0\3\0\0\0", 8));
+    WaveHeader header{};
+    ASSERT_EQ(CheckWaveBytes(rf64, header, {.AnyPcm = true, .AnyLength = true}).Code,
+              HeaderCode::Accepted);
+    EXPECT_EQ(header.SampleCount, std::int64_t{3} << 31);
+    EXPECT_EQ(header.Duration, (std::int64_t{3} << 31) / 8);
 }
 
 TEST_F(HeaderCheckTest, HeaderEndingAfterBitsPerSampleHasNoSamples) {

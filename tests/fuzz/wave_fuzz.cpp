@@ -527,17 +527,19 @@ bool ExpectedPlaceFor(const Input& in, bool plain, DataPlace& place) {
     return false;
 }
 
-// The data size a reading counts from: the size field, or with DataToEnd, where it is a
-// placeholder or past the end, the whole frames up to the end of the file.
-std::int32_t ExpectedDataSize(const Input& in, const DataPlace& place, std::int64_t frame,
-                              bool toEnd) {
+// The data size a reading counts from: the size field (signed, or with AnyLength unsigned but
+// for 0xFFFFFFFF), or with DataToEnd, where it is a placeholder or past the end, the whole
+// frames up to the end of the file (without AnyLength, up to 2 GB of them).
+std::int64_t ExpectedDataSize(const Input& in, const DataPlace& place, std::int64_t frame,
+                              const HeaderReading& reading) {
     std::int64_t held = std::max<std::int64_t>(static_cast<std::int64_t>(in.Size) - place.Start, 0);
     held -= held % frame;
-    const std::int32_t size = place.DataSize;
-    if (!toEnd || !(size == 0 || size == -1 || static_cast<std::uint32_t>(size) > held)) {
-        return size;
+    const std::int32_t field = place.DataSize;
+    const auto unsignedField = static_cast<std::uint32_t>(field);
+    if (!reading.DataToEnd || !(field == 0 || field == -1 || unsignedField > held)) {
+        return reading.AnyLength && field != -1 ? std::int64_t{unsignedField} : field;
     }
-    return static_cast<std::int32_t>(std::min<std::int64_t>(held, INT32_MAX - INT32_MAX % frame));
+    return reading.AnyLength ? held : std::min<std::int64_t>(held, INT32_MAX - INT32_MAX % frame);
 }
 
 // The converted lines of an accepted reading against the samples the layout finds in the bytes.
@@ -654,9 +656,9 @@ void RunReading(InputRun& run, const HeaderReading& reading) {
                 header.ValueOffset == expected.ValueOffset,
             "a reading decodes other bytes than the format chunk says");
     Require(header.SampleStart == place.Start, "a reading's samples start elsewhere");
-    const std::int32_t size = ExpectedDataSize(in, place, expected.FrameBytes, reading.DataToEnd);
+    const std::int64_t size = ExpectedDataSize(in, place, expected.FrameBytes, reading);
     Require(header.DataSize == size, "a reading's data size is not what the bytes say");
-    Require(header.SampleCount == RoundedQuotient(std::int64_t{size} * 8, expected.FrameBytes * 8),
+    Require(header.SampleCount == RoundedQuotient(size * 8, expected.FrameBytes * 8),
             "a reading's N is not data size / frame bytes, rounded to even");
     ConvertAndCheck(run, verdict, header, reading, expected);
 }
@@ -673,7 +675,9 @@ void RunReadings(InputRun& run) {
     for (std::size_t i = 0; i < std::size(tried); ++i) {
         const int channel = tried[i];
         if (channel < 1 || std::find(tried, tried + i, channel) != tried + i) continue;
-        RunReading(run, {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0});
+        RunReading(
+            run,
+            {.AnyPcm = true, .Channel = channel, .DataToEnd = channel % 2 == 0, .AnyLength = true});
     }
 }
 
