@@ -587,9 +587,12 @@ WaveContainer ContainerOfKind(OtherContainerKind kind) {
 // The data size a container's reading counts from, as far as the header's field holds it: the
 // data chunk's, or with DataToEnd, where that is 0 or past the end, the whole frames up to it.
 std::int64_t ExpectedContainerDataSize(const Input& in, const ContainerLayout& layout,
-                                       std::int64_t frame, bool toEnd) {
-    constexpr auto Largest = std::numeric_limits<decltype(WaveHeader::DataSize)>::max();
-    const auto size = static_cast<std::int64_t>(std::min<std::uint64_t>(layout.DataSize, Largest));
+                                       std::int64_t frame, const HeaderReading& reading) {
+    const bool toEnd = reading.DataToEnd;
+    // Any length takes sizes whose count of bits is still a 64-bit integer; else 32-bit ones.
+    const std::int64_t Largest = reading.AnyLength ? INT64_MAX / 8 : INT32_MAX;
+    const auto size = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(layout.DataSize, static_cast<std::uint64_t>(Largest)));
     std::int64_t held =
         std::max<std::int64_t>(static_cast<std::int64_t>(in.Size) - layout.DataStart, 0);
     held -= held % frame;
@@ -625,8 +628,7 @@ void RunContainerReading(InputRun& run, const HeaderReading& reading) {
                 header.BitsPerSample == format.Int16(34),
             "a container's reading decodes other bytes than its format chunk says");
     Require(header.SampleStart == layout.DataStart, "a container's samples start elsewhere");
-    const std::int64_t size =
-        ExpectedContainerDataSize(in, layout, expected.FrameBytes, reading.DataToEnd);
+    const std::int64_t size = ExpectedContainerDataSize(in, layout, expected.FrameBytes, reading);
     Require(std::int64_t{header.DataSize} == size, "a container's data size is not its chunk's");
     Require(std::int64_t{header.SampleCount} == RoundedQuotient(size, expected.FrameBytes),
             "a container's N is not data size / frame bytes, rounded to even");
