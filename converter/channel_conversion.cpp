@@ -114,7 +114,8 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
                                         .Largest = 0,
                                         .Making = {},
                                         .Begun = false,
-                                        .Out = UnopenedReplacement()});
+                                        .Out = UnopenedReplacement(),
+                                        .Envelope = {}});
     }
     return streams;
 }
@@ -183,6 +184,7 @@ bool WriteOldest(ChannelStream& stream, SignalForm form) {
     } else {
         AppendToReplacement(stream.Out, std::string_view(block.Text, block.Length));
     }
+    if (stream.Envelope.Columns > 0) TakeIntoEnvelope(stream.Envelope, block, stream.Header);
     const bool same = block.Largest <= stream.Largest;
     BlockWritten(stream.Making);
     return same;
@@ -214,6 +216,7 @@ std::int32_t BeginStreams(std::vector<ChannelStream>& streams, const ChannelRequ
             AppendToReplacement(stream.Out, NpyHeader(header.SampleCount));
         }
         const double peak = request.CommonPeak ? common : stream.Largest;
+        stream.Envelope = BeginEnvelope(request.EnvelopeColumns, header.SampleCount, peak);
         const BlockWork work =
             request.Form == SignalForm::Npy ? BlockWork::Values : BlockWork::Lines;
         stream.Begun = true;

@@ -9,6 +9,7 @@
 
 #include "converter/conversion_outcome.h"
 #include "converter/line_blocks.h"
+#include "converter/signal_envelope.h"
 #include "converter/streamed_conversion.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
@@ -28,6 +29,9 @@ struct ChannelRequest {
     SignalForm Form;                 // Lines or Npy
     bool StandardOutput;             // One or Mix: the lines go to standard output
     std::vector<std::string> Paths;  // the files written: one per channel for Each, else one
+    // The columns of each stream's envelope, gathered as its blocks are written; 0 gathers
+    // none.
+    std::int32_t EnvelopeColumns = 0;
 };
 
 // One signal file's samples, taken from each frame as a mono file would hold them.
@@ -38,6 +42,8 @@ struct ChannelStream {
     LineMaking Making;
     bool Begun;  // Making was begun: it must be ended
     ReplacementFile Out;
+    // Gathered from the blocks as they are written.
+    SignalEnvelope Envelope;
 };
 
 // Frames as the wave file holds them, read a block at a time.
