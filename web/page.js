@@ -226,7 +226,8 @@ function signalPicture(name, picture) {
     context.textBaseline = 'middle';
     for (const [value, label] of [[1, '1'], [0, '0'], [-1, '-1']]) {
         context.fillRect(left - 5, pictureRow(value), 4, 1);
-        context.fillText(label, left - 8, Math.min(Math.max(pictureRow(value), top + 5), bottom - 5));
+        context.fillText(
+            label, left - 8, Math.min(Math.max(pictureRow(value), top + 5), bottom - 5));
     }
     context.fillStyle = '#d0d0d0';
     context.fillRect(left, middle, PictureColumns, 1);
@@ -280,14 +281,9 @@ function showSignal(item, waveName, signal) {
     element.append(link);
     if (signal.picture) element.append(signalPicture(signal.name, signal.picture));
     item.append(element);
-    kept.set(signal.name, {
-        element,
-        link,
-        blob: signal.blob,
-        crc: signal.crc,
-        date: new Date(),
-        waveName
-    });
+    kept.set(
+        signal.name,
+        {element, link, blob: signal.blob, crc: signal.crc, date: new Date(), waveName});
     form.downloadAll.disabled = false;
 }
 

@@ -121,7 +121,8 @@ function makeFiles() {
         upper: makeFile('a.WAV', wave({data: noise(600, 43)})),
         changed: makeFile('changed.wav', wave({data: noise(400, 47)})),
         longName: makeFile(`${'ALongNameOfATake'.repeat(6)}.wav`, wave({data: noise(400, 53)})),
-        three24: makeFile('three24.wav', wave({channels: 3, bits: 24, data: noise(3 * 3 * 700, 61)})),
+        three24:
+            makeFile('three24.wav', wave({channels: 3, bits: 24, data: noise(3 * 3 * 700, 61)})),
         stereo8: makeFile('stereo8.wav', wave({channels: 2, bits: 8, data: noise(2 * 900, 67)})),
         spikes: makeFile('spikes.wav', wave({channels: 2, data: spikes(SpikesFrames, SpikeAt)})),
     };
@@ -260,9 +261,10 @@ const behaviours = [
         what: 'a picture of each channel in a screenshot: its envelope drawn, its peak marked ' +
             'where the loud sample is, and a label saying so',
         async check(page, files) {
-            const results =
-                await driver.convertInPage(page, [files.spikes], ['--channel=all'], BatchMilliseconds);
-            if (results.length !== 1 || results[0].status !== 0) return [`converted: ${results[0]?.text}`];
+            const results = await driver.convertInPage(
+                page, [files.spikes], ['--channel=all'], BatchMilliseconds);
+            if (results.length !== 1 || results[0].status !== 0)
+                return [`converted: ${results[0]?.text}`];
             const style = await page.evaluate(() => ({...Picture, columns: PictureColumns}));
             const canvases = await page.$$('#results canvas');
             if (canvases.length !== 2) return [`${canvases.length} pictures, not 2`];
@@ -277,9 +279,12 @@ const behaviours = [
                 const marked = peak.findIndex((count) => count >= plotHeight / 2);
                 const c = Math.ceil((SpikeAt[k] + 1) * style.columns / SpikesFrames) - 1;
                 const expected = 1 + style.left + c; // a column of pixels for each
-                const label = await canvas.evaluate((element) => element.getAttribute('aria-label'));
+                const label =
+                    await canvas.evaluate((element) => element.getAttribute('aria-label'));
                 faults.push(
-                    ...unless(drawn >= style.columns - 2, `channel ${k + 1}: envelope in ${drawn} columns`),
+                    ...unless(
+                        drawn >= style.columns - 2,
+                        `channel ${k + 1}: envelope in ${drawn} columns`),
                     ...unless(
                         Math.abs(marked - expected) <= 1,
                         `channel ${k + 1}: peak marked at x ${marked}, not ${expected}`),

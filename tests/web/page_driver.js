@@ -142,10 +142,12 @@ function resultsInPage(page) {
                 try {
                     const bytes = await (await fetch(link.href)).arrayBuffer();
                     const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
-                    const sha256 = Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
+                    const sha256 =
+                        Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
                     links.push({name, size: bytes.byteLength, sha256});
                 } catch (error) {
-                    links.push({name, size: 0, sha256: `a link whose bytes cannot be read (${error})`});
+                    links.push(
+                        {name, size: 0, sha256: `a link whose bytes cannot be read (${error})`});
                 }
             }
             const [first] = links;
