@@ -1,14 +1,14 @@
 // A signal's envelope, gathered as its blocks are written, against one worked out here from
-// the samples: each column's least and greatest, however the columns and the blocks fall, for
-// a file of one channel, a channel of several, and a mix.
+// the samples: each column's least and greatest and the peak's first place, however the
+// columns and the blocks fall.
 #include "converter/signal_envelope.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "converter/channel_conversion.h"
 #include "converter/header_check.h"
 #include "converter/streamed_conversion.h"
 #include "tests/support/converter_fixture.h"
@@ -17,75 +17,8 @@ namespace {
 
 using SignalEnvelopeTest = ConverterTest;
 
-struct Case {
-    int Bits;
-    std::uint16_t Channels;
-    std::int32_t Frames;
-    std::int32_t Columns;
-    ChannelWork Work;  // One: channel 2 of several, or the mono file's one
-};
-
-// Repeatable frames of the resolution; one sample in the middle of the last channel is made
-// the loudest, so that the peak falls on no column's or block's edge.
-std::vector<std::int32_t> Samples(const Case& c) {
-    std::vector<std::int32_t> samples;
-    std::uint32_t state = 77;
-    const std::int32_t range = 1 << (c.Bits - 2);
-    for (std::int32_t i = 0; i < c.Frames * c.Channels; ++i) {
-        state = state * 1103515245u + 12345u;
-        samples.push_back(static_cast<std::int32_t>((state >> 8) % (2 * range)) - range);
-    }
-    samples[static_cast<std::size_t>(c.Frames / 2 * c.Channels + c.Channels - 1)] = -range - 5;
-    return samples;
-}
-
-std::string WaveOf(const Case& c, const std::vector<std::int32_t>& samples) {
-    WaveLayout layout;
-    layout.Channels = c.Channels;
-    layout.BitsPerSample = static_cast<std::int16_t>(c.Bits);
-    layout.BlockAlignment = static_cast<std::int16_t>(c.Channels * c.Bits / 8);
-    for (std::int32_t value : samples) {
-        PutLittleEndian(layout.Samples,
-                        static_cast<std::uint32_t>(c.Bits == 8 ? value + 128 : value), c.Bits / 8);
-    }
-    return BuildWave(layout);
-}
-
-// The signal the envelope is of: the mix's sums, or the channel's samples.
-std::vector<double> SignalOf(const Case& c, const std::vector<std::int32_t>& samples) {
-    std::vector<double> signal;
-    for (std::int32_t f = 0; f < c.Frames; ++f) {
-        double sum = 0;
-        for (std::int32_t k = 0; k < c.Channels; ++k) sum += samples[f * c.Channels + k];
-        const std::int32_t one = c.Channels == 1 ? 0 : 1;
-        signal.push_back(c.Work == ChannelWork::Mix ? sum : samples[f * c.Channels + one]);
-    }
-    return signal;
-}
-
-void ExpectEnvelopeOf(const std::vector<double>& signal, std::int32_t columns,
-                      const SignalEnvelope& envelope) {
-    const auto n = static_cast<std::int64_t>(signal.size());
-    const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(columns, n));
-    ASSERT_EQ(envelope.Columns, count);
-    ASSERT_EQ(envelope.Taken, n);
-    std::int64_t peakAt = 0;
-    for (std::int64_t s = 0; s < n; ++s) {
-        if (std::abs(signal[s]) > std::abs(signal[peakAt])) peakAt = s;
-    }
-    EXPECT_EQ(envelope.PeakAt, peakAt);
-    EXPECT_EQ(envelope.PeakSample, signal[peakAt]);
-    EXPECT_EQ(envelope.Divisor, std::abs(signal[peakAt]));
-    for (std::int32_t c = 0; c < count; ++c) {
-        const auto first = signal.begin() + n * c / count;
-        const auto end = signal.begin() + n * (c + 1) / count;
-        ASSERT_LT(first, end) << "column " << c;
-        EXPECT_EQ(envelope.Least[c], *std::min_element(first, end)) << "column " << c;
-        EXPECT_EQ(envelope.Greatest[c], *std::max_element(first, end)) << "column " << c;
-    }
-}
-
-SignalEnvelope GatheredMono(const WaveHeader& header, std::int32_t columns, int threads) {
+// The envelope a conversion of the file gathers, on one thread or two.
+SignalEnvelope Gathered(const WaveHeader& header, std::int32_t columns, int threads) {
     FileStamp before{};
     double peak = 0;
     ConversionFailure failure;
@@ -98,54 +31,58 @@ SignalEnvelope GatheredMono(const WaveHeader& header, std::int32_t columns, int 
         SignalTarget{.Path = {}, .StandardOutput = false, .EnvelopeColumns = columns}, threads);
     while (WriteNextBlock(writing)) {
     }
-    const ConversionOutcome outcome = FinishSignalWriting(writing, failure);
-    return outcome == ConversionOutcome::Finished ? writing.Envelope : SignalEnvelope{};
+    const bool finished = FinishSignalWriting(writing, failure) == ConversionOutcome::Finished;
+    return finished ? writing.Envelope : SignalEnvelope{};
 }
 
-SignalEnvelope GatheredFromChannels(const WaveHeader& header, const Case& c, int threads) {
-    ChannelWriting writing;
-    BeginChannelWriting(writing, header,
-                        ChannelRequest{.Work = c.Work,
-                                       .Channel = 2,
-                                       .CommonPeak = false,
-                                       .Form = SignalForm::Lines,
-                                       .StandardOutput = false,
-                                       .Paths = {"take.sig"},
-                                       .EnvelopeColumns = c.Columns},
-                        threads);
-    while (WriteNextChannelBlock(writing)) {
-    }
-    ConversionFailure failure;
-    const ConversionOutcome outcome = FinishChannelWriting(writing, failure);
-    return outcome == ConversionOutcome::Finished ? writing.Streams.front().Envelope
-                                                  : SignalEnvelope{};
-}
-
-TEST_F(SignalEnvelopeTest, EachColumnsLeastAndGreatestAndThePeaksPlace) {
-    const Case cases[] = {
-        {16, 1, 3 * MaxBlockFrames + 7, 566, ChannelWork::One},  // tabled, columns across blocks
-        {24, 1, MaxBlockFrames + 1, 1000, ChannelWork::One},     // computed lines
-        {8, 1, 300, 566, ChannelWork::One},                      // fewer samples than columns
-        {24, 3, 2 * MaxBlockFrames + 3, 333, ChannelWork::One},  // channel 2 of 3
-        {8, 2, MaxBlockFrames + 11, 566, ChannelWork::Mix},      // sums past 8 bits
+TEST_F(SignalEnvelopeTest, EachColumnsLeastAndGreatestAndThePeaksFirstPlace) {
+    struct Case {
+        int Bits;
+        std::int32_t Samples;
+        std::int32_t Columns;
+    } const cases[] = {
+        {16, 3 * MaxBlockFrames + 7, 566},  // tabled samples, columns across blocks
+        {24, MaxBlockFrames + 1, 1000},     // computed lines
+        {8, 300, 566},                      // fewer samples than columns: one each
     };
     for (const Case& c : cases) {
+        // Repeatable samples, signed, with many of the largest magnitude: the first counts.
+        std::vector<double> signal;
+        WaveLayout layout;
+        layout.BitsPerSample = static_cast<std::int16_t>(c.Bits);
+        layout.BlockAlignment = static_cast<std::int16_t>(c.Bits / 8);
+        std::uint32_t state = 77;
+        const std::int32_t half = 1 << (c.Bits - 1);
+        for (std::int32_t i = 0; i < c.Samples; ++i) {
+            state = state * 1103515245u + 12345u;
+            const std::int32_t value =
+                std::clamp(static_cast<std::int32_t>(state >> (32 - c.Bits)) - half + half / 4,
+                           -half + 1, half - 1);
+            signal.push_back(value);
+            PutLittleEndian(layout.Samples,
+                            static_cast<std::uint32_t>(c.Bits == 8 ? value + 128 : value),
+                            c.Bits / 8);
+        }
+        WriteWholeFile("take.wav", BuildWave(layout));
         for (const int threads : {1, 2}) {
-            SCOPED_TRACE(std::to_string(c.Bits) + " bits, " + std::to_string(c.Channels) +
-                         " channels, " + std::to_string(c.Frames) + " frames, " +
-                         std::to_string(threads) + " threads");
-            const std::vector<std::int32_t> samples = Samples(c);
-            WriteWholeFile("take.wav", WaveOf(c, samples));
+            SCOPED_TRACE(std::to_string(c.Bits) + " bits, " + std::to_string(threads) + " threads");
             WaveHeader header{};
-            ASSERT_EQ(
-                CheckWaveHeader("take.wav", header,
-                                {.Channel = c.Channels == 1 ? 0 : 2, .SignalName = "take.sig"})
-                    .Code,
-                HeaderCode::Accepted);
-            const SignalEnvelope envelope = c.Channels == 1
-                                                ? GatheredMono(header, c.Columns, threads)
-                                                : GatheredFromChannels(header, c, threads);
-            ExpectEnvelopeOf(SignalOf(c, samples), c.Columns, envelope);
+            ASSERT_EQ(CheckWaveHeader("take.wav", header).Code, HeaderCode::Accepted);
+            const SignalEnvelope envelope = Gathered(header, c.Columns, threads);
+            const auto peak =
+                std::max_element(signal.begin(), signal.end(),
+                                 [](double a, double b) { return std::abs(a) < std::abs(b); });
+            EXPECT_EQ(envelope.PeakAt, peak - signal.begin());
+            EXPECT_EQ(envelope.Divisor, half - 1);
+            const std::int64_t n = c.Samples;
+            const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(c.Columns, n));
+            ASSERT_EQ(envelope.Columns, count);
+            for (std::int32_t column = 0; column < count; ++column) {
+                const auto first = signal.begin() + n * column / count;
+                const auto end = signal.begin() + n * (column + 1) / count;
+                EXPECT_EQ(envelope.Least[column], *std::min_element(first, end)) << column;
+                EXPECT_EQ(envelope.Greatest[column], *std::max_element(first, end)) << column;
+            }
         }
     }
 }
