@@ -1,10 +1,9 @@
 // A signal's envelope, gathered as its blocks are written, against one worked out here from
 // the samples: each column's least and greatest and the peak's first place, however the
-// columns and the blocks fall.
+// columns and the blocks fall, on one thread or two.
 #include "converter/signal_envelope.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,24 +16,6 @@ namespace {
 
 using SignalEnvelopeTest = ConverterTest;
 
-// The envelope a conversion of the file gathers, on one thread or two.
-SignalEnvelope Gathered(const WaveHeader& header, std::int32_t columns, int threads) {
-    FileStamp before{};
-    double peak = 0;
-    ConversionFailure failure;
-    if (FindSignalPeak(header, threads, before, peak, failure) != ConversionOutcome::Finished) {
-        return {};
-    }
-    SignalWriting writing;
-    BeginSignalWriting(
-        writing, "take.wav", header, before, peak,
-        SignalTarget{.Path = {}, .StandardOutput = false, .EnvelopeColumns = columns}, threads);
-    while (WriteNextBlock(writing)) {
-    }
-    const bool finished = FinishSignalWriting(writing, failure) == ConversionOutcome::Finished;
-    return finished ? writing.Envelope : SignalEnvelope{};
-}
-
 TEST_F(SignalEnvelopeTest, EachColumnsLeastAndGreatestAndThePeaksFirstPlace) {
     struct Case {
         int Bits;
@@ -46,21 +27,18 @@ TEST_F(SignalEnvelopeTest, EachColumnsLeastAndGreatestAndThePeaksFirstPlace) {
         {8, 300, 566},                      // fewer samples than columns: one each
     };
     for (const Case& c : cases) {
-        // Repeatable samples, signed, with many of the largest magnitude: the first counts.
+        // Signed samples, many of them the largest magnitude: the first of those is the peak.
+        const std::int32_t half = 1 << (c.Bits - 1);
         std::vector<double> signal;
         WaveLayout layout;
-        layout.BitsPerSample = static_cast<std::int16_t>(c.Bits);
         layout.BlockAlignment = static_cast<std::int16_t>(c.Bits / 8);
-        std::uint32_t state = 77;
-        const std::int32_t half = 1 << (c.Bits - 1);
-        for (std::int32_t i = 0; i < c.Samples; ++i) {
+        layout.BitsPerSample = static_cast<std::int16_t>(c.Bits);
+        for (std::uint32_t i = 0, state = 77; i < static_cast<std::uint32_t>(c.Samples); ++i) {
             state = state * 1103515245u + 12345u;
-            const std::int32_t value =
-                std::clamp(static_cast<std::int32_t>(state >> (32 - c.Bits)) - half + half / 4,
-                           -half + 1, half - 1);
-            signal.push_back(value);
+            const auto drawn = static_cast<std::int32_t>(state >> (32 - c.Bits));
+            signal.push_back(std::min(drawn - half + half / 4, half - 1));
             PutLittleEndian(layout.Samples,
-                            static_cast<std::uint32_t>(c.Bits == 8 ? value + 128 : value),
+                            static_cast<std::uint32_t>(signal.back()) + (c.Bits == 8 ? 128 : 0),
                             c.Bits / 8);
         }
         WriteWholeFile("take.wav", BuildWave(layout));
@@ -68,14 +46,24 @@ TEST_F(SignalEnvelopeTest, EachColumnsLeastAndGreatestAndThePeaksFirstPlace) {
             SCOPED_TRACE(std::to_string(c.Bits) + " bits, " + std::to_string(threads) + " threads");
             WaveHeader header{};
             ASSERT_EQ(CheckWaveHeader("take.wav", header).Code, HeaderCode::Accepted);
-            const SignalEnvelope envelope = Gathered(header, c.Columns, threads);
-            const auto peak =
-                std::max_element(signal.begin(), signal.end(),
-                                 [](double a, double b) { return std::abs(a) < std::abs(b); });
-            EXPECT_EQ(envelope.PeakAt, peak - signal.begin());
+            FileStamp before{};
+            double peak = 0;
+            ConversionFailure failure;
+            ASSERT_EQ(FindSignalPeak(header, threads, before, peak, failure),
+                      ConversionOutcome::Finished);
+            SignalWriting writing;
+            BeginSignalWriting(writing, "take.wav", header, before, peak,
+                               {.Path = {}, .StandardOutput = false, .EnvelopeColumns = c.Columns},
+                               threads);
+            while (WriteNextBlock(writing)) {
+            }
+            ASSERT_EQ(FinishSignalWriting(writing, failure), ConversionOutcome::Finished);
+            const SignalEnvelope& envelope = writing.Envelope;
             EXPECT_EQ(envelope.Divisor, half - 1);
+            EXPECT_EQ(envelope.PeakAt,
+                      std::find(signal.begin(), signal.end(), half - 1) - signal.begin());
             const std::int64_t n = c.Samples;
-            const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(c.Columns, n));
+            const std::int32_t count = std::min(c.Columns, c.Samples);
             ASSERT_EQ(envelope.Columns, count);
             for (std::int32_t column = 0; column < count; ++column) {
                 const auto first = signal.begin() + n * column / count;

@@ -36,6 +36,7 @@ function runNative(binary, file, options, folder) {
         path.resolve(binary), [...options, '--', name],
         {cwd: folder, encoding: 'buffer', timeout: 300000});
     const milliseconds = Number(process.hrtime.bigint() - start) / 1e6;
+    if (run.error) throw new Error(`${binary} ${name}: ${run.error}`);
     // Every file the run made: one for each channel with --channel=all, channel 1 first.
     const made = fs.readdirSync(folder)
                      .filter((each) => each !== path.basename(name))
