@@ -284,11 +284,11 @@ ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::s
                                          : options.Mix       ? ChannelWork::Mix
                                                              : ChannelWork::One,
                                  .Channel = options.Channel,
+                                 .EnvelopeColumns = options.EnvelopeColumns,
                                  .CommonPeak = options.CommonPeak,
                                  .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines,
                                  .StandardOutput = LinesToOutput(source.StandardInput, options),
-                                 .Paths = names,
-                                 .EnvelopeColumns = options.EnvelopeColumns};
+                                 .Paths = names};
     ChannelWriting writing;
     BeginChannelWriting(writing, header, request, options.Threads);
     while (WriteNextChannelBlock(writing)) {

@@ -112,10 +112,10 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
         streams.push_back(ChannelStream{.Offset = offset,
                                         .Header = mono,
                                         .Largest = 0,
+                                        .Envelope = {},
                                         .Making = {},
                                         .Begun = false,
-                                        .Out = UnopenedReplacement(),
-                                        .Envelope = {}});
+                                        .Out = UnopenedReplacement()});
     }
     return streams;
 }

@@ -24,14 +24,14 @@ enum class ChannelWork {
 
 struct ChannelRequest {
     ChannelWork Work;
-    std::int32_t Channel;            // One: the channel, from 1
+    std::int32_t Channel;  // One: the channel, from 1
+    // The columns of each stream's envelope, gathered as its blocks are written; 0 gathers
+    // none.
+    std::int32_t EnvelopeColumns = 0;
     bool CommonPeak;                 // divide by the largest magnitude of every channel
     SignalForm Form;                 // Lines or Npy
     bool StandardOutput;             // One or Mix: the lines go to standard output
     std::vector<std::string> Paths;  // the files written: one per channel for Each, else one
-    // The columns of each stream's envelope, gathered as its blocks are written; 0 gathers
-    // none.
-    std::int32_t EnvelopeColumns = 0;
 };
 
 // One signal file's samples, taken from each frame as a mono file would hold them.
@@ -39,11 +39,11 @@ struct ChannelStream {
     std::int32_t Offset;  // where its value lies in a frame; -1 for the mix
     WaveHeader Header;    // its mono file: the values one after another
     double Largest;       // its largest magnitude, found by the first pass
+    // Gathered from the blocks as they are written.
+    SignalEnvelope Envelope;
     LineMaking Making;
     bool Begun;  // Making was begun: it must be ended
     ReplacementFile Out;
-    // Gathered from the blocks as they are written.
-    SignalEnvelope Envelope;
 };
 
 // Frames as the wave file holds them, read a block at a time.
