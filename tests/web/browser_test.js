@@ -385,8 +385,15 @@ const behaviours = [
             const line = said.find((one) => one.includes('a.WAV'));
             // The same file named again is converted once, the second naming skipped.
             const skipped = said.find((one) => one.startsWith('norvistrand: a.wav: skipped'));
-            const refused =
-                {...native, text: line, status: 1, signalName: null, size: 0, sha256: null};
+            const refused = {
+                ...native,
+                text: line,
+                status: 1,
+                signalName: null,
+                size: 0,
+                sha256: null,
+                signals: ''
+            };
             return [
                 ...compare(first, {...refused, text: native.text, status: 0}),
                 ...compare(upper, refused),
