@@ -15,33 +15,43 @@ std::int64_t ColumnEnd(const SignalEnvelope& envelope, std::int32_t c) {
     return envelope.Samples * (c + 1) / envelope.Columns;
 }
 
-// Sample k of the block: 8- and 16-bit ones, and A-law and µ-law ones, by their codes, with
-// no call for each.
-inline double SampleAt(const unsigned char* frames, std::int32_t k, const WaveHeader& header,
-                       bool tabled) {
-    if (!tabled) return FrameSample(frames, static_cast<std::uint32_t>(k), header);
+// Sample k of the block: 8- and 16-bit ones, A-law and µ-law ones by their codes, and 24-bit
+// ones here, with no call for each.
+inline double SampleAt(const unsigned char* frames, std::int32_t k, const WaveHeader& header) {
     const unsigned char* sample =
         frames + static_cast<std::size_t>(k) * header.FrameBytes + header.ValueOffset;
-    return CodeValue(TableCode(sample, header.Form), header.Form == SampleForm::Unsigned8);
+    if (header.Form == SampleForm::Signed24) {
+        const std::int32_t value = sample[0] | (sample[1] << 8) | (sample[2] << 16);
+        return value > 8388607 ? value - 16777216 : value;
+    }
+    if (Tabled(header.Form)) {
+        return CodeValue(TableCode(sample, header.Form), header.Form == SampleForm::Unsigned8);
+    }
+    return SampleValue(sample, header.Form);
 }
 
 // Samples first to end of the block into the current column.
 void TakeRun(SignalEnvelope& envelope, const LineBlock& block, const WaveHeader& header,
              std::int32_t first, std::int32_t end) {
-    const bool tabled = Tabled(header.Form);
     double least = envelope.Least[envelope.Column];
     double greatest = envelope.Greatest[envelope.Column];
+    double largest = envelope.PeakAt < 0 ? -1 : std::fabs(envelope.PeakSample);
+    std::int32_t largestAt = -1;  // in the block, when this run holds the peak so far
     for (std::int32_t k = first; k < end; ++k) {
-        const double sample = SampleAt(block.Frames.Storage, k, header, tabled);
+        const double sample = SampleAt(block.Frames.Storage, k, header);
         least = std::min(least, sample);
         greatest = std::max(greatest, sample);
-        if (std::fabs(sample) > std::fabs(envelope.PeakSample) || envelope.PeakAt < 0) {
-            envelope.PeakSample = sample;
-            envelope.PeakAt = envelope.Taken + (k - first);
+        if (std::fabs(sample) > largest) {
+            largest = std::fabs(sample);
+            largestAt = k;
         }
     }
     envelope.Least[envelope.Column] = least;
     envelope.Greatest[envelope.Column] = greatest;
+    if (largestAt >= 0) {
+        envelope.PeakSample = SampleAt(block.Frames.Storage, largestAt, header);
+        envelope.PeakAt = envelope.Taken + (largestAt - first);
+    }
 }
 
 }  // namespace
