@@ -3,7 +3,8 @@
 // one run to warm it up (its first conversion touches fresh memory); a native program that can
 // use several threads is timed on one as well. Also the module alone, run here in node (an
 // older V8 than Chromium's) with the signal file's bytes thrown away, and the browser alone
-// holding that many bytes as a Blob.
+// holding that many bytes as a Blob. The page converts with its picture of each signal and
+// without (its "Show a picture" box cleared), in turn.
 //   NODE_PATH=build-web/node/node_modules node bench/web_bench.js \
 //       build-web/norvistrand.html build/norvistrand build-web/bench [SAMPLES] [RUNS]
 'use strict';
@@ -43,8 +44,9 @@ function noiseWave(bits) {
     return name;
 }
 
-// The module (build-web/module/norvistrand_web.wasm) converting the file with no page around it.
-function moduleAlone(file) {
+// The module (build-web/module/norvistrand_web.wasm) converting the file with no page around it,
+// gathering the envelope of a picture of so many columns (0: none).
+function moduleAlone(file, columns = 0) {
     const wave = fs.readFileSync(file);
     let instance = null;
     const memory = (at, length) => new Uint8Array(instance.exports.memory.buffer, at, length);
@@ -73,7 +75,7 @@ function moduleAlone(file) {
         instance.exports.AddFile(put('noise.wav'), wave.length);
         put('noise.wav');
         const start = performance.now();
-        instance.exports.RunArguments(1);
+        instance.exports.RunArguments(1, columns);
         if (run > 0) best = Math.min(best, performance.now() - start);
     }
     return best;
@@ -112,6 +114,16 @@ async function blobFloor(page, size, runs) {
         size, runs);
 }
 
+// The page's conversion of the file, with or without its picture: its milliseconds.
+async function convertInPage(page, file, pictures, nativeSha256) {
+    await page.evaluate((on) => {
+        document.getElementById('pictures').checked = on;
+    }, pictures);
+    const [inPage] = await driver.convertInPage(page, [file], [], 600000);
+    if (inPage.sha256 !== nativeSha256) throw new Error(`${file}: bytes differ`);
+    return inPage.milliseconds;
+}
+
 // The native program's runs to compare with: as it runs by default, and on one thread too
 // where it can use more.
 function nativeSettings(nativeProgram) {
@@ -126,8 +138,10 @@ async function main() {
     try {
         for (const bits of [16, 24]) {
             const file = noiseWave(bits);
+            const columns = await page.evaluate(() => PictureColumns);
             const nativeBest = settings.map(() => Infinity);
             let pageBest = Infinity;
+            let plainBest = Infinity; // the page with no pictures
             let nativeSha256 = null;
             let signalSize = 0;
             await driver.convertInPage(page, [file], [], 600000);
@@ -140,9 +154,9 @@ async function main() {
                     nativeSha256 = native.sha256;
                     signalSize = native.size;
                 });
-                const [inPage] = await driver.convertInPage(page, [file], [], 600000);
-                if (inPage.sha256 !== nativeSha256) throw new Error(`${bits} bits: bytes differ`);
-                pageBest = Math.min(pageBest, inPage.milliseconds);
+                pageBest = Math.min(pageBest, await convertInPage(page, file, true, nativeSha256));
+                plainBest =
+                    Math.min(plainBest, await convertInPage(page, file, false, nativeSha256));
             }
             const perSample = (milliseconds) => (milliseconds * 1e6 / samples).toFixed(1);
             const against = settings.map(
@@ -155,6 +169,11 @@ async function main() {
                 `${perSample(moduleAlone(file))} ns; a Blob of the signal file's ` +
                 `${signalSize} bytes alone ${
                     perSample(await blobFloor(page, signalSize, runs))} ns`);
+            console.log(
+                `${bits} bits: the page with pictures ${pageBest.toFixed(0)} ms, without ` +
+                `${plainBest.toFixed(0)} ms: ${
+                    ((pageBest / plainBest - 1) * 100).toFixed(1)}% for the pictures; the module ` +
+                `alone ${perSample(moduleAlone(file, columns))} ns with their envelope`);
         }
     } finally {
         await browser.close();

@@ -276,7 +276,8 @@ bool RefusedEarly(const InputCopy& copy, const std::string& signalName, const Op
 // The channels read together, in both passes at once.
 ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::string>& names,
                                   const WaveHeader& header, const Options& options,
-                                  const Streams& streams, ConversionFailure& failure) {
+                                  const Streams& streams, ConversionFailure& failure,
+                                  std::vector<SignalEnvelope>& envelopes) {
     ProgressDisplay progress;
     BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
                   streams.Batch);
@@ -284,6 +285,7 @@ ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::s
                                          : options.Mix       ? ChannelWork::Mix
                                                              : ChannelWork::One,
                                  .Channel = options.Channel,
+                                 .EnvelopeColumns = options.EnvelopeColumns,
                                  .CommonPeak = options.CommonPeak,
                                  .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines,
                                  .StandardOutput = LinesToOutput(source.StandardInput, options),
@@ -295,13 +297,15 @@ ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::s
                      static_cast<std::uint64_t>(header.SampleCount));
     }
     EndProgress(progress);
-    return FinishChannelWriting(writing, failure);
+    const ConversionOutcome outcome = FinishChannelWriting(writing, failure);
+    for (const ChannelStream& stream : writing.Streams) envelopes.push_back(stream.Envelope);
+    return outcome;
 }
 
 // Both passes, the second with its progress shown between blocks.
 ConversionOutcome Convert(const Source& source, const std::string& signalName,
                           const WaveHeader& header, const Options& options, const Streams& streams,
-                          ConversionFailure& failure) {
+                          ConversionFailure& failure, std::vector<SignalEnvelope>& envelopes) {
     // The display's half second of quiet counts from the start of the first pass.
     ProgressDisplay progress;
     BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
@@ -314,14 +318,17 @@ ConversionOutcome Convert(const Source& source, const std::string& signalName,
     BeginSignalWriting(writing, source.Shown, header, before, peak,
                        SignalTarget{.Path = signalName,
                                     .StandardOutput = LinesToOutput(source.StandardInput, options),
-                                    .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines},
+                                    .Form = options.Npy ? SignalForm::Npy : SignalForm::Lines,
+                                    .EnvelopeColumns = options.EnvelopeColumns},
                        options.Threads);
     while (WriteNextBlock(writing)) {
         ShowProgress(progress, static_cast<std::uint64_t>(writing.Written),
                      static_cast<std::uint64_t>(header.SampleCount));
     }
     EndProgress(progress);
-    return FinishSignalWriting(writing, failure);
+    const ConversionOutcome outcome = FinishSignalWriting(writing, failure);
+    envelopes.push_back(writing.Envelope);
+    return outcome;
 }
 
 // Reports a failed conversion; a file too large gets the data size hint, where there is one,
@@ -372,10 +379,11 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     const std::string hint = LeftOutWarning(source, verdict, options);
     const bool toOutput = LinesToOutput(source.StandardInput, options);
     ConversionFailure failure;
+    std::vector<SignalEnvelope> envelopes;
     const ConversionOutcome outcome =
         ChannelsTogether(options)
-            ? ConvertTogether(source, signalNames, header, options, streams, failure)
-            : Convert(source, signalName, header, options, streams, failure);
+            ? ConvertTogether(source, signalNames, header, options, streams, failure, envelopes)
+            : Convert(source, signalName, header, options, streams, failure, envelopes);
     if (outcome == ConversionOutcome::OutputClosed) {
         streams.OutputClosed = true;
         return FileResult::Failed;
@@ -388,11 +396,13 @@ FileResult ConvertSource(const Source& source, const std::string& signalName,
     }
     if (!hint.empty()) Warn(source.Shown, hint, streams);
     if (toOutput) return FileResult::Converted;
-    for (const std::string& name : signalNames) {
-        written.push_back(
-            WrittenFile{.SignalName = name,
-                        .WaveName = std::string(source.Shown),
-                        .WavePath = std::string(source.StandardInput ? "" : source.Path)});
+    for (std::size_t i = 0; i < signalNames.size(); ++i) {
+        written.push_back(WrittenFile{
+            .SignalName = signalNames[i],
+            .WaveName = std::string(source.Shown),
+            .WavePath = std::string(source.StandardInput ? "" : source.Path),
+            .Envelope = options.EnvelopeColumns > 0 && i < envelopes.size() ? envelopes[i]
+                                                                            : SignalEnvelope{}});
     }
     if (!options.Quiet && !streams.LinesOnOutput) {
         ReportConversion(source.Shown, signalNames, header, options, streams);
@@ -523,8 +533,8 @@ int RunCommandLine(int count, const char* const* arguments) {
     return RunCommandLineAfter(count, arguments, written);
 }
 
-int RunCommandLineAfter(int count, const char* const* arguments,
-                        std::vector<WrittenFile>& written) {
+int RunCommandLineAfter(int count, const char* const* arguments, std::vector<WrittenFile>& written,
+                        std::int32_t envelopeColumns) {
     Options options{.Quiet = false,
                     .Extensible = false,
                     .DataToEnd = false,
@@ -544,7 +554,8 @@ int RunCommandLineAfter(int count, const char* const* arguments,
                     .Part = 0,
                     .Parts = 0,
                     .Update = false,
-                    .ListTexts = {}};
+                    .ListTexts = {},
+                    .EnvelopeColumns = envelopeColumns};
     switch (ParseArguments(count, arguments, options)) {
         case ParseOutcome::Stop:
             return AllConvertedExitCode;

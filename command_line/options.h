@@ -41,6 +41,9 @@ struct Options {
     int Parts;                          // N
     bool Update;                        // -u
     std::deque<std::string> ListTexts;  // the lists' bytes, which the names point into
+    // The columns of each signal's envelope, gathered for the web page's pictures; no
+    // argument sets them, and 0 gathers none.
+    std::int32_t EnvelopeColumns;
 };
 
 enum class ParseOutcome {

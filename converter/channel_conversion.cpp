@@ -112,6 +112,7 @@ std::vector<ChannelStream> StreamsFor(const WaveHeader& header, const ChannelReq
         streams.push_back(ChannelStream{.Offset = offset,
                                         .Header = mono,
                                         .Largest = 0,
+                                        .Envelope = {},
                                         .Making = {},
                                         .Begun = false,
                                         .Out = UnopenedReplacement(),
@@ -189,6 +190,7 @@ bool WriteOldest(ChannelStream& stream, SignalForm form, std::size_t rowValues) 
     } else {
         AppendToReplacement(stream.Out, std::string_view(block.Text, block.Length));
     }
+    if (stream.Envelope.Columns > 0) TakeIntoEnvelope(stream.Envelope, block, stream.Header);
     const bool same = block.Largest <= stream.Largest;
     BlockWritten(stream.Making);
     return same;
@@ -222,6 +224,7 @@ std::int32_t BeginStreams(std::vector<ChannelStream>& streams, const ChannelRequ
             AppendToReplacement(stream.Out, NpyHeader(header.SampleCount));
         }
         const double peak = request.CommonPeak ? common : stream.Largest;
+        stream.Envelope = BeginEnvelope(request.EnvelopeColumns, header.SampleCount, peak);
         const BlockWork work =
             request.Form == SignalForm::Lines ? BlockWork::Lines : BlockWork::Values;
         stream.Begun = true;

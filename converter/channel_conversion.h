@@ -10,6 +10,7 @@
 
 #include "converter/conversion_outcome.h"
 #include "converter/line_blocks.h"
+#include "converter/signal_envelope.h"
 #include "converter/streamed_conversion.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
@@ -24,7 +25,10 @@ enum class ChannelWork {
 
 struct ChannelRequest {
     ChannelWork Work;
-    std::int32_t Channel;            // One: the channel, from 1
+    std::int32_t Channel;  // One: the channel, from 1
+    // The columns of each stream's envelope, gathered as its blocks are written; 0 gathers
+    // none.
+    std::int32_t EnvelopeColumns = 0;
     bool CommonPeak;                 // divide by the largest magnitude of every channel
     SignalForm Form;                 // Lines, Npy or Memory
     bool StandardOutput;             // One or Mix: the lines go to standard output
@@ -37,6 +41,8 @@ struct ChannelStream {
     std::int32_t Offset;  // where its value lies in a frame; -1 for the mix
     WaveHeader Header;    // its mono file: the values one after another
     double Largest;       // its largest magnitude, found by the first pass
+    // Gathered from the blocks as they are written.
+    SignalEnvelope Envelope;
     LineMaking Making;
     bool Begun;  // Making was begun: it must be ended
     ReplacementFile Out;

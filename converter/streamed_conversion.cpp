@@ -209,6 +209,7 @@ void BeginSignalWriting(SignalWriting& writing, std::string_view waveName, const
     writing.ReadError = 0;
     writing.Outcome = PassOutcome::Completed;
     writing.Blocks = false;
+    writing.Envelope = BeginEnvelope(target.EnvelopeColumns, header.SampleCount, peak);
     if (!writing.Fits) return;
     if (target.Form == SignalForm::Memory) {
         writing.Out = UnopenedReplacement();
@@ -235,6 +236,7 @@ bool WriteNextBlock(SignalWriting& writing) {
         return false;
     }
     WriteBlock(writing, *block);
+    if (writing.Envelope.Columns > 0) TakeIntoEnvelope(writing.Envelope, *block, writing.Header);
     // A sample above the peak of the first pass means the file changed in between.
     if (block->Largest > writing.Peak) writing.Outcome = PassOutcome::Changed;
     writing.Written += block->Count;

@@ -9,6 +9,7 @@
 
 #include "converter/conversion_outcome.h"
 #include "converter/line_blocks.h"
+#include "converter/signal_envelope.h"
 #include "converter/wave_header.h"
 #include "files/channels.h"
 #include "files/replacement_file.h"
@@ -26,6 +27,8 @@ struct SignalTarget {
     bool StandardOutput;    // to standard output, with no file written
     SignalForm Form = SignalForm::Lines;
     double* Values = nullptr;  // Memory: room for the header's SampleCount values
+    // The columns of the envelope gathered as the blocks are written; 0 gathers none.
+    std::int32_t EnvelopeColumns = 0;
 };
 
 // What a failed conversion leaves for the front end to word; all zero and empty otherwise.
@@ -51,6 +54,8 @@ struct SignalWriting {
     LineMaking Making;
     bool Blocks;  // Making was begun: it must be ended
     ReplacementFile Out;
+    // Gathered from the blocks as they are written.
+    SignalEnvelope Envelope;
     std::int64_t Filled;   // frames handed over to the makers
     std::int64_t Written;  // frames whose lines are written
     std::uint8_t ReadError;

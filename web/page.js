@@ -13,8 +13,24 @@ const form = {
     downloadAll: document.getElementById('download-all'),
     clear: document.getElementById('clear'),
     archive: document.getElementById('archive'),
+    pictures: document.getElementById('pictures'),
 };
-const Flags = ['extensible', 'data-to-end', 'any-pcm', 'npy'];
+const Flags = ['extensible', 'data-to-end', 'any-pcm', 'common-peak', 'mix', 'npy'];
+
+// A signal's picture: its envelope, one column of pixels to a column of the module's, right
+// of the axis running from -1 to 1; the peak marked. The colours are those the browser test
+// looks for.
+const Picture = {
+    width: 600,
+    height: 160,
+    left: 34, // the plot's first column; the axis and its labels are left of it
+    top: 8,
+    bottom: 151,
+    envelope: '#1f5fbf',
+    peak: '#c00000',
+    axis: '#595959',
+};
+const PictureColumns = Picture.width - Picture.left;
 
 // Each choice of files: {files: [{file, handle, readable}], options, items}, items being the
 // result element of each file. The choices wait their turn in order; one converts at a time.
@@ -23,7 +39,8 @@ let converting = null;            // the choice being converted
 let lastChoice = null;            // for "Convert again"
 let choosing = Promise.resolve(); // choices are looked at in the order they were made
 let busy = true;                  // until the worker is ready
-// The signal files shown, by name, in the order shown: {link, blob, crc, date, waveName}.
+// The signal files shown, by name, in the order shown: {element, link, blob, crc, date,
+// waveName}, element holding the link and the picture.
 const kept = new Map();
 // The work since the page was last idle, for the one progress: files in it, files done and
 // how they ended.
@@ -177,7 +194,97 @@ async function startNext() {
         readable: converting.files.map(({readable}) => readable),
         options: converting.options,
         shown: Array.from(kept, ([name, signal]) => [name, signal.waveName]),
+        columns: form.pictures.checked ? PictureColumns : 0,
     });
+}
+
+// The pixel row of a signal's value, -1 to 1.
+function pictureRow(value) {
+    const clamped = Math.max(-1, Math.min(1, value));
+    return Math.round(Picture.top + (1 - clamped) * (Picture.bottom - Picture.top) / 2);
+}
+
+// The first pixel column of the picture's column c of count.
+function pictureColumn(c, count) {
+    return Picture.left + Math.floor(c * PictureColumns / count);
+}
+
+// The signal's picture, drawn on a canvas labelled with what it shows.
+function signalPicture(name, picture) {
+    const canvas = document.createElement('canvas');
+    canvas.width = Picture.width;
+    canvas.height = Picture.height;
+    canvas.className = 'picture';
+    canvas.setAttribute('role', 'img');
+    const context = canvas.getContext('2d');
+    const {top, bottom, left} = Picture;
+    const middle = pictureRow(0);
+    context.fillStyle = Picture.axis;
+    context.fillRect(left - 1, top, 1, bottom - top + 1);
+    context.font = '11px system-ui, sans-serif';
+    context.textAlign = 'right';
+    context.textBaseline = 'middle';
+    for (const [value, label] of [[1, '1'], [0, '0'], [-1, '-1']]) {
+        context.fillRect(left - 5, pictureRow(value), 4, 1);
+        context.fillText(
+            label, left - 8, Math.min(Math.max(pictureRow(value), top + 5), bottom - 5));
+    }
+    context.fillStyle = '#d0d0d0';
+    context.fillRect(left, middle, PictureColumns, 1);
+    const {columns, samples, divisor, peakAt} = picture;
+    // A silent signal's lines are all 0: its divisor is 0.
+    const value = (sample) => (divisor === 0 ? 0 : sample / divisor);
+    context.fillStyle = Picture.envelope;
+    for (let c = 0; c < columns; ++c) {
+        const x = pictureColumn(c, columns);
+        const high = pictureRow(value(picture.greatest[c]));
+        const low = pictureRow(value(picture.least[c]));
+        context.fillRect(x, high, Math.max(1, pictureColumn(c + 1, columns) - x), low - high + 1);
+    }
+    let described = `no samples`;
+    if (columns > 0) {
+        // The column whose samples hold the peak's: the module's columns end at
+        // floor(samples * (c + 1) / columns).
+        const c = Math.ceil((peakAt + 1) * columns / samples) - 1;
+        const x = Math.min(pictureColumn(c, columns), Picture.width - 2);
+        const peak = value(picture.peakSample);
+        context.fillStyle = Picture.peak;
+        context.fillRect(x, top, 2, bottom - top + 1);
+        context.fillRect(x - 3, pictureRow(peak) - 3, 8, 7);
+        context.textAlign = x > Picture.width - 40 ? 'right' : 'left';
+        context.textBaseline = 'top';
+        context.fillText('peak', x + (x > Picture.width - 40 ? -5 : 5), top);
+        described = `${samples} samples; the peak, ${Number(peak.toPrecision(6))}, at sample ` +
+            `${peakAt + 1}`;
+    }
+    canvas.setAttribute(
+        'aria-label',
+        `Picture of ${name}: the least and greatest value in each stretch of the signal over ` +
+            `time, on an axis from -1 to 1; ${described}.`);
+    return canvas;
+}
+
+// A signal file's link, and its picture where there is one.
+function showSignal(item, waveName, signal) {
+    if (signal.replaces && kept.has(signal.name)) {
+        const older = kept.get(signal.name);
+        letGoOf(older);
+        older.element.remove();
+        kept.delete(signal.name);
+    }
+    const element = document.createElement('div');
+    element.className = 'signal';
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(signal.blob);
+    link.download = signal.name;
+    link.textContent = `Download ${signal.name}`;
+    element.append(link);
+    if (signal.picture) element.append(signalPicture(signal.name, signal.picture));
+    item.append(element);
+    kept.set(
+        signal.name,
+        {element, link, blob: signal.blob, crc: signal.crc, date: new Date(), waveName});
+    form.downloadAll.disabled = false;
 }
 
 function showResult(message) {
@@ -186,24 +293,8 @@ function showResult(message) {
     showText(item.querySelector('.result'), message.text.replace(/\n$/, ''));
     item.dataset.status = message.status;
     if (message.status !== 0) item.classList.add('failed');
-    if (message.signal) {
-        if (message.replaces && kept.has(message.signalName)) {
-            const older = kept.get(message.signalName);
-            letGoOf(older);
-            older.link.remove();
-            kept.delete(message.signalName);
-        }
-        const link = document.createElement('a');
-        link.href = URL.createObjectURL(message.signal);
-        link.download = message.signalName;
-        link.textContent = `Download ${message.signalName}`;
-        item.append(' ', link);
-        kept.set(
-            message.signalName,
-            {link, blob: message.signal, crc: message.crc, date: new Date(), waveName: name});
-        form.downloadAll.disabled = false;
-    }
-    // From the file's start to its link, for bench/web_bench.js.
+    for (const signal of message.signals) showSignal(item, name, signal);
+    // From the file's start to its links and pictures, for bench/web_bench.js.
     item.dataset.milliseconds = (performance.now() - started).toFixed(1);
     work.done += 1;
     work[message.status === 0 ? 'converted' : 'notConverted'] += 1;

@@ -24,6 +24,9 @@ std::vector<char> Space;
 std::vector<WrittenFile> ChoiceWritten;
 std::vector<WrittenFile> RunWritten;
 
+// The last envelope asked for, as SignalPicture hands it to the page.
+std::vector<double> Picture;
+
 // What befell a file outside the module, as the page tells it.
 enum class PageEvent : std::int32_t {
     Unkept = 0,    // the browser had no room for its signal file
@@ -71,14 +74,34 @@ extern "C" __attribute__((export_name("BeginChoice"))) void BeginChoice() {
 }
 
 // Runs the command-line mode with the count arguments the space holds, each ended by a zero
-// byte, and then empties the folder. The exit status comes back.
+// byte, and then empties the folder. Each signal file's envelope is gathered over columns
+// columns, or none for 0. The exit status comes back.
 extern "C" __attribute__((export_name("RunArguments"))) std::int32_t RunArguments(
-    std::int32_t count) {
+    std::int32_t count, std::int32_t columns) {
     std::vector<const char*> arguments = SpaceStrings(count);
     RunWritten = ChoiceWritten;
-    const int status = RunCommandLineAfter(count, arguments.data(), RunWritten);
+    const int status = RunCommandLineAfter(count, arguments.data(), RunWritten, columns);
     ForgetPageFiles();
     return status;
+}
+
+// The envelope of the last run's signal file whose name is the first nameLength bytes of the
+// space, for its picture: its column count C, its samples, the divisor of its lines, the
+// sample of the peak and where that falls (from 0, or -1), then C least and C greatest samples.
+// nullptr when the run wrote no such file.
+extern "C" __attribute__((export_name("SignalPicture"))) const double* SignalPicture(
+    std::int32_t nameLength) {
+    const std::string_view name(Space.data(), static_cast<std::size_t>(nameLength));
+    for (auto file = RunWritten.rbegin(); file != RunWritten.rend(); ++file) {
+        const SignalEnvelope& envelope = file->Envelope;
+        if (file->SignalName != name) continue;
+        Picture = {static_cast<double>(envelope.Columns), static_cast<double>(envelope.Samples),
+                   envelope.Divisor, envelope.PeakSample, static_cast<double>(envelope.PeakAt)};
+        Picture.insert(Picture.end(), envelope.Least.begin(), envelope.Least.end());
+        Picture.insert(Picture.end(), envelope.Greatest.begin(), envelope.Greatest.end());
+        return Picture.data();
+    }
+    return nullptr;
 }
 
 // The page kept the signal file of the last run: a later file of the choice may not overwrite

@@ -6,18 +6,21 @@
 //
 // Messages in:  {type: 'start', module}              the compiled module
 //               {type: 'help'}                       asks for the module's --help text
-//               {type: 'convert', files, readable, options, shown}
+//               {type: 'convert', files, readable, options, shown, columns}
 //                   one choice of files (File objects), each converted in a run of its own as
 //                   one run would convert them all; readable: whether each file could be read
 //                   when it was chosen; options: as arguments; shown: the [signal name, wave
-//                   name] of each signal file the page shows from earlier choices
+//                   name] of each signal file the page shows from earlier choices; columns:
+//                   the columns of each signal's picture, 0 for none
 // Messages out: {type: 'help', text}                 the module's --help text
 //               {type: 'begin', index}               a file's conversion starts
 //               {type: 'progress', index, percent}   of the file being converted
-//               {type: 'result', index, text, status, signalName, signal, crc, replaces}
-//                   text: the lines the module wrote (standard error, then output); signal:
-//                   the signal file's bytes as a Blob, or null; crc: their CRC-32; replaces:
-//                   the signal file replaces the page's one of that name
+//               {type: 'result', index, text, status, signals}
+//                   text: the lines the module wrote (standard error, then output); signals:
+//                   each signal file written (one for each channel with --channel=all), in
+//                   order, as {name, blob, crc, replaces, picture}: blob, its bytes; crc, their
+//                   CRC-32; replaces: it replaces the page's one of that name; picture: its
+//                   envelope (see signalPicture), or null
 //               {type: 'done'}
 'use strict';
 
@@ -95,7 +98,7 @@ function keepGathered() {
 async function keptBlob(number) {
     keepGathered();
     const blob = new Blob(madeParts[number] || [], {type: 'application/octet-stream'});
-    madeParts = []; // the Blob holds them
+    delete madeParts[number]; // the Blob holds them
     let timer = null;
     const late = new Promise((resolve, reject) => {
         timer = setTimeout(() => reject(new Error('late')), KeepMilliseconds);
@@ -192,8 +195,9 @@ function putStrings(strings) {
     return encoded;
 }
 
-// One run of the command-line mode with these arguments over these page files.
-function runModule(args, files) {
+// One run of the command-line mode with these arguments over these page files, each signal's
+// envelope gathered over columns columns (none for 0).
+function runModule(args, files, columns = 0) {
     pageFiles = [];
     madeNames = [];
     madeParts = [];
@@ -209,7 +213,7 @@ function runModule(args, files) {
     });
     putStrings(args);
     if (run) run.number = numbers[0];
-    const status = instance.exports.RunArguments(args.length);
+    const status = instance.exports.RunArguments(args.length, columns);
     endTexts();
     return status;
 }
@@ -239,6 +243,27 @@ function sayPageEvent(event, strings) {
     return {text: texts[1] + texts[0], status};
 }
 
+// The envelope the module gathered of the signal file of the last run: {columns, samples,
+// divisor, peakSample, peakAt, least, greatest}, samples as the wave file holds them (the
+// signal's values are these divided by divisor); peakAt from 0, -1 for no sample.
+function signalPicture(name) {
+    const [encoded] = putStrings([name]);
+    const at = instance.exports.SignalPicture(encoded.length);
+    if (at === 0) return null;
+    const head = new Float64Array(instance.exports.memory.buffer, at, 5);
+    const columns = head[0];
+    const values = new Float64Array(instance.exports.memory.buffer, at + 40, 2 * columns);
+    return {
+        columns,
+        samples: head[1],
+        divisor: head[2],
+        peakSample: head[3],
+        peakAt: head[4],
+        least: values.slice(0, columns),
+        greatest: values.slice(columns),
+    };
+}
+
 // The name the file is given to the module under: as on the command line, a file called "-"
 // is "./-", since "-" alone is standard input.
 function argumentName(file) {
@@ -249,56 +274,45 @@ function argumentName(file) {
 // the Blobs let go of just before (the last choice's, in the worker ended then) may take that
 // long to leave the browser's store. A file that could be read when it was chosen and no longer
 // can changed or went since.
-async function convert(index, file, options, readableWhenChosen, shown) {
+async function convert(index, file, options, readableWhenChosen, shown, columns) {
     postMessage({type: 'begin', index});
     if (readableWhenChosen && !readable(file)) {
-        postMessage({
-            type: 'result',
-            index,
-            ...sayPageEvent(PageEvent.changed, [file.name]),
-            signalName: null,
-            signal: null,
-            crc: 0,
-            replaces: false
-        });
+        postMessage(
+            {type: 'result', index, ...sayPageEvent(PageEvent.changed, [file.name]), signals: []});
         return;
     }
     for (let attempt = 1;; ++attempt) {
         run = {index, number: -1, read: 0, size: file.size, percent: -1};
-        let status = runModule(options.concat(['--', argumentName(file)]), [file]);
+        let status = runModule(options.concat(['--', argumentName(file)]), [file], columns);
         run = null;
         let text = texts[1] + texts[0];
-        const signalNumber = madeNames.findIndex((name) => name !== undefined);
-        const signalName = signalNumber >= 0 ? madeNames[signalNumber] : null;
-        const crc = madeCrcs[signalNumber] || 0;
-        const signal = signalNumber >= 0 ? await keptBlob(signalNumber) : null;
-        if (signalNumber >= 0 && !signal) {
+        // The files made, in the order the module made them: channel by channel.
+        const made = [];
+        madeNames.forEach((name, number) => made.push({name, number, crc: madeCrcs[number] || 0}));
+        let signals = [];
+        for (const {name, number, crc} of made) {
+            const picture = columns > 0 ? signalPicture(name) : null;
+            signals.push({name, blob: await keptBlob(number), crc, replaces: false, picture});
+        }
+        if (signals.some((signal) => !signal.blob)) {
             if (attempt < ConversionAttempts) {
                 await new Promise((resolve) => setTimeout(resolve, RetryMilliseconds));
                 continue;
             }
             ({text, status} = sayPageEvent(PageEvent.unkept, [file.name]));
+            signals = [];
         }
-        const replaces = Boolean(signal) && shown.has(signalName);
-        if (signal) {
-            instance.exports.KeepWritten();
-            if (replaces) {
+        if (signals.length > 0) instance.exports.KeepWritten();
+        for (const signal of signals) {
+            signal.replaces = shown.has(signal.name);
+            if (signal.replaces) {
                 const said = sayPageEvent(
-                    PageEvent.replaces, [file.name, signalName, shown.get(signalName)]);
+                    PageEvent.replaces, [file.name, signal.name, shown.get(signal.name)]);
                 text = said.text + text;
             }
-            shown.set(signalName, file.name);
+            shown.set(signal.name, file.name);
         }
-        postMessage({
-            type: 'result',
-            index,
-            text,
-            status,
-            signalName: signal ? signalName : null,
-            signal,
-            crc,
-            replaces
-        });
+        postMessage({type: 'result', index, text, status, signals});
         return;
     }
 }
@@ -315,7 +329,8 @@ onmessage = async (event) => {
         instance.exports.BeginChoice();
         const shown = new Map(message.shown);
         for (const [index, file] of message.files.entries()) {
-            await convert(index, file, message.options, message.readable[index], shown);
+            await convert(
+                index, file, message.options, message.readable[index], shown, message.columns);
         }
         postMessage({type: 'done'});
     }

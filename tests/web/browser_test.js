@@ -121,7 +121,23 @@ function makeFiles() {
         upper: makeFile('a.WAV', wave({data: noise(600, 43)})),
         changed: makeFile('changed.wav', wave({data: noise(400, 47)})),
         longName: makeFile(`${'ALongNameOfATake'.repeat(6)}.wav`, wave({data: noise(400, 53)})),
+        three24:
+            makeFile('three24.wav', wave({channels: 3, bits: 24, data: noise(3 * 3 * 700, 61)})),
+        stereo8: makeFile('stereo8.wav', wave({channels: 2, bits: 8, data: noise(2 * 900, 67)})),
+        spikes: makeFile('spikes.wav', wave({channels: 2, data: spikes(SpikesFrames, SpikeAt)})),
     };
+}
+
+// Quiet 16-bit stereo noise with one loud sample in each channel, at the frames given.
+const SpikesFrames = 8000;
+const SpikeAt = [6000, 1000];
+
+function spikes(frames, at) {
+    const data = Buffer.alloc(4 * frames);
+    const quiet = noise(2 * frames, 71);
+    for (let i = 0; i < 2 * frames; ++i) data.writeInt16LE((quiet[i] - 128) * 8, 2 * i);
+    at.forEach((frame, k) => data.writeInt16LE(k === 0 ? 30000 : -28000, 4 * frame + 2 * k));
+    return data;
 }
 
 // What each row converts, with which options; `needs` names an option the native program
@@ -145,6 +161,15 @@ function table(files) {
         {file: files.soxStereo, options: ['--channel=0'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel=1e'], needs: '--channel'},
         {file: files.soxStereo, options: ['--channel= 2'], needs: '--channel'},
+        {file: files.soxStereo, options: ['--channel=all'], needs: '--mix'},
+        {file: files.three24, options: ['--channel=all'], needs: '--mix'},
+        {file: files.three24, options: ['--channel=all', '--common-peak'], needs: '--mix'},
+        {file: files.soxStereo, options: ['--channel=2', '--common-peak'], needs: '--mix'},
+        {file: files.three24, options: ['--channel=all', '--npy'], needs: '--mix'},
+        {file: files.stereo8, options: ['--mix'], needs: '--mix'},
+        {file: files.three24, options: ['--mix'], needs: '--mix'},
+        {file: files.soxStereo, options: ['--channel=all', '--mix'], needs: '--mix'},
+        {file: files.soxStereo, options: ['--common-peak'], needs: '--mix'},
         {file: files.soxFloat, options: []},
         {file: files.soxFloat, options: ['--any-pcm'], needs: '--any-pcm'},
         {file: files.empty, options: []},
@@ -170,7 +195,7 @@ function describe(row) {
 
 function compare(inPage, native) {
     const faults = [];
-    for (const field of ['text', 'status', 'signalName', 'size', 'sha256']) {
+    for (const field of ['text', 'status', 'signalName', 'size', 'sha256', 'signals']) {
         if (inPage[field] !== native[field]) {
             faults.push(
                 `${field}: page ${JSON.stringify(inPage[field])}, ` +
@@ -198,8 +223,71 @@ function zipfileSays(archive, script) {
     return JSON.parse(run.toString());
 }
 
+// How many pixels of each colour ('#rrggbb') each column of the PNG image holds, the image
+// decoded by the browser in a blank page of its own.
+async function colourColumns(browser, png, colours) {
+    const blank = await browser.newPage();
+    try {
+        return await blank.evaluate(async (base64, wanted) => {
+            const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+            const image = await createImageBitmap(new Blob([bytes], {type: 'image/png'}));
+            const context = new OffscreenCanvas(image.width, image.height).getContext('2d');
+            context.drawImage(image, 0, 0);
+            const {data} = context.getImageData(0, 0, image.width, image.height);
+            return wanted.map((colour) => {
+                const columns = new Array(image.width).fill(0);
+                for (let at = 0; at < data.length; at += 4) {
+                    const rgb = '#' +
+                        Array
+                            .from(data.subarray(at, at + 3), (v) => v.toString(16).padStart(2, '0'))
+                            .join('');
+                    if (rgb === colour) columns[(at / 4) % image.width] += 1;
+                }
+                return columns;
+            });
+        }, png.toString('base64'), colours);
+    } finally {
+        await blank.close();
+    }
+}
+
 // The rows that drive the page as a person would, each giving its faults.
 const behaviours = [
+    {
+        what: 'a picture of each channel in a screenshot: its envelope drawn, its peak marked ' +
+            'where the loud sample is, and a label saying so',
+        async check(page, files) {
+            const results = await driver.convertInPage(
+                page, [files.spikes], ['--channel=all'], BatchMilliseconds);
+            if (results.length !== 1 || results[0].status !== 0)
+                return [`converted: ${results[0]?.text}`];
+            const style = await page.evaluate(() => ({...Picture, columns: PictureColumns}));
+            const canvases = await page.$$('#results canvas');
+            if (canvases.length !== 2) return [`${canvases.length} pictures, not 2`];
+            const faults = [];
+            for (const [k, canvas] of canvases.entries()) {
+                const [envelope, peak] = await colourColumns(
+                    page.browser(), await canvas.screenshot(), [style.envelope, style.peak]);
+                const drawn = envelope.filter((count) => count > 0).length;
+                const marked = peak.findIndex((count) => count >= (style.bottom - style.top) / 2);
+                // Where the loud sample falls along the plot, right of the canvas's border.
+                const expected = 1 + style.left + SpikeAt[k] / SpikesFrames * style.columns;
+                const label =
+                    await canvas.evaluate((element) => element.getAttribute('aria-label'));
+                faults.push(
+                    ...unless(
+                        drawn >= style.columns - 2,
+                        `channel ${k + 1}: envelope in ${drawn} columns`),
+                    ...unless(
+                        Math.abs(marked - expected) <= 2,
+                        `channel ${k + 1}: peak marked at x ${marked}, not ${expected.toFixed(1)}`),
+                    ...unless(
+                        label.includes(`at sample ${SpikeAt[k] + 1}`) && label.includes('-1 to 1'),
+                        `channel ${k + 1}: labelled ${label}`));
+            }
+            return faults;
+        }
+    },
     {
         what: '15 files in one ZIP archive by "Download all", each as the native program writes it',
         async check(page, files) {
@@ -297,8 +385,15 @@ const behaviours = [
             const line = said.find((one) => one.includes('a.WAV'));
             // The same file named again is converted once, the second naming skipped.
             const skipped = said.find((one) => one.startsWith('norvistrand: a.wav: skipped'));
-            const refused =
-                {...native, text: line, status: 1, signalName: null, size: 0, sha256: null};
+            const refused = {
+                ...native,
+                text: line,
+                status: 1,
+                signalName: null,
+                size: 0,
+                sha256: null,
+                signals: ''
+            };
             return [
                 ...compare(first, {...refused, text: native.text, status: 0}),
                 ...compare(upper, refused),

@@ -19,6 +19,11 @@ function sha256(bytes) {
     return crypto.createHash('sha256').update(bytes).digest('hex');
 }
 
+// A signal file as the page's results and the native program's are compared.
+function describeSignal(name, bytes) {
+    return `${name} ${bytes.length} ${sha256(bytes)}`;
+}
+
 // The native command-line mode on a copy of the file alone in a fresh folder, run there, as
 // the page runs it over the file alone in the module's folder (a file called "-" as "./-").
 function runNative(binary, file, options, folder) {
@@ -31,14 +36,23 @@ function runNative(binary, file, options, folder) {
         path.resolve(binary), [...options, '--', name],
         {cwd: folder, encoding: 'buffer', timeout: 300000});
     const milliseconds = Number(process.hrtime.bigint() - start) / 1e6;
-    const signalPath = path.join(folder, signalNameOf(name));
+    if (run.error) throw new Error(`${binary} ${name}: ${run.error}`);
+    // Every file the run made: one for each channel with --channel=all, channel 1 first.
+    const made = fs.readdirSync(folder)
+                     .filter((each) => each !== path.basename(name))
+                     .sort((a, b) => a.localeCompare(b, 'en', {numeric: true}));
+    let signalPath = path.join(folder, signalNameOf(name));
+    if (!fs.existsSync(signalPath) && made.length > 0) signalPath = path.join(folder, made[0]);
     const signal = run.status === 0 && fs.existsSync(signalPath) && signalNameOf(name) !== name ?
         fs.readFileSync(signalPath) :
         null;
     return {
+        signals: made.map((each) => describeSignal(each, fs.readFileSync(path.join(folder, each))))
+                     .sort()
+                     .join('; '),
         text: (run.stderr.toString() + run.stdout.toString()).replace(/\n$/, ''),
         status: run.status,
-        signalName: signal ? signalNameOf(name) : null,
+        signalName: signal ? path.basename(signalPath) : null,
         size: signal ? signal.length : 0,
         sha256: signal ? sha256(signal) : null,
         milliseconds,
@@ -70,11 +84,11 @@ async function openPage(pagePath) {
     return {browser, page, requests, errors};
 }
 
-// Sets the form's options from command-line arguments.
+// Sets the form's options from command-line arguments; the page's own (the pictures) stay.
 async function setOptions(page, options) {
     const channel = options.find((option) => option.startsWith('--channel='));
     await page.evaluate((flags, channelValue) => {
-        for (const box of document.querySelectorAll('input[type=checkbox]')) {
+        for (const box of document.querySelectorAll('fieldset input[type=checkbox]')) {
             box.checked = flags.includes(`--${box.name}`);
         }
         document.querySelector('[name="channel"]').value = channelValue;
@@ -116,33 +130,39 @@ async function addInPage(page, files, options, timeout) {
     return resultsInPage(page);
 }
 
-// The results shown: for each file, its result text, exit status, and the link's name and the
-// size and SHA-256 of the bytes behind it.
+// The results shown: for each file, its result text, exit status, and the first link's name
+// and the size and SHA-256 of the bytes behind it; signals: every link, as describeSignal
+// gives them, in name order.
 function resultsInPage(page) {
     return page.evaluate(async () => {
         const results = [];
         for (const item of document.querySelectorAll('#results li')) {
-            const link = item.querySelector('a[download]');
-            const result = {
-                text: item.querySelector('.result').textContent,
-                status: Number(item.dataset.status),
-                milliseconds: Number(item.dataset.milliseconds),
-                signalName: link ? link.getAttribute('download') : null,
-                size: 0,
-                sha256: null,
-            };
-            if (link) {
+            const links = [];
+            for (const link of item.querySelectorAll('a[download]')) {
+                const name = link.getAttribute('download');
                 try {
                     const bytes = await (await fetch(link.href)).arrayBuffer();
                     const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
-                    result.size = bytes.byteLength;
-                    result.sha256 =
+                    const sha256 =
                         Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
+                    links.push({name, size: bytes.byteLength, sha256});
                 } catch (error) {
-                    result.sha256 = `a link whose bytes cannot be read (${error})`;
+                    links.push(
+                        {name, size: 0, sha256: `a link whose bytes cannot be read (${error})`});
                 }
             }
-            results.push(result);
+            const [first] = links;
+            results.push({
+                text: item.querySelector('.result').textContent,
+                status: Number(item.dataset.status),
+                milliseconds: Number(item.dataset.milliseconds),
+                signalName: first ? first.name : null,
+                size: first ? first.size : 0,
+                sha256: first ? first.sha256 : null,
+                signals: links.map(({name, size, sha256}) => `${name} ${size} ${sha256}`)
+                             .sort()
+                             .join('; '),
+            });
         }
         return results;
     });
@@ -172,6 +192,7 @@ async function downloadAll(page, folder) {
 module.exports = {
     signalNameOf,
     sha256,
+    describeSignal,
     runNative,
     openPage,
     setOptions,
