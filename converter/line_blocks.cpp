@@ -59,6 +59,25 @@ void MakeComputedLines(LineBlock& block, const WaveHeader& header, const WholeDi
     block.Largest = largest;
 }
 
+// Any other block's values, each what its line reads back as: a whole sample's straight from
+// its line's digits, any other's from its line made in the block's text and read.
+void MakeComputedValues(LineBlock& block, const WaveHeader& header, const WholeDivisor& peak) {
+    double largest = 0;
+    for (std::int32_t i = 0; i < block.Count; ++i) {
+        const double sample =
+            FrameSample(block.Frames.Storage, static_cast<std::uint32_t>(i), header);
+        TakePeak(sample, largest);
+        // Within the peak, the sample converts to an integer without overflow; NaNs stay out.
+        const bool whole = std::fabs(sample) <= static_cast<double>(peak.Whole) &&
+                           static_cast<double>(static_cast<std::int64_t>(sample)) == sample;
+        if (!whole || !WholeLineValue(static_cast<std::int64_t>(sample), peak, block.Values[i])) {
+            const int length = PutSignalLine(block.Text, sample, peak);
+            ReadSignalValue(block.Text, block.Text + length, block.Values[i]);
+        }
+    }
+    block.Largest = largest;
+}
+
 // The first pass's work: the largest magnitude, and the first sample that is no number.
 void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     double largest = 0;
@@ -86,15 +105,6 @@ void FindLargest(LineBlock& block, const WaveHeader& header, bool tabled) {
     block.Largest = largest;
 }
 
-// Each line of the block read back, in its order.
-void ReadBackValues(LineBlock& block) {
-    const char* at = block.Text;
-    const char* end = block.Text + block.Length;
-    for (std::int32_t i = 0; i < block.Count; ++i) {
-        at = ReadSignalValue(at, end, block.Values[i]) + 2;  // past the line end
-    }
-}
-
 // A tabled block's values, each the table's value for its sample: no line is copied.
 void TakeTableValues(LineBlock& block, const WaveHeader& header, SignalLineTable& table) {
     const bool eightBit = EightBit(header);
@@ -117,12 +127,15 @@ void DoBlockWork(const LineMaking& making, LineBlock& block, SignalLineTable& ta
         TakeTableValues(block, making.Header, table);
         return;
     }
+    if (making.Work == BlockWork::Values) {
+        MakeComputedValues(block, making.Header, making.Peak);
+        return;
+    }
     if (making.Tabled) {
         MakeTableLines(block, making.Header, table);
     } else {
         MakeComputedLines(block, making.Header, making.Peak);
     }
-    if (making.Work == BlockWork::Values) ReadBackValues(block);
 }
 
 // The filled block that came first, or nullptr when none waits. Under the gate.

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <version>
 
+#include "numtext/quotient_text.h"
+
 // The powers of ten a double holds exactly; it holds every whole number up to 2^53 too.
 inline constexpr double DoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -113,4 +115,24 @@ inline const char* ReadSignalValue(const char* first, const char* last, double& 
     }
 #endif
     return ReadAnyDecimal(first, last, value);
+}
+
+// The value the line of a whole sample within a whole peak reads back as, without making its
+// text: the text's 15 digits and the power of ten that places them are exact doubles, so their
+// one division rounds as reading the text does. False where the text is to be made and read.
+inline bool WholeLineValue(std::int64_t sample, const WholeDivisor& peak, double& value) {
+#if FLT_EVAL_METHOD == 0
+    WholeQuotientDigits digits{};
+    if (!TakeWholeQuotientDigits(sample, peak, digits)) return false;
+    const int scale = LongBudget - digits.Point;  // the value is Digits / 10^scale
+    if (scale > DoublePowerLimit) return false;
+    const double magnitude = static_cast<double>(digits.Digits) / DoublePowersOfTen[scale];
+    value = digits.Negative ? -magnitude : magnitude;
+    return true;
+#else
+    static_cast<void>(sample);
+    static_cast<void>(peak);
+    static_cast<void>(value);
+    return false;
+#endif
 }

@@ -138,6 +138,20 @@ bool ExactLeadingDigits(std::uint64_t magnitude, const WholeDivisor& divisor,
     return sure;
 }
 
+// The 15 digits kept and the place of the point, of a magnitude from 1 to the divisor.
+WholeQuotientDigits DigitsWithin(std::uint64_t magnitude, const WholeDivisor& divisor,
+                                 bool negative) {
+    LeadingDigits leading{};
+    if (!ExactLeadingDigits(magnitude, divisor, leading)) {
+        leading = RoundedLeadingDigits(magnitude, divisor);
+    }
+    const KeptDigits kept =
+        KeepDigits(leading.Digits, IntegerPowersOfTen[1], IntegerPowersOfTen[LongBudget]);
+    const int point = leading.Exponent + (kept.Carried ? 1 : 0) + 1;
+    assert(point >= -9 && point <= 1);
+    return WholeQuotientDigits{.Digits = kept.Digits, .Point = point, .Negative = negative};
+}
+
 }  // namespace
 
 WholeDivisor PrepareWholeDivisor(ExtendedReal divisor) {
@@ -163,14 +177,8 @@ int PutWholeQuotientText(char* text, std::int64_t numerator, const WholeDivisor&
         std::memcpy(text, general.Text, sizeof general.Text);
         return general.Length;
     }
-    LeadingDigits leading{};
-    if (!ExactLeadingDigits(magnitude, divisor, leading)) {
-        leading = RoundedLeadingDigits(magnitude, divisor);
-    }
-    const KeptDigits kept =
-        KeepDigits(leading.Digits, IntegerPowersOfTen[1], IntegerPowersOfTen[LongBudget]);
-    const int point = leading.Exponent + (kept.Carried ? 1 : 0) + 1;
-    assert(point >= -9 && point <= 1);
+    const WholeQuotientDigits kept = DigitsWithin(magnitude, divisor, sign != 0);
+    const int point = kept.Point;
     const DigitCharacters digits = CharactersOf(kept.Digits);
 
     char* at = text;
@@ -184,4 +192,17 @@ int PutWholeQuotientText(char* text, std::int64_t numerator, const WholeDivisor&
         at = PutFraction(at, digits, point);
     }
     return static_cast<int>(at - text);
+}
+
+bool TakeWholeQuotientDigits(std::int64_t numerator, const WholeDivisor& divisor,
+                             WholeQuotientDigits& digits) {
+    const std::uint64_t magnitude =
+        numerator < 0 ? 0 - static_cast<std::uint64_t>(numerator) : numerator;
+    if (magnitude == 0) {
+        digits = WholeQuotientDigits{.Digits = 0, .Point = 1, .Negative = false};  // "0"
+        return true;
+    }
+    if (magnitude > divisor.Whole) return false;
+    digits = DigitsWithin(magnitude, divisor, numerator < 0);
+    return true;
 }

@@ -24,3 +24,16 @@ WholeDivisor PrepareWholeDivisor(ExtendedReal divisor);
 // text are scratch), and returns its length.
 inline constexpr int WholeQuotientRoom = sizeof(NumberText::Text);
 int PutWholeQuotientText(char* text, std::int64_t numerator, const WholeDivisor& divisor);
+
+// The value that text stands for, on the same short road: 0.D1...D15 x 10^Point, its sign
+// before it. Zero has Digits 0.
+struct WholeQuotientDigits {
+    std::uint64_t Digits;  // the 15 digits as one integer, trailing zeros kept; or 0
+    int Point;             // -9 to 1
+    bool Negative;
+};
+
+// False where the numerator takes the general road (its magnitude above the divisor's, or the
+// road closed), whose text is then to be made and read.
+bool TakeWholeQuotientDigits(std::int64_t numerator, const WholeDivisor& divisor,
+                             WholeQuotientDigits& digits);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "converter/signal_line.h"
+
 TEST(SignalValueTest, ReadsAsFromChars) {
     std::vector<std::string> texts;
     std::istringstream edges(
@@ -42,5 +44,38 @@ TEST(SignalValueTest, ReadsAsFromChars) {
         ASSERT_EQ(ReadSignalValue(text.data(), last, value), expectedEnd) << text;
         ASSERT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
             << text;
+    }
+}
+
+// A whole sample's value taken from its line's digits is the value its line's text reads back
+// as, over whole peaks of every width the samples come in, the samples at their edges and at
+// random; and the road is taken for every sample within a peak of up to 24 bits.
+TEST(SignalValueTest, WholeLineValueIsItsLineReadBack) {
+    std::uint64_t state = 2463534242u;
+    const auto next = [&state](std::int64_t below) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<std::int64_t>(state % static_cast<std::uint64_t>(below));
+    };
+    for (const std::int64_t peak :
+         {1LL, 127LL, 128LL, 32768LL, 8388607LL, 8388608LL, 99991LL, 2147483647LL, 2147483648LL}) {
+        const WholeDivisor divisor = SignalWholeDivisor(static_cast<double>(peak));
+        std::vector<std::int64_t> samples = {0, 1, -1, peak, -peak, peak - 1, 1 - peak};
+        for (int i = 0; i < 20000; ++i) samples.push_back(next(2 * peak + 1) - peak);
+        for (const std::int64_t sample : samples) {
+            char text[SignalLineRoom];
+            const int length = PutSignalLine(text, static_cast<double>(sample), divisor);
+            double expected = 0.25;
+            ReadSignalValue(text, text + length, expected);
+            double value = 0.25;
+            const bool taken = WholeLineValue(sample, divisor, value);
+            ASSERT_TRUE(taken || peak > 8388608) << sample << " / " << peak;
+            if (taken) {
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(value),
+                          std::bit_cast<std::uint64_t>(expected))
+                    << sample << " / " << peak;
+            }
+        }
     }
 }
