@@ -36,9 +36,11 @@ TEST_F(SignalEnvelopeTest, EachColumnsLeastAndGreatestAndThePeaksFirstPlace) {
         for (std::uint32_t i = 0, state = 77; i < static_cast<std::uint32_t>(c.Samples); ++i) {
             state = state * 1103515245u + 12345u;
             const auto drawn = static_cast<std::int32_t>(state >> (32 - c.Bits));
-            signal.push_back(std::min(drawn - half + half / 4, half - 1));
+            const std::int32_t sample = std::min(drawn - half + half / 4, half - 1);
+            signal.push_back(sample);
+            // From the integer: a negative double has no unsigned value on every machine.
             PutLittleEndian(layout.Samples,
-                            static_cast<std::uint32_t>(signal.back()) + (c.Bits == 8 ? 128 : 0),
+                            static_cast<std::uint32_t>(sample) + (c.Bits == 8 ? 128 : 0),
                             c.Bits / 8);
         }
         WriteWholeFile("take.wav", BuildWave(layout));
