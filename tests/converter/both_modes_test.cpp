@@ -36,14 +36,6 @@ std::string ManySamples(int bytesPerSample, int count) {
     return out;
 }
 
-WaveLayout Layout(std::int16_t bits, std::string samples) {
-    WaveLayout layout;
-    layout.BitsPerSample = bits;
-    layout.BlockAlignment = static_cast<std::int16_t>(bits / 8);
-    layout.Samples = std::move(samples);
-    return layout;
-}
-
 WaveLayout WithDataSize(WaveLayout layout, std::int32_t size) {
     layout.OwnDataSize = true;
     layout.DataSize = size;
@@ -67,15 +59,15 @@ Result RunIn(Mode mode, const std::string& wave) {
 }
 
 TEST_F(BothModesTest, SameVerdictsAndSameBytes) {
-    WaveLayout notWave = Layout(16, Samples16({1}));
+    WaveLayout notWave = MonoLayout(16, Samples16({1}));
     WaveLayout notPcm = notWave;
     notPcm.FormatTag = 3;
     WaveLayout stereo = notWave;
     stereo.Channels = 2;
-    WaveLayout twelveBit = Layout(12, Samples16({1}));
-    WaveLayout loose24 = Layout(24, "\1\2\3");
+    WaveLayout twelveBit = MonoLayout(12, Samples16({1}));
+    WaveLayout loose24 = MonoLayout(24, "\1\2\3");
     loose24.BlockAlignment = 4;
-    WaveLayout tagged = Layout(16, Samples16({2, -4}));
+    WaveLayout tagged = MonoLayout(16, Samples16({2, -4}));
     tagged.ChunksBeforeData = Chunk("LIST", "INFOISFTsome tool 1.0");
 
     struct Case {
@@ -83,25 +75,26 @@ TEST_F(BothModesTest, SameVerdictsAndSameBytes) {
         const char* Wave;
         std::string Bytes;  // the wave file; none when empty
     } const cases[] = {
-        {"8-bit", "eight.wav", BuildWave(Layout(8, std::string("\x00\x80\xFF\x40", 4)))},
+        {"8-bit", "eight.wav", BuildWave(MonoLayout(8, std::string("\x00\x80\xFF\x40", 4)))},
         {"16-bit over several chunks", "sixteen.wav",
-         BuildWave(Layout(16, ManySamples(2, 150001)))},
-        {"24-bit over several chunks", "twenty4.wav", BuildWave(Layout(24, ManySamples(3, 70001)))},
+         BuildWave(MonoLayout(16, ManySamples(2, 150001)))},
+        {"24-bit over several chunks", "twenty4.wav",
+         BuildWave(MonoLayout(24, ManySamples(3, 70001)))},
         {"8-bit missing bytes are -128", "short8.wav",
-         BuildWave(WithDataSize(Layout(8, "\xC0"), 70000))},
+         BuildWave(WithDataSize(MonoLayout(8, "\xC0"), 70000))},
         {"16-bit missing bytes past a chunk", "short16.wav",
-         BuildWave(WithDataSize(Layout(16, ManySamples(2, 66000)), 140000))},
-        {"all zero", "zero.wav", BuildWave(Layout(16, Samples16({0, 0})))},
+         BuildWave(WithDataSize(MonoLayout(16, ManySamples(2, 66000)), 140000))},
+        {"all zero", "zero.wav", BuildWave(MonoLayout(16, Samples16({0, 0})))},
         {"data behind a LIST chunk", "tagged.wav", BuildWave(tagged)},
-        {"no samples", "none.wav", BuildWave(Layout(16, ""))},
-        {"negative count", "negative.wav", BuildWave(WithDataSize(Layout(16, "\1\2"), -4))},
-        {"too large", "big.wav", BuildWave(WithDataSize(Layout(16, "\1\2"), 0x7FFFFFF0))},
+        {"no samples", "none.wav", BuildWave(MonoLayout(16, ""))},
+        {"negative count", "negative.wav", BuildWave(WithDataSize(MonoLayout(16, "\1\2"), -4))},
+        {"too large", "big.wav", BuildWave(WithDataSize(MonoLayout(16, "\1\2"), 0x7FFFFFF0))},
         {"not a Wave file", "text.wav", "plain text, long enough to be read as a header......"},
         {"not PCM", "float.wav", BuildWave(notPcm)},
         {"not mono", "stereo.wav", BuildWave(stereo)},
         {"not 8, 16 or 24 bits", "twelve.wav", BuildWave(twelveBit)},
         {"24 bits not packed", "loose.wav", BuildWave(loose24)},
-        {"would overwrite itself", "itself.sig", BuildWave(Layout(16, Samples16({1})))},
+        {"would overwrite itself", "itself.sig", BuildWave(MonoLayout(16, Samples16({1})))},
         {"missing", "missing.wav", ""},
     };
     for (const Case& c : cases) {
@@ -127,7 +120,7 @@ TEST_F(BothModesTest, SameVerdictsAndSameBytes) {
 // A signal file that cannot be replaced, for its holder or its kind, is reported in both
 // modes and left as it was.
 TEST_F(BothModesTest, SignalFileThatCannotBeWrittenIsKept) {
-    WriteWholeFile("held.wav", BuildWave(Layout(16, Samples16({1, 2}))));
+    WriteWholeFile("held.wav", BuildWave(MonoLayout(16, Samples16({1, 2}))));
     for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
         WriteWholeFile("held.sig", "someone else's");
         LockHolder holder{};
@@ -138,7 +131,7 @@ TEST_F(BothModesTest, SignalFileThatCannotBeWrittenIsKept) {
         EXPECT_EQ(result.Signal, "someone else's");
     }
     ASSERT_EQ(mkdir("folder.sig", 0755), 0);
-    WriteWholeFile("folder.wav", BuildWave(Layout(16, Samples16({1, 2}))));
+    WriteWholeFile("folder.wav", BuildWave(MonoLayout(16, Samples16({1, 2}))));
     for (Mode mode : {Mode::Screen, Mode::CommandLine}) {
         EXPECT_EQ(RunIn(mode, "folder.wav").Verdict,
                   std::to_string(static_cast<int>(ConversionOutcome::WriteFailed)));
@@ -169,7 +162,7 @@ TEST_F(BothModesTest, SameVerdictsWhateverThePermissions) {
             const std::string folder = "m" + std::to_string(static_cast<int>(mode));
             std::filesystem::remove_all(folder);
             ASSERT_TRUE(std::filesystem::create_directory(folder));
-            WriteWholeFile(folder + "/a.wav", BuildWave(Layout(16, Samples16({3, -6}))));
+            WriteWholeFile(folder + "/a.wav", BuildWave(MonoLayout(16, Samples16({3, -6}))));
             WriteWholeFile(folder + "/a.sig", "old");
             chmod((folder + "/a.wav").c_str(), 0644);
             if (c.UsersOwn) {

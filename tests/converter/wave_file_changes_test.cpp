@@ -19,14 +19,6 @@ using WaveFileChangeTest = ConverterTest;
 
 constexpr std::size_t CanonicalHeaderBytes = 44;
 
-WaveLayout LayoutOf(std::int16_t bits, std::string samples) {
-    WaveLayout layout;
-    layout.BitsPerSample = bits;
-    layout.BlockAlignment = static_cast<std::int16_t>(bits / 8);
-    layout.Samples = std::move(samples);
-    return layout;
-}
-
 TEST_F(WaveFileChangeTest, FileCutShortAfterTheCheckReadsItsMissingSamplesAsZeros) {
     struct Case {
         const char* Why;
@@ -35,14 +27,14 @@ TEST_F(WaveFileChangeTest, FileCutShortAfterTheCheckReadsItsMissingSamplesAsZero
         const char* Lines;
     } const cases[] = {
         {"16-bit, cut inside the second sample: its high byte and the rest are 0",
-         LayoutOf(16, Samples16({100, -200, 50, 25})), CanonicalHeaderBytes + 3,
+         MonoLayout(16, Samples16({100, -200, 50, 25})), CanonicalHeaderBytes + 3,
          "1\r\n.56\r\n0\r\n0\r\n"},
         {"8-bit, cut after the first sample: a missing byte is -128",
-         LayoutOf(8, std::string("\xC0\x20\x90", 3)), CanonicalHeaderBytes + 1,
+         MonoLayout(8, std::string("\xC0\x20\x90", 3)), CanonicalHeaderBytes + 1,
          ".5\r\n-1\r\n-1\r\n"},
-        {"24-bit, every sample gone", LayoutOf(24, std::string(9, '\x7F')), CanonicalHeaderBytes,
+        {"24-bit, every sample gone", MonoLayout(24, std::string(9, '\x7F')), CanonicalHeaderBytes,
          "0\r\n0\r\n0\r\n"},
-        {"emptied altogether", LayoutOf(16, Samples16({1, 2})), 0, "0\r\n0\r\n"},
+        {"emptied altogether", MonoLayout(16, Samples16({1, 2})), 0, "0\r\n0\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Why);
@@ -56,8 +48,8 @@ TEST_F(WaveFileChangeTest, FileCutShortAfterTheCheckReadsItsMissingSamplesAsZero
 }
 
 TEST_F(WaveFileChangeTest, DeletedOrReplacedFileIsStillReadThroughTheOpenChannel) {
-    const std::string original = BuildWave(LayoutOf(16, Samples16({-40, 10, 20})));
-    const std::string other = BuildWave(LayoutOf(16, Samples16({1, 1, 1})));
+    const std::string original = BuildWave(MonoLayout(16, Samples16({-40, 10, 20})));
+    const std::string other = BuildWave(MonoLayout(16, Samples16({1, 1, 1})));
 
     WriteWholeFile("gone.wav", original);
     WaveHeader header{};
@@ -86,11 +78,11 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
         double FirstPeak;  // what the first pass found
         bool Append;       // bytes added to the file before the second pass
     } const cases[] = {
-        {"16-bit sample above the peak", LayoutOf(16, Samples16({50, -100})), 50, false},
-        {"8-bit sample above the peak", LayoutOf(8, std::string("\xB2\x00", 2)), 50, false},
-        {"24-bit sample above the peak", LayoutOf(24, std::string("\x32\0\0\x64\0\0", 6)), 50,
+        {"16-bit sample above the peak", MonoLayout(16, Samples16({50, -100})), 50, false},
+        {"8-bit sample above the peak", MonoLayout(8, std::string("\xB2\x00", 2)), 50, false},
+        {"24-bit sample above the peak", MonoLayout(24, std::string("\x32\0\0\x64\0\0", 6)), 50,
          false},
-        {"size and times changed", LayoutOf(16, Samples16({50, -100})), 100, true},
+        {"size and times changed", MonoLayout(16, Samples16({50, -100})), 100, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Why);
@@ -117,7 +109,7 @@ TEST_F(WaveFileChangeTest, StreamedConversionRefusesAFileChangedBetweenThePasses
 TEST_F(WaveFileChangeTest, StreamedConversionToStandardOutputSaysLinesWereSent) {
     std::vector<std::int16_t> samples(300000, 49);
     samples.back() = -100;
-    WriteWholeFile("take.wav", BuildWave(LayoutOf(16, Samples16(samples))));
+    WriteWholeFile("take.wav", BuildWave(MonoLayout(16, Samples16(samples))));
     const int output = dup(STDOUT_FILENO);
     const int nowhere = open("/dev/null", O_WRONLY);
     ASSERT_GE(nowhere, 0);

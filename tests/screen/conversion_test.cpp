@@ -18,14 +18,6 @@ namespace {
 
 using ConversionTest = ConverterTest;
 
-WaveLayout LayoutOf(std::int16_t bits, std::string samples) {
-    WaveLayout layout;
-    layout.BitsPerSample = bits;
-    layout.BlockAlignment = static_cast<std::int16_t>(bits / 8);
-    layout.Samples = std::move(samples);
-    return layout;
-}
-
 // Checks the file, converts it and returns the outcome; the test reads the signal file.
 ConversionOutcome Convert(const std::string& name, const WaveLayout& layout) {
     WriteWholeFile(name, BuildWave(layout));
@@ -59,17 +51,17 @@ TEST_F(ConversionTest, WritesEachSampleOverThePeakOneLineEach) {
         WaveLayout Layout;
         const char* Lines;
     } const cases[] = {
-        {"8-bit offset by 128", LayoutOf(8, std::string("\x00\x80\xFF", 3)),
+        {"8-bit offset by 128", MonoLayout(8, std::string("\x00\x80\xFF", 3)),
          "-1\r\n0\r\n.9921875\r\n"},
-        {"16-bit most negative is the peak", LayoutOf(16, Samples16({-32768, 16384, 0})),
+        {"16-bit most negative is the peak", MonoLayout(16, Samples16({-32768, 16384, 0})),
          "-1\r\n.5\r\n0\r\n"},
         {"24-bit 00 00 80 is the most negative",
-         LayoutOf(24, std::string("\x00\x00\x80\x00\x00\x40", 6)), "-1\r\n.5\r\n"},
-        {"24-bit FF FF 7F and FF FF FF", LayoutOf(24, std::string("\xFF\xFF\x7F\xFF\xFF\xFF", 6)),
+         MonoLayout(24, std::string("\x00\x00\x80\x00\x00\x40", 6)), "-1\r\n.5\r\n"},
+        {"24-bit FF FF 7F and FF FF FF", MonoLayout(24, std::string("\xFF\xFF\x7F\xFF\xFF\xFF", 6)),
          "1\r\n-1.19209303761638E-7\r\n"},
-        {"all zero: every quotient is 0 / 0", LayoutOf(16, Samples16({0, 0, 0})),
+        {"all zero: every quotient is 0 / 0", MonoLayout(16, Samples16({0, 0, 0})),
          "0\r\n0\r\n0\r\n"},
-        {"first line is the first sample", LayoutOf(16, Samples16({1, 3, -2})),
+        {"first line is the first sample", MonoLayout(16, Samples16({1, 3, -2})),
          ".333333333333333\r\n1\r\n-.666666666666667\r\n"},
     };
     for (const Case& c : cases) {
@@ -104,7 +96,7 @@ TEST_F(ConversionTest, LinesAcrossBatchEdgesAreWrittenOnceInOrder) {
     for (int count : {1, 255, 256, 257, 511, 512, 513, 700}) {
         SCOPED_TRACE(count);
         const std::vector<std::int16_t> samples = Staircase(count);
-        EXPECT_EQ(Convert("steps.wav", LayoutOf(16, Samples16(samples))),
+        EXPECT_EQ(Convert("steps.wav", MonoLayout(16, Samples16(samples))),
                   ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile("steps.sig"), ExpectedLines(samples));
     }
@@ -112,14 +104,14 @@ TEST_F(ConversionTest, LinesAcrossBatchEdgesAreWrittenOnceInOrder) {
     const std::vector<std::int16_t> samples = Staircase(700);
     const std::string expected = ExpectedLines(samples);
     const std::size_t limit = expected.size() * 3 / 4 + 1;  // inside the last batch, mid-line
-    WriteWholeFile("cut.wav", BuildWave(LayoutOf(16, Samples16(samples))));
+    WriteWholeFile("cut.wav", BuildWave(MonoLayout(16, Samples16(samples))));
     EXPECT_TRUE(WriteFailsUnderFileSizeLimit("cut.wav", limit));
     EXPECT_EQ(ReadWholeFile("cut.sig"), expected.substr(0, limit));
 }
 
 TEST_F(ConversionTest, NoSamplesGiveAnEmptySignalFile) {
-    WaveLayout empty = LayoutOf(16, "");
-    WaveLayout negative = LayoutOf(16, Samples16({1, 2}));
+    WaveLayout empty = MonoLayout(16, "");
+    WaveLayout negative = MonoLayout(16, Samples16({1, 2}));
     negative.OwnDataSize = true;
     negative.DataSize = -4;
     for (const WaveLayout& layout : {empty, negative}) {
@@ -130,13 +122,13 @@ TEST_F(ConversionTest, NoSamplesGiveAnEmptySignalFile) {
 }
 
 TEST_F(ConversionTest, MissingSampleBytesReadAsZero) {
-    WaveLayout sixteen = LayoutOf(16, Samples16({100, -50}));
+    WaveLayout sixteen = MonoLayout(16, Samples16({100, -50}));
     sixteen.OwnDataSize = true;
     sixteen.DataSize = 8;  // four samples promised, two present
     EXPECT_EQ(Convert("short.wav", sixteen), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("short.sig"), "1\r\n-.5\r\n0\r\n0\r\n");
 
-    WaveLayout eight = LayoutOf(8, std::string("\xC0", 1));
+    WaveLayout eight = MonoLayout(8, std::string("\xC0", 1));
     eight.OwnDataSize = true;
     eight.DataSize = 2;  // the missing byte is 0, that is -128
     EXPECT_EQ(Convert("short8.wav", eight), ConversionOutcome::Finished);
@@ -144,7 +136,7 @@ TEST_F(ConversionTest, MissingSampleBytesReadAsZero) {
 }
 
 TEST_F(ConversionTest, ConvertsTheRealDataBehindAListChunk) {
-    WaveLayout layout = LayoutOf(16, Samples16({2, -4}));
+    WaveLayout layout = MonoLayout(16, Samples16({2, -4}));
     layout.ChunksBeforeData = Chunk("LIST", "INFOISFTsome tool 1.0");
     EXPECT_EQ(Convert("tagged.wav", layout), ConversionOutcome::Finished);
     EXPECT_EQ(ReadWholeFile("tagged.sig"), ".5\r\n-1\r\n");
@@ -162,13 +154,13 @@ TEST_F(ConversionTest, SignalNameReplacesTheLastThreeBytes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Wave);
         EXPECT_EQ(SignalFileName(c.Wave), c.Signal);
-        EXPECT_EQ(Convert(c.Wave, LayoutOf(16, Samples16({7}))), ConversionOutcome::Finished);
+        EXPECT_EQ(Convert(c.Wave, MonoLayout(16, Samples16({7}))), ConversionOutcome::Finished);
         EXPECT_EQ(ReadWholeFile(c.Signal), "1\r\n");
     }
 }
 
 TEST_F(ConversionTest, AnnouncesTheSignalFileAndProcessing) {
-    WriteWholeFile("take1.wav", BuildWave(LayoutOf(16, Samples16({1}))));
+    WriteWholeFile("take1.wav", BuildWave(MonoLayout(16, Samples16({1}))));
     WaveHeader header{};
     ASSERT_EQ(CheckWaveHeader("take1.wav", header).Code, HeaderCode::Accepted);
     PlaceCursor(1, 18);
@@ -182,7 +174,7 @@ TEST_F(ConversionTest, AnnouncesTheSignalFileAndProcessing) {
 
 // Arrays beyond 32 bits of bytes: nothing is read and the old signal file stays.
 TEST_F(ConversionTest, TooLargeAFileLeavesTheSignalFileAlone) {
-    WaveLayout layout = LayoutOf(16, Samples16({1, 2}));
+    WaveLayout layout = MonoLayout(16, Samples16({1, 2}));
     layout.OwnDataSize = true;
     layout.DataSize = 0x7FFFFFF0;
     WriteWholeFile("big.sig", "keep me");
@@ -191,7 +183,7 @@ TEST_F(ConversionTest, TooLargeAFileLeavesTheSignalFileAlone) {
 }
 
 TEST_F(ConversionTest, SignalFileThatCannotBeWrittenIsReported) {
-    const WaveLayout layout = LayoutOf(16, Samples16({1, 2, 3}));
+    const WaveLayout layout = MonoLayout(16, Samples16({1, 2, 3}));
     ASSERT_EQ(mkdir("folder.sig", 0755), 0);
     EXPECT_EQ(Convert("folder.wav", layout), ConversionOutcome::WriteFailed);
 
@@ -201,14 +193,14 @@ TEST_F(ConversionTest, SignalFileThatCannotBeWrittenIsReported) {
 
 TEST_F(ConversionTest, FileSizeLimitDuringTheWriteIsReported) {
     WriteWholeFile("limited.wav",
-                   BuildWave(LayoutOf(16, Samples16(std::vector<std::int16_t>(500, 9)))));
+                   BuildWave(MonoLayout(16, Samples16(std::vector<std::int16_t>(500, 9)))));
     EXPECT_TRUE(WriteFailsUnderFileSizeLimit("limited.wav", 100));
 }
 
 // Permission bits do not stop root, so a run as root meets the read-only file as the
 // unprivileged user.
 TEST_F(ConversionTest, ReadOnlySignalFileIsReportedAndKept) {
-    WriteWholeFile("guarded.wav", BuildWave(LayoutOf(16, Samples16({1, 2}))));
+    WriteWholeFile("guarded.wav", BuildWave(MonoLayout(16, Samples16({1, 2}))));
     WriteWholeFile("guarded.sig", "keep me");
     ASSERT_EQ(chmod("guarded.sig", 0444), 0);
     ASSERT_EQ(chmod(".", 0777), 0);

@@ -3,6 +3,7 @@
 // exactly the field it is about. Portable: no file is touched here.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct WaveLayout {
@@ -50,6 +51,15 @@ inline std::string BuildWave(const WaveLayout& layout) {
     std::string out = "RIFF";
     PutLittleEndian(out, body.size(), 4);
     return out + body;
+}
+
+// A mono PCM layout of the given sample bytes, each of bits / 8 bytes.
+inline WaveLayout MonoLayout(std::int16_t bits, std::string samples) {
+    WaveLayout layout;
+    layout.BitsPerSample = bits;
+    layout.BlockAlignment = static_cast<std::int16_t>(bits / 8);
+    layout.Samples = std::move(samples);
+    return layout;
 }
 
 // 16-bit little-endian samples.
