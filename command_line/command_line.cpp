@@ -281,9 +281,7 @@ ConversionOutcome ConvertTogether(const Source& source, const std::vector<std::s
     ProgressDisplay progress;
     BeginProgress(progress, Shown(source.Shown, ForTerminal), streams.ErrorIsTerminal,
                   streams.Batch);
-    const ChannelRequest request{.Work = options.AllChannels ? ChannelWork::Each
-                                         : options.Mix       ? ChannelWork::Mix
-                                                             : ChannelWork::One,
+    const ChannelRequest request{.Work = ChannelWorkFor(options.AllChannels, options.Mix),
                                  .Channel = options.Channel,
                                  .EnvelopeColumns = options.EnvelopeColumns,
                                  .CommonPeak = options.CommonPeak,

@@ -23,6 +23,11 @@ enum class ChannelWork {
     Mix,   // the sum of every frame's samples
 };
 
+// The work a front end's choices ask for: every channel, the mix, or the one channel.
+inline ChannelWork ChannelWorkFor(bool everyChannel, bool mix) {
+    return everyChannel ? ChannelWork::Each : mix ? ChannelWork::Mix : ChannelWork::One;
+}
+
 struct ChannelRequest {
     ChannelWork Work;
     std::int32_t Channel;  // One: the channel, from 1

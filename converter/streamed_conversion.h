@@ -68,9 +68,9 @@ struct SignalWriting {
 bool StreamedCountFits(const WaveHeader& header);
 
 // Channel 1 is open on the accepted wave file on entry. A count StreamedCountFits refuses is
-// refused as too large. A float sample that is not a finite
-// number fails the pass as NotANumber, before anything is written. On any failure channel 1 is
-// closed; on success it stays open for the second pass, with before the file's stamp.
+// refused as too large. A float sample that is not a finite number fails the pass as
+// NotANumber, before anything is written. On any failure channel 1 is closed; on success it
+// stays open for the second pass, with before the file's stamp.
 ConversionOutcome FindSignalPeak(const WaveHeader& header, int threads, FileStamp& before,
                                  double& peak, ConversionFailure& failure);
 

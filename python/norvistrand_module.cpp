@@ -180,9 +180,7 @@ void WarnOfDataSize(const HeaderVerdict& verdict) {
 // The channels read together, each stream's values a column of values.
 ConversionOutcome ConvertTogether(const Reading& reading, const WaveHeader& header,
                                   ConversionFailure& failure, double* values) {
-    const ChannelRequest request{.Work = reading.AllChannels ? ChannelWork::Each
-                                         : reading.Mix       ? ChannelWork::Mix
-                                                             : ChannelWork::One,
+    const ChannelRequest request{.Work = ChannelWorkFor(reading.AllChannels, reading.Mix),
                                  .Channel = reading.Channel,
                                  .CommonPeak = reading.CommonPeak,
                                  .Form = SignalForm::Memory,
